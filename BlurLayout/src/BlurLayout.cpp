@@ -9,8 +9,12 @@ namespace {
 
 // a when it is smaller, else b: so a NaN first argument yields b. The layout's fallbacks rely on
 // exactly this (a NaN measurement falls back to the second value).
-constexpr double minOf(double a, double b) { return a < b ? a : b; }
-constexpr double maxOf(double a, double b) { return a > b ? a : b; }
+constexpr double minOf(double a, double b) {
+  return a < b ? a : b;
+}
+constexpr double maxOf(double a, double b) {
+  return a > b ? a : b;
+}
 
 BlurRegion region(const Rect& r, Reveal reveal, Shape shape = Shape::rounded) {
   return BlurRegion(r, std::nullopt, reveal, shape);
@@ -32,7 +36,8 @@ void visibleRows(const std::vector<Rect>& rows, double dy, const Rect& area,
 }
 
 void appendOffset(std::vector<Rect>& out, const std::vector<Rect>& rects, double dy) {
-  for (const Rect& r : rects) out.push_back(r.offsetBy(0, dy));
+  for (const Rect& r : rects)
+    out.push_back(r.offsetBy(0, dy));
 }
 
 }  // namespace
@@ -155,7 +160,8 @@ std::vector<BlurRegion> regions(Size windowSize, const LayoutMetrics& metrics,
       known.reserve(E.chatRows.size() + E.contactRows.size());
       appendOffset(known, E.chatRows, S.chatList);
       appendOffset(known, E.contactRows, S.chatList);
-      if (const auto strip = enteringStrip(CL, S.chatList, known)) out.push_back(region(*strip, whole));
+      if (const auto strip = enteringStrip(CL, S.chatList, known))
+        out.push_back(region(*strip, whole));
     }
   } else if (!E.isChatListCovered && !(!E.chatList && E.isRead)) {
     const auto [pictures, texts] = CL.divided(M.avatarInset + M.avatarSize + 8, RectEdge::minX);
@@ -172,10 +178,10 @@ std::vector<BlurRegion> regions(Size windowSize, const LayoutMetrics& metrics,
     if (!E.isRead || E.conversationHeader) {
       if (O.blurProfilePictures) out.emplace_back(avatar.insetBy(-2, -2), HD, whole, Shape::circle);
       if (O.blurNames) {
-        const Rect title =
-            E.conversationTitle ? *E.conversationTitle
-                                : Rect(avatar.maxX() + 8, HD.minY() + 6, minOf(paneWidth * 0.5, 280),
-                                       HD.height() - 12);
+        const Rect title = E.conversationTitle
+                               ? *E.conversationTitle
+                               : Rect(avatar.maxX() + 8, HD.minY() + 6, minOf(paneWidth * 0.5, 280),
+                                      HD.height() - 12);
         out.emplace_back(title, HD, whole, Shape::rounded);
       }
     }
@@ -185,13 +191,16 @@ std::vector<BlurRegion> regions(Size windowSize, const LayoutMetrics& metrics,
   if (!visibleMessages.empty()) {
     for (const auto& m : visibleMessages) {
       if (O.blurMessages && O.unblurLastMessages && m.isLatest) continue;
-      if (O.blurMessages || (O.blurMediaPreview && m.isMedia)) out.push_back(region(m.frame, whole));
+      if (O.blurMessages || (O.blurMediaPreview && m.isMedia))
+        out.push_back(region(m.frame, whole));
     }
     if (O.blurMessages) {
       std::vector<Rect> known;
       known.reserve(E.messages.size());
-      for (const auto& m : E.messages) known.push_back(m.frame.offsetBy(0, S.messages));
-      if (const auto strip = enteringStrip(MA, S.messages, known)) out.push_back(region(*strip, whole));
+      for (const auto& m : E.messages)
+        known.push_back(m.frame.offsetBy(0, S.messages));
+      if (const auto strip = enteringStrip(MA, S.messages, known))
+        out.push_back(region(*strip, whole));
     }
   } else if (O.blurMessages && !(!E.messageArea && E.isRead)) {
     double h = MA.size.height;
@@ -219,7 +228,8 @@ std::vector<BlurRegion> regions(Size windowSize, const LayoutMetrics& metrics,
 
   // Step 9. Media thumbnails.
   if (O.blurMediaGallery) {
-    for (const Rect& r : E.mediaThumbnails) out.push_back(region(r, whole));
+    for (const Rect& r : E.mediaThumbnails)
+      out.push_back(region(r, whole));
   }
 
   // Step 10. A sheet hides what lies behind it, and nothing behind it reveals on hover.
@@ -232,22 +242,26 @@ std::vector<BlurRegion> regions(Size windowSize, const LayoutMetrics& metrics,
       if (!r.rect.intersects(SH)) {
         cut.push_back(r);
       } else {
-        for (BlurRegion& piece : r.subtracting(SH)) cut.push_back(std::move(piece));
+        for (BlurRegion& piece : r.subtracting(SH))
+          cut.push_back(std::move(piece));
       }
     }
-    for (BlurRegion& r : cut) r.hoverExclusion = window;
+    for (BlurRegion& r : cut)
+      r.hoverExclusion = window;
     out = std::move(cut);
     if (O.blurProfilePictures && E.sheetPicture) {
       out.push_back(region(E.sheetPicture->insetBy(-2, -2), whole, Shape::circle));
     }
     if (O.blurNames) {
-      for (const Rect& r : E.sheetNames) out.push_back(region(r.insetBy(-4, -2), whole));
+      for (const Rect& r : E.sheetNames)
+        out.push_back(region(r.insetBy(-4, -2), whole));
     }
   }
 
   // Step 11. Sheet thumbnails.
   if (O.blurMediaGallery) {
-    for (const Rect& r : E.sheetThumbnails) out.push_back(region(r, whole));
+    for (const Rect& r : E.sheetThumbnails)
+      out.push_back(region(r, whole));
   }
 
   // Step 12. Clip to the window; the hover area stays as it was.

@@ -61,7 +61,7 @@ std::vector<BlurRegion> BlurRegion::subtracting(const Rect& hole) const {
   const double bottom = r.maxY() < hole.maxY() ? r.maxY() : hole.maxY();
   const double middle = bottom - top;
   const Rect pieces[] = {
-      Rect(r.minX(), r.minY(), r.width(), hole.minY() - r.minY()),  // above
+      Rect(r.minX(), r.minY(), r.width(), hole.minY() - r.minY()),     // above
       Rect(r.minX(), hole.maxY(), r.width(), r.maxY() - hole.maxY()),  // below
       Rect(r.minX(), top, hole.minX() - r.minX(), middle),             // left
       Rect(hole.maxX(), top, r.maxX() - hole.maxX(), middle),          // right

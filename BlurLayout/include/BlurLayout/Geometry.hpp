@@ -54,6 +54,12 @@ struct Rect {
     return origin.x == inf || origin.y == inf;
   }
 
+  [[nodiscard]] constexpr bool hasNaN() const noexcept {
+    // NaN is the one value not equal to itself.
+    return origin.x != origin.x || origin.y != origin.y || size.width != size.width ||
+           size.height != size.height;
+  }
+
   [[nodiscard]] constexpr Rect standardized() const noexcept {
     if (isNull()) return null();
     Rect r = *this;
@@ -80,7 +86,7 @@ struct Rect {
   /// The overlap of both rectangles; null when either is null or they do not overlap with a
   /// positive extent on both axes.
   [[nodiscard]] constexpr Rect intersection(const Rect& other) const noexcept {
-    if (isNull() || other.isNull()) return null();
+    if (isNull() || other.isNull() || hasNaN() || other.hasNaN()) return null();
     const Rect a = standardized();
     const Rect b = other.standardized();
     const double left = a.origin.x > b.origin.x ? a.origin.x : b.origin.x;
@@ -91,7 +97,6 @@ struct Rect {
     const double bBottom = b.origin.y + b.size.height;
     const double right = aRight < bRight ? aRight : bRight;
     const double bottom = aBottom < bBottom ? aBottom : bBottom;
-    // Written so that a NaN anywhere fails the test and yields null.
     if (!(left < right) || !(top < bottom)) return null();
     return Rect(left, top, right - left, bottom - top);
   }
@@ -151,10 +156,14 @@ struct Rect {
     const double w = r.size.width;
     const double h = r.size.height;
     switch (from) {
-      case RectEdge::minX: return {Rect(x, y, amount, h), Rect(x + amount, y, rest, h)};
-      case RectEdge::maxX: return {Rect(x + rest, y, amount, h), Rect(x, y, rest, h)};
-      case RectEdge::minY: return {Rect(x, y, w, amount), Rect(x, y + amount, w, rest)};
-      case RectEdge::maxY: return {Rect(x, y + rest, w, amount), Rect(x, y, w, rest)};
+      case RectEdge::minX:
+        return {Rect(x, y, amount, h), Rect(x + amount, y, rest, h)};
+      case RectEdge::maxX:
+        return {Rect(x + rest, y, amount, h), Rect(x, y, rest, h)};
+      case RectEdge::minY:
+        return {Rect(x, y, w, amount), Rect(x, y + amount, w, rest)};
+      case RectEdge::maxY:
+        return {Rect(x, y + rest, w, amount), Rect(x, y, w, rest)};
     }
     return {null(), null()};
   }

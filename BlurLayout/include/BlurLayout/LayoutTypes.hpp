@@ -17,15 +17,15 @@ namespace velvix {
 /// Which categories to blur. The defaults are those of a fresh value; the ones a new user sees
 /// are the settings store's.
 struct BlurOptions {
-  bool isEnabled = false;           ///< master switch: when off nothing is blurred at all
-  bool unblurLastMessages = true;   ///< leave the conversation's latest messages readable
-  bool blurMessages = true;         ///< the open conversation's messages
-  bool blurPreviews = true;         ///< last-message previews in the chat list
-  bool blurTextInput = false;       ///< the message composer
-  bool blurNames = false;           ///< contact and group names
-  bool blurProfilePictures = false; ///< profile pictures
-  bool blurMediaPreview = false;    ///< media messages, even with blurMessages off
-  bool blurMediaGallery = false;    ///< media thumbnails outside the message flow
+  bool isEnabled = false;            ///< master switch: when off nothing is blurred at all
+  bool unblurLastMessages = true;    ///< leave the conversation's latest messages readable
+  bool blurMessages = true;          ///< the open conversation's messages
+  bool blurPreviews = true;          ///< last-message previews in the chat list
+  bool blurTextInput = false;        ///< the message composer
+  bool blurNames = false;            ///< contact and group names
+  bool blurProfilePictures = false;  ///< profile pictures
+  bool blurMediaPreview = false;     ///< media messages, even with blurMessages off
+  bool blurMediaGallery = false;     ///< media thumbnails outside the message flow
 
   friend bool operator==(const BlurOptions&, const BlurOptions&) = default;
 };
@@ -95,8 +95,8 @@ class Reveal {
 /// One area to blur with its hover behaviour.
 struct BlurRegion {
   Rect rect;
-  Rect hoverArea;                     ///< where the pointer must be for the region to reveal
-  std::optional<Rect> hoverExclusion; ///< where the pointer does not reveal after all
+  Rect hoverArea;                      ///< where the pointer must be for the region to reveal
+  std::optional<Rect> hoverExclusion;  ///< where the pointer does not reveal after all
   Reveal reveal;
   Shape shape;
 

@@ -28,9 +28,9 @@ namespace velvix {
 ///     children are taken in index order.
 ///  4. `label` is UTF-8; invalid sequences read as U+FFFD.
 struct AccessibilityNode {
-  std::string role;  ///< e.g. "AXGroup", exactly as WhatsApp reports it
-  std::string label; ///< the reader's chosen text; empty when there is none
-  Rect frame;        ///< relative to the top-left corner of WhatsApp's window
+  std::string role;   ///< e.g. "AXGroup", exactly as WhatsApp reports it
+  std::string label;  ///< the reader's chosen text; empty when there is none
+  Rect frame;         ///< relative to the top-left corner of WhatsApp's window
   std::optional<std::size_t> parent;
 
   friend bool operator==(const AccessibilityNode&, const AccessibilityNode&) = default;
@@ -41,8 +41,8 @@ struct AccessibilityNode {
 struct DetectedElements {
   struct Message {
     Rect frame;
-    bool isMedia = false; ///< the label announces a photo, video, sticker, GIF, image or album
-    std::string key;      ///< the label cut after its time stamp; may be empty
+    bool isMedia = false;  ///< the label announces a photo, video, sticker, GIF, image or album
+    std::string key;       ///< the label cut after its time stamp; may be empty
     bool isLatest = false;
     friend bool operator==(const Message&, const Message&) = default;
   };

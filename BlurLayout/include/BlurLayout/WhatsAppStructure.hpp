@@ -18,8 +18,8 @@ inline constexpr int latestMessageCount = 3;
 
 /// Where the two scrolling lists are in the analysed node list; only meaningful for that list.
 struct ScrollContainers {
-  std::optional<std::size_t> chatList; ///< the chat list, or the panel covering it
-  std::optional<std::size_t> messages; ///< the conversation group
+  std::optional<std::size_t> chatList;  ///< the chat list, or the panel covering it
+  std::optional<std::size_t> messages;  ///< the conversation group
   friend bool operator==(const ScrollContainers&, const ScrollContainers&) = default;
 };
 
