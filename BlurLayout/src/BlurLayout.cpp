@@ -1,5 +1,7 @@
 #include <BlurLayout/BlurLayout.hpp>
 
+#include "RegionPieces.hpp"
+
 #include <algorithm>
 #include <cmath>
 
@@ -32,6 +34,26 @@ void visibleRows(const std::vector<Rect>& rows, double dy, const Rect& area,
     const double left = maxOf(shifted.minX(), area.minX());
     const double right = minOf(shifted.maxX(), area.maxX());
     out.emplace_back(left, shifted.minY(), right - left, shifted.height());
+  }
+}
+
+// What step 6 needs of a visible message; the key stays behind, so sorting moves no strings.
+struct VisibleMessage {
+  Rect frame;
+  bool isMedia;
+  bool isLatest;
+};
+
+// A stable sort by bottom edge. Messages arrive nearly in order, where insertion sort is linear
+// and, unlike std::stable_sort, needs no buffer.
+void sortByBottom(std::vector<VisibleMessage>& messages) {
+  for (std::size_t i = 1; i < messages.size(); ++i) {
+    const VisibleMessage m = messages[i];
+    const double bottom = m.frame.maxY();
+    std::size_t j = i;
+    for (; j > 0 && bottom < messages[j - 1].frame.maxY(); --j)
+      messages[j] = messages[j - 1];
+    messages[j] = m;
   }
 }
 
@@ -84,10 +106,6 @@ std::vector<BlurRegion> regions(Size windowSize, const LayoutMetrics& metrics,
   // window at all and would only produce unbounded patches.
   if (!O.isEnabled || !(W > 0) || !(H > 0) || !std::isfinite(W) || !std::isfinite(H)) return {};
 
-  std::vector<BlurRegion> out;
-  out.reserve(16 + 3 * (E.chatRows.size() + E.contactRows.size()) + E.messages.size() +
-              E.images.size() + E.mediaThumbnails.size() + E.sheetNames.size() +
-              E.sheetThumbnails.size());
   const Reveal band = Reveal::band(M.revealBandHeight);
   const Reveal whole = Reveal::whole();
 
@@ -108,16 +126,21 @@ std::vector<BlurRegion> regions(Size windowSize, const LayoutMetrics& metrics,
   visibleRows(E.chatRows, S.chatList, CL, chat);
   visibleRows(E.contactRows, S.chatList, CL, contacts);
 
-  std::vector<DetectedElements::Message> visibleMessages;
+  std::vector<VisibleMessage> visibleMessages;
   visibleMessages.reserve(E.messages.size());
   for (const auto& message : E.messages) {
     const Rect c = message.frame.offsetBy(0, S.messages).intersection(MA);
     if (c.isNull() || !(c.height() >= 1)) continue;
-    visibleMessages.push_back(message);
-    visibleMessages.back().frame = c;
+    visibleMessages.push_back({c, message.isMedia, message.isLatest});
   }
-  std::stable_sort(visibleMessages.begin(), visibleMessages.end(),
-                   [](const auto& a, const auto& b) { return a.frame.maxY() < b.frame.maxY(); });
+  sortByBottom(visibleMessages);
+
+  // Sized from what is visible rather than everything the snapshot holds: the list is written
+  // on every frame, and a tight buffer stays in cache.
+  std::vector<BlurRegion> out;
+  out.reserve(16 + 3 * chat.size() + 2 * contacts.size() + visibleMessages.size() +
+              E.images.size() + E.mediaThumbnails.size() + E.sheetNames.size() +
+              E.sheetThumbnails.size());
 
   // Step 4. Chat list.
   const auto rowPicture = [&](const Rect& avatar, const Rect& hover) {
@@ -237,17 +260,9 @@ std::vector<BlurRegion> regions(Size windowSize, const LayoutMetrics& metrics,
     const Rect SH = *E.sheet;
     const Rect window(0, 0, W, H);
     std::vector<BlurRegion> cut;
-    cut.reserve(out.size() + 8);
-    for (const BlurRegion& r : out) {
-      if (!r.rect.intersects(SH)) {
-        cut.push_back(r);
-      } else {
-        for (BlurRegion& piece : r.subtracting(SH))
-          cut.push_back(std::move(piece));
-      }
-    }
-    for (BlurRegion& r : cut)
-      r.hoverExclusion = window;
+    cut.reserve(2 * out.size() + 8);
+    for (const BlurRegion& r : out)
+      detail::appendSubtracting(r, SH, window, cut);
     out = std::move(cut);
     if (O.blurProfilePictures && E.sheetPicture) {
       out.push_back(region(E.sheetPicture->insetBy(-2, -2), whole, Shape::circle));
@@ -267,11 +282,12 @@ std::vector<BlurRegion> regions(Size windowSize, const LayoutMetrics& metrics,
   // Step 12. Clip to the window; the hover area stays as it was.
   const Rect window(0, 0, W, H);
   std::size_t kept = 0;
-  for (BlurRegion& r : out) {
-    const Rect c = r.rect.intersection(window);
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    const Rect c = out[i].rect.intersection(window);
     if (c.isNull() || !(c.width() >= 1) || !(c.height() >= 1)) continue;
-    r.rect = c;
-    out[kept++] = std::move(r);
+    out[i].rect = c;
+    if (kept != i) out[kept] = out[i];
+    ++kept;
   }
   out.erase(out.begin() + static_cast<std::ptrdiff_t>(kept), out.end());
   return out;

@@ -1,5 +1,7 @@
 #include <BlurLayout/LayoutTypes.hpp>
 
+#include "RegionPieces.hpp"
+
 #include <nlohmann/json.hpp>
 
 #include <array>
@@ -54,9 +56,14 @@ std::optional<LayoutMetrics> LayoutMetrics::decoded(std::string_view json) {
   return metrics;
 }
 
-std::vector<BlurRegion> BlurRegion::subtracting(const Rect& hole) const {
-  if (!rect.intersects(hole)) return {*this};
-  const Rect& r = rect;
+void detail::appendSubtracting(const BlurRegion& region, const Rect& hole,
+                               const std::optional<Rect>& exclusion, std::vector<BlurRegion>& out) {
+  if (!region.rect.intersects(hole)) {
+    out.push_back(region);
+    if (exclusion) out.back().hoverExclusion = exclusion;
+    return;
+  }
+  const Rect& r = region.rect;
   const double top = r.minY() > hole.minY() ? r.minY() : hole.minY();
   const double bottom = r.maxY() < hole.maxY() ? r.maxY() : hole.maxY();
   const double middle = bottom - top;
@@ -66,12 +73,17 @@ std::vector<BlurRegion> BlurRegion::subtracting(const Rect& hole) const {
       Rect(r.minX(), top, hole.minX() - r.minX(), middle),             // left
       Rect(hole.maxX(), top, r.maxX() - hole.maxX(), middle),          // right
   };
-  std::vector<BlurRegion> result;
   for (const Rect& piece : pieces) {
     if (piece.size.width >= 1 && piece.size.height >= 1) {
-      result.emplace_back(piece, hoverArea, reveal, Shape::rounded);
+      out.emplace_back(piece, region.hoverArea, region.reveal, Shape::rounded).hoverExclusion =
+          exclusion;
     }
   }
+}
+
+std::vector<BlurRegion> BlurRegion::subtracting(const Rect& hole) const {
+  std::vector<BlurRegion> result;
+  detail::appendSubtracting(*this, hole, std::nullopt, result);
   return result;
 }
 
