@@ -1,0 +1,143 @@
+#pragma once
+
+// The user's choices — what to blur, whether to read the accessibility tree, the calibrated
+// layout measurements — and the debug switch for layout guides. Every choice is persisted in
+// the user-defaults store under a fixed key that is part of the saved format; the guides switch
+// is not persisted, so every launch starts with it off.
+//
+// Loading is per key: a missing or wrongly typed value takes that property's default, and a
+// metrics record that does not decode in full takes LayoutMetrics::defaults; nothing is written
+// back while loading. Every assignment writes to the store, also when the value is unchanged;
+// observers hear only of real changes, after the new value is stored and written.
+//
+// One shared instance, used on the main thread only.
+
+#include <BlurLayout/LayoutTypes.hpp>
+#include <Velvix/Platform/Defaults.hpp>
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <string_view>
+#include <utility>
+
+namespace velvix {
+
+class AppSettings {
+ public:
+  /// The observable properties. The first ten are the persisted booleans, in the order of the
+  /// store's table.
+  enum class Property {
+    isEnabled,
+    unblurLastMessages,
+    blurMessages,
+    blurPreviews,
+    blurTextInput,
+    blurNames,
+    blurProfilePictures,
+    blurMediaPreview,
+    blurMediaGallery,
+    usesAccessibility,
+    metrics,
+    showsGuides,
+  };
+  static constexpr std::size_t kPropertyCount = 12;
+
+  /// The properties `options()` is built from: observing them is observing `options()`.
+  static constexpr std::array<Property, 9> kOptionsProperties = {
+      Property::isEnabled,           Property::unblurLastMessages, Property::blurMessages,
+      Property::blurPreviews,        Property::blurTextInput,      Property::blurNames,
+      Property::blurProfilePictures, Property::blurMediaPreview,   Property::blurMediaGallery,
+  };
+
+  /// The user-defaults key a property is persisted under; empty for `showsGuides`.
+  [[nodiscard]] static std::string_view key(Property property) noexcept;
+
+  /// Keeps an observer registered; destroying or resetting it unregisters. It may outlive the
+  /// settings it came from.
+  class Subscription {
+   public:
+    Subscription() = default;
+    Subscription(Subscription&&) noexcept = default;
+    Subscription& operator=(Subscription&& other) noexcept;
+    Subscription(const Subscription&) = delete;
+    Subscription& operator=(const Subscription&) = delete;
+    ~Subscription() { reset(); }
+
+    void reset() noexcept;
+
+   private:
+    friend class AppSettings;
+    struct Registry;
+    Subscription(std::weak_ptr<Registry> registry, std::size_t id)
+        : registry_(std::move(registry)), id_(id) {}
+    std::weak_ptr<Registry> registry_;
+    std::size_t id_ = 0;
+  };
+
+  /// Loads every persisted property from `defaults`, which must outlive the settings.
+  explicit AppSettings(platform::Defaults& defaults);
+  AppSettings(const AppSettings&) = delete;
+  AppSettings& operator=(const AppSettings&) = delete;
+  ~AppSettings();
+
+  [[nodiscard]] bool isEnabled() const { return flag(Property::isEnabled); }
+  [[nodiscard]] bool unblurLastMessages() const { return flag(Property::unblurLastMessages); }
+  [[nodiscard]] bool blurMessages() const { return flag(Property::blurMessages); }
+  [[nodiscard]] bool blurPreviews() const { return flag(Property::blurPreviews); }
+  [[nodiscard]] bool blurTextInput() const { return flag(Property::blurTextInput); }
+  [[nodiscard]] bool blurNames() const { return flag(Property::blurNames); }
+  [[nodiscard]] bool blurProfilePictures() const { return flag(Property::blurProfilePictures); }
+  [[nodiscard]] bool blurMediaPreview() const { return flag(Property::blurMediaPreview); }
+  [[nodiscard]] bool blurMediaGallery() const { return flag(Property::blurMediaGallery); }
+  [[nodiscard]] bool usesAccessibility() const { return flag(Property::usesAccessibility); }
+  [[nodiscard]] const LayoutMetrics& metrics() const { return metrics_; }
+  [[nodiscard]] bool showsGuides() const { return showsGuides_; }
+
+  /// The nine blur switches, field for field.
+  [[nodiscard]] BlurOptions options() const;
+
+  void setIsEnabled(bool value) { setFlag(Property::isEnabled, value); }
+  void setUnblurLastMessages(bool value) { setFlag(Property::unblurLastMessages, value); }
+  void setBlurMessages(bool value) { setFlag(Property::blurMessages, value); }
+  void setBlurPreviews(bool value) { setFlag(Property::blurPreviews, value); }
+  void setBlurTextInput(bool value) { setFlag(Property::blurTextInput, value); }
+  void setBlurNames(bool value) { setFlag(Property::blurNames, value); }
+  void setBlurProfilePictures(bool value) { setFlag(Property::blurProfilePictures, value); }
+  void setBlurMediaPreview(bool value) { setFlag(Property::blurMediaPreview, value); }
+  void setBlurMediaGallery(bool value) { setFlag(Property::blurMediaGallery, value); }
+  void setUsesAccessibility(bool value) { setFlag(Property::usesAccessibility, value); }
+  /// Writes the JSON record; a value that JSON cannot hold (not finite) removes the stored
+  /// record instead, so the next launch starts from the defaults.
+  void setMetrics(const LayoutMetrics& value);
+  void setShowsGuides(bool value);
+
+  /// Calls `onChange` after each real change of `property`. Observers may read and assign the
+  /// settings and drop subscriptions (their own included) from inside the call.
+  [[nodiscard]] Subscription observe(Property property, std::function<void()> onChange);
+  /// Calls `onChange` once after each real change of any of `properties`.
+  [[nodiscard]] Subscription observe(std::initializer_list<Property> properties,
+                                     std::function<void()> onChange);
+  [[nodiscard]] Subscription observeOptions(std::function<void()> onChange);
+
+ private:
+  static constexpr std::size_t kFlagCount = 10;
+
+  [[nodiscard]] bool flag(Property property) const {
+    return flags_[static_cast<std::size_t>(property)];
+  }
+  void setFlag(Property property, bool value);
+  [[nodiscard]] Subscription subscribe(std::array<bool, kPropertyCount> properties,
+                                       std::function<void()> onChange);
+  void notify(Property property);
+
+  platform::Defaults& defaults_;
+  std::array<bool, kFlagCount> flags_{};
+  LayoutMetrics metrics_;
+  bool showsGuides_ = false;
+  std::shared_ptr<Subscription::Registry> registry_;
+};
+
+}  // namespace velvix
