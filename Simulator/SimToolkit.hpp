@@ -1,0 +1,157 @@
+#pragma once
+
+// The Simulator's window toolkit: the overlay panel as a window of this process in the window
+// server's list, its blur views and guides, workspace notifications and the global scroll-wheel
+// monitor. Every property write and every change of window order is counted, so tests can check
+// that drawing is incremental.
+
+#include "SimWindowServer.hpp"
+
+#include <Velvix/Platform/Scheduler.hpp>
+#include <Velvix/Platform/Toolkit.hpp>
+
+#include <memory>
+#include <vector>
+
+namespace velvix::sim {
+
+/// Counts of what the app changed on the panel and its views.
+struct ToolkitCounts {
+  int panelFrameWrites = 0;
+  int levelWrites = 0;
+  int orderChanges = 0;  ///< orderOut, orderFrontRegardless, orderAbove
+  int displayNow = 0;
+  int blurViewsCreated = 0;
+  int blurViewsRemoved = 0;
+  int blurFrameWrites = 0;
+  int maskWrites = 0;
+  int hiddenWrites = 0;
+  int guidesUpdates = 0;
+  int guidesHiddenWrites = 0;
+  friend bool operator==(const ToolkitCounts&, const ToolkitCounts&) = default;
+};
+
+/// A blur view as the Simulator sees it.
+struct BlurViewState {
+  Rect frame;
+  std::optional<Shape> mask;
+  bool isHidden = false;
+  friend bool operator==(const BlurViewState&, const BlurViewState&) = default;
+};
+
+class SimPanel;
+
+class SimToolkit final : public platform::Toolkit {
+ public:
+  SimToolkit(SimWindowServer& server, platform::Executor& mainQueue);
+  ~SimToolkit() override;
+
+  // --- the port ------------------------------------------------------------------------------
+  [[nodiscard]] std::unique_ptr<platform::Panel> makeOverlayPanel() override;
+  [[nodiscard]] std::unique_ptr<platform::Subscription> observeWorkspace(
+      platform::WorkspaceEvent event,
+      std::function<void(platform::WorkspaceEvent)> handler) override;
+  [[nodiscard]] std::unique_ptr<platform::Subscription> addGlobalScrollWheelMonitor(
+      std::function<void()> handler) override;
+
+  // --- driving -------------------------------------------------------------------------------
+  /// A scroll-wheel event somewhere on the desktop; monitors hear of it on the main queue.
+  void scrollWheel();
+  /// Makes the platform refuse new scroll-wheel monitors.
+  void setRefusesScrollMonitors(bool refuses) { refusesScrollMonitors_ = refuses; }
+  /// Changes the panel's occlusion state; observers hear of it on the main queue.
+  void setPanelOcclusionVisible(bool visible);
+
+  // --- observation ---------------------------------------------------------------------------
+  [[nodiscard]] const ToolkitCounts& counts() const { return counts_; }
+  void resetCounts() { counts_ = {}; }
+  /// The live panel (the last one made), or null.
+  [[nodiscard]] const SimPanel* panel() const { return panel_; }
+  /// The panel's blur views from bottom to top (all directly below the guides).
+  [[nodiscard]] std::vector<BlurViewState> blurViews() const;
+  [[nodiscard]] int workspaceObservers() const;
+  [[nodiscard]] int scrollMonitors() const;
+
+  // Internal, for the panel and its views.
+  ToolkitCounts& mutableCounts() { return counts_; }
+  SimWindowServer& server() { return server_; }
+  platform::Executor& mainQueue() { return main_; }
+  void panelDestroyed(const SimPanel* panel);
+
+ private:
+  struct Observer {
+    platform::WorkspaceEvent event;
+    std::function<void(platform::WorkspaceEvent)> handler;
+  };
+  class Registration;
+
+  void announce(bool activeSpaceChanged);
+
+  SimWindowServer& server_;
+  platform::Executor& main_;
+  ToolkitCounts counts_;
+  SimPanel* panel_ = nullptr;
+  std::shared_ptr<std::vector<std::shared_ptr<Observer>>> workspaceObservers_;
+  std::shared_ptr<std::vector<std::shared_ptr<std::function<void()>>>> scrollMonitors_;
+  bool refusesScrollMonitors_ = false;
+};
+
+/// The Simulator's overlay panel.
+class SimPanel final : public platform::Panel {
+ public:
+  SimPanel(SimToolkit& toolkit, std::uint32_t number);
+  ~SimPanel() override;
+
+  [[nodiscard]] Rect frame() const override { return frame_; }
+  void setFrame(const Rect& frame) override;
+  [[nodiscard]] std::int64_t level() const override { return level_; }
+  void setLevel(std::int64_t level) override;
+  [[nodiscard]] bool isVisible() const override { return visible_; }
+  [[nodiscard]] bool isOnActiveSpace() const override;
+  [[nodiscard]] std::int64_t windowNumber() const override { return number_; }
+  void orderOut() override;
+  void orderFrontRegardless() override;
+  void orderAbove(std::uint32_t windowNumber) override;
+  void displayNow() override { ++toolkit_.mutableCounts().displayNow; }
+  [[nodiscard]] bool isOcclusionVisible() const override { return occlusionVisible_; }
+  [[nodiscard]] std::unique_ptr<platform::Subscription> observeOcclusion(
+      std::function<void()> handler) override;
+  [[nodiscard]] std::unique_ptr<platform::BlurView> addBlurView() override;
+  [[nodiscard]] bool areGuidesHidden() const override { return guidesHidden_; }
+  void setGuidesHidden(bool hidden) override;
+  void setGuides(std::span<const Rect> regions, std::span<const double> columns) override;
+
+  // --- observation ---------------------------------------------------------------------------
+  /// The Space the panel is on (it moves to the active Space when ordered in).
+  [[nodiscard]] int space() const { return space_; }
+  [[nodiscard]] const std::vector<Rect>& guideRegions() const { return guideRegions_; }
+  [[nodiscard]] const std::vector<double>& guideColumns() const { return guideColumns_; }
+  [[nodiscard]] std::vector<BlurViewState> blurViews() const;
+
+  // Internal.
+  void setOcclusionVisible(bool visible);
+  struct ViewSlot {
+    BlurViewState state;
+    SimPanel* panel = nullptr;  // null once the panel is gone
+  };
+  void viewDestroyed(const ViewSlot* slot);
+
+ private:
+  void orderIn();
+  void syncWindow();
+
+  SimToolkit& toolkit_;
+  std::uint32_t number_;
+  Rect frame_;
+  std::int64_t level_ = 0;
+  bool visible_ = false;
+  int space_ = 1;
+  bool occlusionVisible_ = false;
+  bool guidesHidden_ = false;
+  std::vector<Rect> guideRegions_;
+  std::vector<double> guideColumns_;
+  std::vector<std::shared_ptr<ViewSlot>> views_;  // bottom to top
+  std::shared_ptr<std::vector<std::shared_ptr<std::function<void()>>>> occlusionObservers_;
+};
+
+}  // namespace velvix::sim

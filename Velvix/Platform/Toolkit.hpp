@@ -1,0 +1,127 @@
+#pragma once
+
+// The window toolkit: the overlay panel with its blur views and guides, workspace
+// notifications and the global scroll-wheel monitor.
+//
+// The panel is a borderless, transparent, non-activating window that ignores the mouse (clicks
+// and scrolls reach the window below), moves to the active Space when ordered in, stays out of
+// window cycling and may lie over full-screen windows. Its content view is flipped (top-left
+// origin) and always has the panel's size, so blur-view frames are window-relative rectangles.
+// The panel's own frame uses the platform's bottom-left-origin screen space.
+//
+// Main thread only; callbacks run on the main queue.
+
+#include <BlurLayout/Geometry.hpp>
+#include <BlurLayout/LayoutTypes.hpp>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string_view>
+
+namespace velvix::platform {
+
+/// A registration (observer, monitor); destroying it unregisters.
+class Subscription {
+ public:
+  Subscription() = default;
+  Subscription(const Subscription&) = delete;
+  Subscription& operator=(const Subscription&) = delete;
+  virtual ~Subscription() = default;
+};
+
+/// Window levels the panel uses.
+inline constexpr std::int64_t kNormalWindowLevel = 0;
+inline constexpr std::int64_t kFloatingWindowLevel = 3;
+
+/// A frosted-glass view on the panel, drawn behind-window with the popover material, shaped by
+/// a mask: rounded (10-point corners at any size) or circle (the ellipse inscribed in its frame).
+/// Destroying it removes it from the panel.
+class BlurView {
+ public:
+  BlurView() = default;
+  BlurView(const BlurView&) = delete;
+  BlurView& operator=(const BlurView&) = delete;
+  virtual ~BlurView() = default;
+
+  [[nodiscard]] virtual Rect frame() const = 0;
+  virtual void setFrame(const Rect& frame) = 0;
+  /// The mask the view holds; empty before the first setMask().
+  [[nodiscard]] virtual std::optional<Shape> mask() const = 0;
+  virtual void setMask(Shape shape) = 0;
+  [[nodiscard]] virtual bool isHidden() const = 0;
+  virtual void setHidden(bool hidden) = 0;
+};
+
+class Panel {
+ public:
+  Panel() = default;
+  Panel(const Panel&) = delete;
+  Panel& operator=(const Panel&) = delete;
+  virtual ~Panel() = default;
+
+  /// Bottom-left-origin screen space.
+  [[nodiscard]] virtual Rect frame() const = 0;
+  /// Sets the frame without displaying at once.
+  virtual void setFrame(const Rect& frame) = 0;
+  [[nodiscard]] virtual std::int64_t level() const = 0;
+  virtual void setLevel(std::int64_t level) = 0;
+
+  [[nodiscard]] virtual bool isVisible() const = 0;
+  [[nodiscard]] virtual bool isOnActiveSpace() const = 0;
+  /// The window server's number of the panel (the platform's integer; window-list numbers are
+  /// its low 32 bits).
+  [[nodiscard]] virtual std::int64_t windowNumber() const = 0;
+
+  virtual void orderOut() = 0;
+  /// Brings the panel to the front of its level whether or not this application is active.
+  virtual void orderFrontRegardless() = 0;
+  /// Orders the panel directly in front of the window with this number.
+  virtual void orderAbove(std::uint32_t windowNumber) = 0;
+  /// Draws the panel's content now rather than at the next display pass.
+  virtual void displayNow() = 0;
+
+  /// Whether any part of the panel is visible on screen (its occlusion state).
+  [[nodiscard]] virtual bool isOcclusionVisible() const = 0;
+  /// Calls `handler` whenever the occlusion state changes.
+  [[nodiscard]] virtual std::unique_ptr<Subscription> observeOcclusion(
+      std::function<void()> handler) = 0;
+
+  /// A new blur view, hidden state false, no mask, inserted directly below the guides (so above
+  /// every earlier blur view).
+  [[nodiscard]] virtual std::unique_ptr<BlurView> addBlurView() = 0;
+
+  /// The guides layer, above all blur views: dashed column lines and region outlines.
+  [[nodiscard]] virtual bool areGuidesHidden() const = 0;
+  virtual void setGuidesHidden(bool hidden) = 0;
+  /// Replaces what the guides show and redraws them.
+  virtual void setGuides(std::span<const Rect> regions, std::span<const double> columns) = 0;
+};
+
+enum class WorkspaceEvent { didActivateApplication, activeSpaceDidChange };
+
+/// The platform's notification name, as logged.
+[[nodiscard]] std::string_view notificationName(WorkspaceEvent event);
+
+class Toolkit {
+ public:
+  Toolkit() = default;
+  Toolkit(const Toolkit&) = delete;
+  Toolkit& operator=(const Toolkit&) = delete;
+  virtual ~Toolkit() = default;
+
+  /// The overlay panel, ordered out, at the normal level, with an empty frame.
+  [[nodiscard]] virtual std::unique_ptr<Panel> makeOverlayPanel() = 0;
+
+  /// Calls `handler` with the event on each workspace notification of that kind.
+  [[nodiscard]] virtual std::unique_ptr<Subscription> observeWorkspace(
+      WorkspaceEvent event, std::function<void(WorkspaceEvent)> handler) = 0;
+  /// Calls `handler` for every scroll-wheel event anywhere on the desktop; empty when the
+  /// platform refused the monitor.
+  [[nodiscard]] virtual std::unique_ptr<Subscription> addGlobalScrollWheelMonitor(
+      std::function<void()> handler) = 0;
+};
+
+}  // namespace velvix::platform
