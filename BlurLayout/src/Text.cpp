@@ -1,0 +1,186 @@
+#include "Text.hpp"
+
+#include <unicode/ubrk.h>
+#include <unicode/uchar.h>
+#include <unicode/utf16.h>
+#include <unicode/utf8.h>
+
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <memory>
+
+namespace velvix::text {
+
+namespace {
+
+// Property lookups for ASCII happen for nearly every character of a label, so their answers are
+// asked of ICU once and kept.
+struct AsciiClasses {
+  std::array<bool, 128> number{};
+  std::array<bool, 128> letter{};
+  std::array<bool, 128> breaksAlways{};
+};
+
+bool breaksFromNeighbours(char32_t c) noexcept;
+
+const AsciiClasses& asciiClasses() noexcept {
+  static const AsciiClasses classes = [] {
+    AsciiClasses table;
+    for (char32_t c = 0; c < 128; ++c) {
+      table.number[c] =
+          u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_NUMERIC_TYPE) != U_NT_NONE;
+      table.letter[c] = u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_ALPHABETIC) != 0;
+      table.breaksAlways[c] = breaksFromNeighbours(c);
+    }
+    return table;
+  }();
+  return classes;
+}
+
+// Under the grapheme cluster rules, a code point of Grapheme_Cluster_Break Other, Control, CR or
+// LF has a boundary on both sides, except inside a CR LF pair: every rule that joins code points
+// (Hangul syllables, extending marks, ZWJ sequences, prepended marks, flag pairs) needs a code
+// point of another class. Text made only of such code points needs no break iterator.
+bool breaksFromNeighbours(char32_t c) noexcept {
+  const auto gcb = u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_GRAPHEME_CLUSTER_BREAK);
+  return gcb == U_GCB_OTHER || gcb == U_GCB_CONTROL || gcb == U_GCB_CR || gcb == U_GCB_LF;
+}
+
+bool breaksAlways(char32_t c) noexcept {
+  return c < 128 ? asciiClasses().breaksAlways[c] : breaksFromNeighbours(c);
+}
+
+struct BreakIteratorCloser {
+  void operator()(UBreakIterator* iterator) const noexcept { ubrk_close(iterator); }
+};
+
+// Opening an iterator costs far more than segmenting a label, and one may not be used from two
+// threads at once: so one per thread, kept. Null when ICU cannot open one (no data).
+UBreakIterator* characterBreakIterator() noexcept {
+  thread_local const std::unique_ptr<UBreakIterator, BreakIteratorCloser> iterator = [] {
+    UErrorCode status = U_ZERO_ERROR;
+    UBreakIterator* opened = ubrk_open(UBRK_CHARACTER, "", nullptr, 0, &status);
+    if (U_FAILURE(status) && opened != nullptr) {
+      ubrk_close(opened);
+      opened = nullptr;
+    }
+    return std::unique_ptr<UBreakIterator, BreakIteratorCloser>(opened);
+  }();
+  return iterator.get();
+}
+
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
+
+}  // namespace
+
+bool isNumber(char32_t c) noexcept {
+  if (c < 128) return asciiClasses().number[c];
+  return u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_NUMERIC_TYPE) != U_NT_NONE;
+}
+
+bool isLetter(char32_t c) noexcept {
+  if (c < 128) return asciiClasses().letter[c];
+  return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_ALPHABETIC) != 0;
+}
+
+void Characters::assign(std::string_view utf8, Segmenter segmenter) {
+  text_.clear();
+  characters_.clear();
+  codePoints_.clear();
+  text_.reserve(utf8.size());
+  codePoints_.reserve(utf8.size());
+
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(utf8.data());
+  const std::size_t length = utf8.size();
+  bool breaksEverywhere = true;
+  for (std::size_t i = 0; i < length;) {
+    const std::size_t start = i;
+    UChar32 c = 0;
+    U8_NEXT(bytes, i, length, c);
+    const std::size_t at = text_.size();
+    if (c < 0) {
+      c = 0xFFFD;
+      text_.append(kReplacementCharacter);
+    } else {
+      text_.append(utf8.substr(start, i - start));
+    }
+    const auto value = static_cast<char32_t>(c);
+    codePoints_.push_back({value, at});
+    if (breaksEverywhere && !breaksAlways(value)) breaksEverywhere = false;
+  }
+
+  if ((segmenter == Segmenter::automatic && breaksEverywhere) || !splitWithBreakIterator()) {
+    splitEveryCodePoint();
+  }
+}
+
+void Characters::splitEveryCodePoint() {
+  characters_.clear();
+  const std::size_t n = codePoints_.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::size_t end = i + 1 < n ? codePoints_[i + 1].begin : text_.size();
+    if (codePoints_[i].value == U'\r' && i + 1 < n && codePoints_[i + 1].value == U'\n') {
+      const std::size_t pairEnd = i + 2 < n ? codePoints_[i + 2].begin : text_.size();
+      characters_.push_back({codePoints_[i].begin, pairEnd, U'\r'});
+      ++i;
+      continue;
+    }
+    characters_.push_back({codePoints_[i].begin, end, codePoints_[i].value});
+  }
+}
+
+bool Characters::splitWithBreakIterator() {
+  UBreakIterator* iterator = characterBreakIterator();
+  if (iterator == nullptr) return false;
+
+  // ICU counts in int32_t; a label longer than that is read code point by code point instead.
+  std::size_t units = 0;
+  for (const CodePoint& c : codePoints_)
+    units += U16_LENGTH(static_cast<UChar32>(c.value));
+  if (units > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) return false;
+
+  utf16_.clear();
+  utf16ToCodePoint_.clear();
+  for (std::size_t i = 0; i < codePoints_.size(); ++i) {
+    const auto c = static_cast<UChar32>(codePoints_[i].value);
+    if (U_IS_BMP(c)) {
+      utf16_.push_back(static_cast<char16_t>(c));
+      utf16ToCodePoint_.push_back(i);
+    } else {
+      utf16_.push_back(static_cast<char16_t>(U16_LEAD(c)));
+      utf16_.push_back(static_cast<char16_t>(U16_TRAIL(c)));
+      utf16ToCodePoint_.push_back(i);
+      utf16ToCodePoint_.push_back(i);
+    }
+  }
+  utf16ToCodePoint_.push_back(codePoints_.size());
+
+  UErrorCode status = U_ZERO_ERROR;
+  ubrk_setText(iterator, utf16_.data(), static_cast<int32_t>(utf16_.size()), &status);
+  if (U_FAILURE(status)) return false;
+
+  characters_.clear();
+  int32_t start = ubrk_first(iterator);
+  for (int32_t end = ubrk_next(iterator); end != UBRK_DONE; end = ubrk_next(iterator)) {
+    const std::size_t firstPoint = utf16ToCodePoint_[static_cast<std::size_t>(start)];
+    const std::size_t endPoint = utf16ToCodePoint_[static_cast<std::size_t>(end)];
+    const std::size_t endByte =
+        endPoint < codePoints_.size() ? codePoints_[endPoint].begin : text_.size();
+    characters_.push_back({codePoints_[firstPoint].begin, endByte, codePoints_[firstPoint].value});
+    start = end;
+  }
+  // Leave the iterator pointing at nothing of ours: utf16_ changes with the next label.
+  ubrk_setText(iterator, u"", 0, &status);
+  return true;
+}
+
+bool Characters::matchesAt(std::size_t at, const Characters& expected) const noexcept {
+  if (at > size() || expected.size() > size() - at) return false;
+  for (std::size_t k = 0; k < expected.size(); ++k) {
+    if (bytes(characters_[at + k]) != expected.bytes(expected.characters_[k])) return false;
+  }
+  return true;
+}
+
+}  // namespace velvix::text
