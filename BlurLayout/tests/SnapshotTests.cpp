@@ -1,0 +1,212 @@
+#include <BlurLayout/Snapshot.hpp>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <string>
+
+namespace velvix {
+namespace {
+
+template <typename T>
+std::string printed(const T& value) {
+  std::ostringstream os;
+  os << value;
+  return os.str();
+}
+
+DetectedElements withRows(int count) {
+  DetectedElements e;
+  e.isRead = true;
+  e.chatList = Rect(68, 60, 332, 840);
+  for (int i = 0; i < count; ++i)
+    e.chatRows.emplace_back(68, 60 + 72 * i, 332, 72);
+  return e;
+}
+
+TEST(DetectedElements, EmptyValueStandsForLayoutMode) {
+  const DetectedElements e;
+  EXPECT_FALSE(e.conversationKey);
+  EXPECT_FALSE(e.isRead);
+  EXPECT_FALSE(e.chatList);
+  EXPECT_TRUE(e.chatRows.empty());
+  EXPECT_TRUE(e.contactRows.empty());
+  EXPECT_FALSE(e.isChatListCovered);
+  EXPECT_FALSE(e.conversationHeader || e.conversationTitle || e.messageArea || e.composer);
+  EXPECT_TRUE(e.messages.empty());
+  EXPECT_TRUE(e.isShowingLatestMessages);
+  EXPECT_TRUE(e.images.empty());
+  EXPECT_FALSE(e.sheet || e.sheetPicture);
+  EXPECT_TRUE(e.sheetNames.empty() && e.mediaThumbnails.empty() && e.sheetThumbnails.empty());
+  EXPECT_EQ(e, DetectedElements());
+  EXPECT_EQ(printed(e), "{layout}");
+}
+
+TEST(DetectedElements, EqualityComparesEveryField) {
+  DetectedElements base = withRows(2);
+  base.messages = {{Rect(400, 100, 600, 40), false, "Hi, 9:41", false}};
+  const struct {
+    const char* name;
+    void (*change)(DetectedElements&);
+  } cases[] = {
+      {"one message's isLatest", [](DetectedElements& e) { e.messages[0].isLatest = true; }},
+      {"one message's key", [](DetectedElements& e) { e.messages[0].key = "Hi, 9:42"; }},
+      {"one message's isMedia", [](DetectedElements& e) { e.messages[0].isMedia = true; }},
+      {"a row", [](DetectedElements& e) { e.chatRows[1].origin.y += 1; }},
+      {"absent against present", [](DetectedElements& e) { e.composer = Rect(); }},
+      {"isShowingLatestMessages", [](DetectedElements& e) { e.isShowingLatestMessages = false; }},
+      {"sheet thumbnails", [](DetectedElements& e) { e.sheetThumbnails.emplace_back(); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    DetectedElements changed = base;
+    c.change(changed);
+    EXPECT_NE(changed, base);
+  }
+  DetectedElements nullSheet = base;
+  nullSheet.sheet = Rect::null();
+  DetectedElements otherNull = base;
+  otherNull.sheet = Rect(INFINITY, 3, 0, 0);
+  EXPECT_EQ(nullSheet, otherNull) << "null rectangles are equal whatever their other fields";
+}
+
+TEST(DetectedElements, LostContent) {
+  DetectedElements nothing;
+  nothing.isRead = true;
+  DetectedElements covered = nothing;
+  covered.isChatListCovered = true;
+  DetectedElements contactsOnly = nothing;
+  contactsOnly.contactRows = {Rect(68, 60, 332, 56)};
+  DetectedElements conversation = nothing;
+  conversation.messageArea = Rect(400, 60, 800, 770);
+  DetectedElements sheetOnly = nothing;
+  sheetOnly.sheet = Rect(300, 100, 600, 700);
+  DetectedElements listWithoutRows = nothing;
+  listWithoutRows.chatList = Rect(68, 60, 332, 840);
+
+  const struct {
+    const char* name;
+    DetectedElements previous;
+    DetectedElements next;
+    bool expected;
+  } cases[] = {
+      {"rows gone", withRows(3), listWithoutRows, true},
+      {"rows gone while the list is covered", withRows(3),
+       [&] {
+         DetectedElements e = listWithoutRows;
+         e.isChatListCovered = true;
+         return e;
+       }(),
+       false},
+      {"covered but everything else gone too", withRows(3), covered, true},
+      {"rows replaced by contact rows", withRows(3),
+       [&] {
+         DetectedElements e = contactsOnly;
+         e.chatList = listWithoutRows.chatList;
+         return e;
+       }(),
+       false},
+      {"rows still there", withRows(3), withRows(1), false},
+      {"previous had nothing", nothing, nothing, false},
+      {"previous had nothing, next has rows", nothing, withRows(3), false},
+      {"conversation gone behind a sheet", conversation, sheetOnly, false},
+      {"conversation gone without a sheet", conversation, nothing, true},
+      {"conversation kept", conversation, conversation, false},
+      {"chat list gone, conversation appears", listWithoutRows, conversation, false},
+      {"layout-mode previous", DetectedElements(), nothing, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.next.lostContent(c.previous), c.expected);
+  }
+}
+
+TEST(DetectedElements, WithContentBehindSheet) {
+  DetectedElements previous = withRows(3);
+  previous.conversationKey = "Alice";
+  previous.messageArea = Rect(400, 60, 800, 770);
+  previous.messages = {{Rect(400, 100, 600, 40), false, "Hi, 9:41", true}};
+  previous.isShowingLatestMessages = false;
+  previous.composer = Rect(448, 835, 704, 56);
+  previous.images = {Rect(500, 200, 200, 200)};
+  previous.mediaThumbnails = {Rect(100, 100, 40, 40)};
+  previous.sheet = Rect(1, 1, 1, 1);
+  previous.sheetNames = {Rect(2, 2, 2, 2)};
+
+  DetectedElements sheetOnly;
+  sheetOnly.isRead = true;
+  sheetOnly.sheet = Rect(300, 100, 600, 700);
+  sheetOnly.sheetPicture = Rect(550, 150, 100, 100);
+  sheetOnly.sheetNames = {Rect(500, 260, 200, 30)};
+  sheetOnly.sheetThumbnails = {Rect(320, 500, 80, 80)};
+
+  DetectedElements merged = previous;
+  merged.sheet = sheetOnly.sheet;
+  merged.sheetPicture = sheetOnly.sheetPicture;
+  merged.sheetNames = sheetOnly.sheetNames;
+  merged.sheetThumbnails = sheetOnly.sheetThumbnails;
+
+  DetectedElements sheetWithList = sheetOnly;
+  sheetWithList.chatList = Rect(68, 60, 332, 840);
+  DetectedElements sheetWithConversation = sheetOnly;
+  sheetWithConversation.messageArea = Rect(400, 60, 800, 770);
+  DetectedElements noSheet = sheetOnly;
+  noSheet.sheet.reset();
+
+  const struct {
+    const char* name;
+    DetectedElements next;
+    std::optional<DetectedElements> previous;
+    DetectedElements expected;
+  } cases[] = {
+      {"only a sheet: content from before, sheet from now", sheetOnly, previous, merged},
+      {"no previous read", sheetOnly, std::nullopt, sheetOnly},
+      {"the read sees the chat list itself", sheetWithList, previous, sheetWithList},
+      {"the read sees the conversation itself", sheetWithConversation, previous,
+       sheetWithConversation},
+      {"no sheet", noSheet, previous, noSheet},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.next.withContentBehindSheet(c.previous), c.expected);
+  }
+  // The merged value keeps the previous read's content and flags, not this read's.
+  const DetectedElements result = sheetOnly.withContentBehindSheet(previous);
+  EXPECT_EQ(result.messages, previous.messages);
+  EXPECT_FALSE(result.isShowingLatestMessages);
+  EXPECT_EQ(result.mediaThumbnails, previous.mediaThumbnails);
+  EXPECT_EQ(result.sheetThumbnails, sheetOnly.sheetThumbnails);
+}
+
+TEST(DetectedElements, PrintsReadably) {
+  const struct {
+    const char* name;
+    std::string printed;
+    std::string expected;
+  } cases[] = {
+      {"node without parent",
+       printed(AccessibilityNode{"AXWindow", "WhatsApp", Rect(0, 0, 800, 600), {}}),
+       "{AXWindow \"WhatsApp\" (0, 0, 800, 600)}"},
+      {"node with parent", printed(AccessibilityNode{"AXGroup", "", Rect(1, 2, 3, 4), 7}),
+       "{AXGroup \"\" (1, 2, 3, 4) parent 7}"},
+      {"message", printed(DetectedElements::Message{Rect(1, 2, 3, 4), true, "Photo, 9:41", true}),
+       "{(1, 2, 3, 4) media key \"Photo, 9:41\" latest}"},
+      {"elements", printed([] {
+         DetectedElements e = withRows(1);
+         e.conversationKey = "Alice";
+         e.isShowingLatestMessages = false;
+         e.sheet = Rect::null();
+         return e;
+       }()),
+       "{read conversation Alice chatList (68, 60, 332, 840) chatRows [(68, 60, 332, 72)] "
+       "scrolled-up sheet null}"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.printed, c.expected);
+  }
+}
+
+}  // namespace
+}  // namespace velvix

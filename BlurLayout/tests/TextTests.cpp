@@ -1,0 +1,184 @@
+#include "Text.hpp"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace velvix::text {
+namespace {
+
+std::vector<std::string> split(const Characters& c) {
+  std::vector<std::string> out;
+  for (const Character& ch : c.all())
+    out.emplace_back(c.bytes(ch));
+  return out;
+}
+
+TEST(Characters, SplitsIntoUserPerceivedCharacters) {
+  const struct {
+    const char* name;
+    std::string input;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"empty", "", {}},
+      {"ascii", "a1:", {"a", "1", ":"}},
+      {"CR LF is one character", "a\r\nb", {"a", "\r\n", "b"}},
+      {"LF CR are two", "\n\r", {"\n", "\r"}},
+      {"combining accent joins its base", "e\xCC\x81x", {"e\xCC\x81", "x"}},
+      {"combining accent after a comma", ",\xCC\x81 ", {",\xCC\x81", " "}},
+      {"flag of two regional indicators",
+       "\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7!",
+       {"\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7", "!"}},
+      {"emoji ZWJ sequence",
+       "\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB",
+       {"\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB"}},
+      {"keycap digit", "1\xEF\xB8\x8F\xE2\x83\xA3", {"1\xEF\xB8\x8F\xE2\x83\xA3"}},
+      {"Hangul jamo L V T",
+       "\xE1\x84\x80\xE1\x85\xA1\xE1\x86\xA8",
+       {"\xE1\x84\x80\xE1\x85\xA1\xE1\x86\xA8"}},
+      {"Devanagari with vowel sign", "\xE0\xA4\x95\xE0\xA4\xBF", {"\xE0\xA4\x95\xE0\xA4\xBF"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(split(Characters(c.input)), c.expected);
+  }
+}
+
+TEST(Characters, ReadsIllFormedUtf8AsReplacementCharacters) {
+  const std::string fffd = "\xEF\xBF\xBD";
+  const struct {
+    const char* name;
+    std::string input;
+    std::string expectedText;
+  } cases[] = {
+      {"lone continuation byte",
+       "a\x80"
+       "b",
+       "a" + fffd + "b"},
+      {"truncated two-byte sequence at the end", "a\xC3", "a" + fffd},
+      {"truncated three-byte sequence is one maximal subpart", "\xE2\x82!", fffd + "!"},
+      {"byte that never occurs", "\xFF", fffd},
+      {"overlong encoding of '/'", "\xC0\xAF", fffd + fffd},
+      {"encoded surrogate", "\xED\xA0\x80", fffd + fffd + fffd},
+      {"beyond U+10FFFF", "\xF4\x90\x80\x80", fffd + fffd + fffd + fffd},
+      {"NUL byte is a character", std::string("a\0b", 3), std::string("a\0b", 3)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Characters chars(c.input);
+    EXPECT_EQ(chars.text(), c.expectedText);
+    for (const Character& ch : chars.all()) {
+      if (chars.bytes(ch) == fffd) {
+        EXPECT_EQ(ch.first, U'\uFFFD');
+      }
+    }
+  }
+}
+
+// Text whose code points all break from their neighbours skips the break iterator; that must
+// never change the result. Random strings mix code points of every segmentation class.
+TEST(Characters, ShortcutAgreesWithTheBreakIterator) {
+  const std::vector<std::string> pieces = {
+      "a",
+      "Z",
+      "7",
+      ",",
+      " ",
+      ":",
+      "\r",
+      "\n",
+      "\x7F",
+      "\xC3\xA9",          // é precomposed
+      "\xCC\x81",          // combining acute
+      "\xE2\x80\x8D",      // ZWJ
+      "\xF0\x9F\x91\xA9",  // woman (pictographic)
+      "\xF0\x9F\x87\xAB",  // regional indicator F
+      "\xE1\x84\x80",
+      "\xE1\x85\xA1",
+      "\xEA\xB0\x80",  // Hangul L, V, LV
+      "\xD8\x80",      // Arabic number sign
+      "\xE0\xA4\x95",
+      "\xE0\xA4\xBF",  // Devanagari ka, vowel sign
+      "\xD9\xA3",
+      "\xE4\xB8\xAD",
+      "\xE2\x80\xA8",
+      "\xC2\x85",  // ٣, 中, LS, NEL
+      "\xFF",      // ill-formed
+  };
+  std::mt19937 random(20240611);
+  std::uniform_int_distribution<std::size_t> piece(0, pieces.size() - 1);
+  std::uniform_int_distribution<int> length(0, 12);
+  Characters automatic;
+  Characters iterated;
+  for (int round = 0; round < 5000; ++round) {
+    std::string s;
+    for (int k = length(random); k > 0; --k)
+      s += pieces[piece(random)];
+    automatic.assign(s, Characters::Segmenter::automatic);
+    iterated.assign(s, Characters::Segmenter::breakIterator);
+    ASSERT_EQ(split(automatic), split(iterated)) << "for " << ::testing::PrintToString(s);
+  }
+}
+
+TEST(Characters, MatchesCharacterByCharacter) {
+  const Characters photo("Photo");
+  const struct {
+    const char* name;
+    std::string text;
+    std::size_t at;
+    bool expected;
+  } cases[] = {
+      {"exact", "Photo", 0, true},
+      {"longer text", "Photos", 0, true},
+      {"at an offset", "a Photo", 2, true},
+      {"case matters", "photo", 0, false},
+      {"last letter carries a mark",
+       "Phot"
+       "o\xCC\x81",
+       0, false},
+      {"too short", "Phot", 0, false},
+      {"offset beyond the end", "Photo", 9, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(Characters(c.text).matchesAt(c.at, photo), c.expected);
+  }
+}
+
+TEST(CharacterClasses, ComeFromUnicodeProperties) {
+  const struct {
+    const char* name;
+    char32_t c;
+    bool number;
+    bool letter;
+    bool lineBreak;
+  } cases[] = {
+      {"ASCII digit", U'7', true, false, false},
+      {"Arabic-Indic three", U'\u0663', true, false, false},
+      {"Devanagari three", U'\u0969', true, false, false},
+      {"fullwidth three", U'\uFF13', true, false, false},
+      {"vulgar fraction one half", U'\u00BD', true, false, false},
+      {"Roman numeral twelve is a number and a letter", U'\u216B', true, true, false},
+      {"CJK ideograph", U'\u4E2D', false, true, false},
+      {"Cyrillic letter", U'\u0436', false, true, false},
+      {"Latin letter with accent", U'\u00E9', false, true, false},
+      {"colon", U':', false, false, false},
+      {"replacement character", U'\uFFFD', false, false, false},
+      {"line feed", U'\n', false, false, true},
+      {"form feed", U'\f', false, false, true},
+      {"next line", U'\u0085', false, false, true},
+      {"paragraph separator", U'\u2029', false, false, true},
+      {"tab is no line break", U'\t', false, false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(isNumber(c.c), c.number);
+    EXPECT_EQ(isLetter(c.c), c.letter);
+    EXPECT_EQ(isLineBreak(c.c), c.lineBreak);
+  }
+}
+
+}  // namespace
+}  // namespace velvix::text
