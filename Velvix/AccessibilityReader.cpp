@@ -1,0 +1,331 @@
+#include "AccessibilityReader.hpp"
+
+#include <array>
+#include <cassert>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <utility>
+
+namespace velvix {
+
+using platform::Attribute;
+
+namespace {
+
+// Fetched for every element, in one request, in this order.
+constexpr std::array kAttributes = {Attribute::role, Attribute::description, Attribute::position,
+                                    Attribute::size, Attribute::children,    Attribute::title,
+                                    Attribute::value};
+enum Slot : std::size_t { kRole, kDescription, kPosition, kSize, kChildren, kTitle, kValue };
+
+constexpr std::string_view kCategory = "accessibility";
+
+bool isFinite(const Rect& r) {
+  return std::isfinite(r.origin.x) && std::isfinite(r.origin.y) && std::isfinite(r.size.width) &&
+         std::isfinite(r.size.height);
+}
+
+// A rectangle from a position value and a size value; empty unless the first holds a point and
+// the second a size. Non-finite components count as unreadable, so snapshots only ever hold
+// finite frames.
+std::optional<Rect> rect(const platform::Value& position, const platform::Value& size) {
+  const auto point = position.point();
+  const auto extent = size.size();
+  if (!point || !extent) return std::nullopt;
+  const Rect r(point->x, point->y, extent->width, extent->height);
+  if (!isFinite(r)) return std::nullopt;
+  return r;
+}
+
+// Swift-style Double description: shortest round-trip digits, at least one decimal, exponent
+// form for very large or very small magnitudes.
+std::string swiftDescription(double value) {
+  if (std::isnan(value)) return "nan";
+  if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
+  const double magnitude = std::abs(value);
+  const bool exponential = magnitude >= 9007199254740992.0 || (magnitude != 0 && magnitude < 1e-4);
+  std::array<char, 64> buffer{};
+  const auto result =
+      std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                    exponential ? std::chars_format::scientific : std::chars_format::fixed);
+  std::string text(buffer.data(), result.ptr);
+  if (!exponential && text.find('.') == std::string::npos) text += ".0";
+  return text;
+}
+
+}  // namespace
+
+std::string debugDescription(Point point) {
+  return "(" + swiftDescription(point.x) + ", " + swiftDescription(point.y) + ")";
+}
+
+AccessibilityReader::AccessibilityReader(platform::Accessibility& accessibility,
+                                         platform::Scheduler& scheduler, platform::LogSink& log)
+    : accessibility_(accessibility),
+      scheduler_(scheduler),
+      logger_(log, kCategory),
+      executor_(scheduler.makeSerialExecutor("app.velvix.Velvix.reader")),
+      tracker_(std::make_shared<ScrollTracker>(accessibility)) {}
+
+std::optional<AccessibilityReader::Result> AccessibilityReader::read(platform::ProcessId pid,
+                                                                     const Rect& windowFrame,
+                                                                     bool quick) {
+  assert(executor_->isCurrent() && "the reader runs on its own executor");
+  if (quick && pid_ == pid && windowFrame_ == windowFrame) {
+    if (auto refreshed = readScrollingLists()) return refreshed;
+  }
+  return readWindow(pid, windowFrame);
+}
+
+std::optional<AccessibilityReader::ElementRead> AccessibilityReader::readElement(
+    platform::Accessibility& accessibility, const platform::Element& element,
+    std::optional<std::size_t> parent, const Rect& windowFrame) {
+  const auto result = accessibility.copyMultipleAttributeValues(element, kAttributes);
+  if (result.error != platform::Error::success || !result.values ||
+      result.values->size() != kAttributes.size())
+    return std::nullopt;
+  const std::vector<platform::Value>& values = *result.values;
+
+  const std::string* role = values[kRole].string();
+  if (!role) return std::nullopt;
+  const auto frame = rect(values[kPosition], values[kSize]);
+  if (!frame) return std::nullopt;
+
+  std::string label;
+  for (Slot slot : {kDescription, kTitle, kValue}) {
+    if (const std::string* text = values[slot].string(); text && !text->empty()) {
+      label = *text;
+      break;
+    }
+  }
+
+  ElementRead read;
+  read.node.role = *role;
+  read.node.label = std::move(label);
+  read.node.frame = frame->offsetBy(-windowFrame.origin.x, -windowFrame.origin.y);
+  read.node.parent = parent;
+  if (const auto* children = values[kChildren].elements()) read.children = *children;
+  return read;
+}
+
+std::optional<platform::Element> AccessibilityReader::chooseWindow(
+    const std::vector<platform::Element>& windows, const Rect& windowFrame) {
+  if (windows.size() == 1) return windows.front();
+  std::optional<platform::Element> best;
+  double bestDistance = 0;
+  for (const platform::Element& window : windows) {
+    double distance = std::numeric_limits<double>::max();
+    const auto position = accessibility_.copyAttributeValue(window, Attribute::position);
+    const auto size = accessibility_.copyAttributeValue(window, Attribute::size);
+    if (position.get() && size.get()) {
+      if (const auto r = rect(*position.get(), *size.get())) {
+        const double d = std::abs(r->minX() - windowFrame.minX()) +
+                         std::abs(r->minY() - windowFrame.minY()) +
+                         std::abs(r->width() - windowFrame.width()) +
+                         std::abs(r->height() - windowFrame.height());
+        // A NaN (from a frame we were given) must not win or block every other window.
+        if (d == d) distance = d;
+      }
+    }
+    if (!best || distance < bestDistance) {  // strict: equal distances keep the earlier window
+      best = window;
+      bestDistance = distance;
+    }
+  }
+  return best;
+}
+
+std::optional<AccessibilityReader::Result> AccessibilityReader::readWindow(
+    platform::ProcessId pid, const Rect& windowFrame) {
+  pid_.reset();
+
+  const platform::Element app = accessibility_.applicationElement(pid);
+  accessibility_.setMessagingTimeout(app, kMessagingTimeout);
+
+  const auto windowsResult = accessibility_.copyAttributeValue(app, Attribute::windows);
+  const auto* windows = windowsResult.get() ? windowsResult.get()->elements() : nullptr;
+  if (!windows || windows->empty()) {
+    logger_.log("Read failed: WhatsApp reports no windows");
+    return std::nullopt;
+  }
+  const auto window = chooseWindow(*windows, windowFrame);
+
+  struct Entry {
+    platform::Element element;
+    int depth;
+    std::optional<std::size_t> parent;
+  };
+  std::vector<Entry> queue{{*window, 0, std::nullopt}};
+  std::vector<AccessibilityNode> nodes;
+  std::vector<platform::Element> elements;
+  for (std::size_t next = 0; next < queue.size(); ++next) {
+    if (nodes.size() >= kMaximumNodes) break;
+    // Moved out: the queue may reallocate below, and the entry is not needed again.
+    Entry entry = std::move(queue[next]);
+    auto read = readElement(accessibility_, entry.element, entry.parent, windowFrame);
+    if (!read) continue;  // left out with everything below it
+    nodes.push_back(std::move(read->node));
+    elements.push_back(std::move(entry.element));
+    if (entry.depth < kMaximumDepth) {
+      for (auto& child : read->children)
+        queue.push_back(Entry{std::move(child), entry.depth + 1, nodes.size() - 1});
+    }
+  }
+
+  if (nodes.empty()) {
+    logger_.log("Read failed: window unreadable");
+    return std::nullopt;
+  }
+  const Point origin{nodes.front().frame.minX(), nodes.front().frame.minY()};
+  if (!(std::abs(origin.x) < kOriginTolerance && std::abs(origin.y) < kOriginTolerance)) {
+    logger_.log("Read discarded: window at %{public}s from where macOS has it",
+                debugDescription(origin));
+    return std::nullopt;
+  }
+
+  pid_ = pid;
+  windowFrame_ = windowFrame;
+  return finish(std::move(nodes), std::move(elements));
+}
+
+AccessibilityReader::Result AccessibilityReader::finish(std::vector<AccessibilityNode> nodes,
+                                                        std::vector<platform::Element> elements) {
+  auto analysis = WhatsAppStructure::analyze(nodes, windowFrame_.size);
+  nodes_ = std::move(nodes);
+  elements_ = std::move(elements);
+  containers_ = analysis.scroll;
+  auto generation = tracker_->publish(reference(containers_.chatList),
+                                      reference(containers_.messages), windowFrame_);
+  return Result{std::move(analysis.elements), generation};
+}
+
+std::optional<ScrollTracker::Reference> AccessibilityReader::reference(
+    std::optional<std::size_t> container) const {
+  if (!container) return std::nullopt;
+  const double middle = windowFrame_.height() / 2;
+  std::optional<std::size_t> best;
+  double bestDistance = 0;
+  for (std::size_t i = 0; i < nodes_.size(); ++i) {
+    const AccessibilityNode& node = nodes_[i];
+    if (node.parent != container || !(node.frame.height() > 0)) continue;
+    const double distance = std::abs(node.frame.midY() - middle);
+    if (!best || distance < bestDistance) {
+      best = i;
+      bestDistance = distance;
+    }
+  }
+  if (!best) return std::nullopt;
+  return ScrollTracker::Reference{elements_[*best], nodes_[*best].frame.minY()};
+}
+
+bool AccessibilityReader::isWindowSettled() {
+  if (elements_.empty()) return false;
+  const auto result = accessibility_.copyAttributeValue(elements_.front(), Attribute::position);
+  const auto position = result.get() ? result.get()->point() : std::nullopt;
+  if (!position) return false;
+  return std::abs(position->x - windowFrame_.minX()) < kOriginTolerance &&
+         std::abs(position->y - windowFrame_.minY()) < kOriginTolerance;
+}
+
+std::optional<AccessibilityReader::Result> AccessibilityReader::readScrollingLists() {
+  const ScrollTracker::State state = tracker_->state();
+  struct Pair {
+    std::size_t container;
+    std::optional<ScrollTracker::Reference> reference;
+  };
+  std::vector<Pair> pairs;
+  if (containers_.chatList) pairs.push_back({*containers_.chatList, state.chatList});
+  if (containers_.messages) pairs.push_back({*containers_.messages, state.messages});
+  if (pairs.empty() || !isWindowSettled()) return std::nullopt;
+
+  struct Item {
+    AccessibilityNode node;
+    platform::Element element;
+    std::optional<std::size_t> parent;  // position in this container's items
+    double readAt = 0;
+  };
+  std::vector<std::vector<Item>> fresh(pairs.size());
+  for (std::size_t p = 0; p < pairs.size(); ++p) {
+    const Pair& pair = pairs[p];
+    // A recorded container index always has its element; check anyway rather than trust it.
+    if (pair.container >= elements_.size()) return std::nullopt;
+    const double t0 = scheduler_.mediaTime();
+    std::optional<double> y0;
+    if (pair.reference)
+      y0 = ScrollTracker::currentY(accessibility_, pair.reference->element, windowFrame_);
+
+    const auto childrenResult =
+        accessibility_.copyAttributeValue(elements_[pair.container], Attribute::children);
+    const auto* children = childrenResult.get() ? childrenResult.get()->elements() : nullptr;
+    if (!children) return std::nullopt;
+
+    std::vector<Item>& items = fresh[p];
+    for (const platform::Element& child : *children) {
+      auto read = readElement(accessibility_, child, std::nullopt, windowFrame_);
+      if (!read) continue;
+      const std::size_t position = items.size();
+      const bool isTall = read->node.frame.height() > kTallChild;
+      items.push_back(Item{std::move(read->node), child, std::nullopt, scheduler_.mediaTime()});
+      if (!isTall) continue;
+      for (const platform::Element& grandchild : read->children) {
+        auto inner = readElement(accessibility_, grandchild, std::nullopt, windowFrame_);
+        if (!inner) continue;
+        items.push_back(Item{std::move(inner->node), grandchild, position, scheduler_.mediaTime()});
+      }
+    }
+
+    const double t1 = scheduler_.mediaTime();
+    double velocity = 0;
+    if (pair.reference && y0 && t0 < t1) {
+      if (const auto y1 =
+              ScrollTracker::currentY(accessibility_, pair.reference->element, windowFrame_))
+        velocity = (*y1 - *y0) / (t1 - t0);
+    }
+    // Every item as it was at t1, not when it happened to be read.
+    for (Item& item : items)
+      item.node.frame.origin.y += velocity * (t1 - item.readAt);
+  }
+
+  if (!isWindowSettled()) return std::nullopt;
+
+  // Keep every recorded node that has no refreshed container above it. Parents come before
+  // their children, so one pass decides each node from its parent.
+  std::vector<bool> isRefreshed(nodes_.size(), false);
+  for (const Pair& pair : pairs)
+    isRefreshed[pair.container] = true;
+  std::vector<bool> dropped(nodes_.size(), false);
+  std::vector<std::optional<std::size_t>> newIndex(nodes_.size());
+  std::vector<AccessibilityNode> merged;
+  std::vector<platform::Element> mergedElements;
+  merged.reserve(nodes_.size());
+  mergedElements.reserve(nodes_.size());
+  for (std::size_t i = 0; i < nodes_.size(); ++i) {
+    const auto parent = nodes_[i].parent;
+    const bool validParent = parent && *parent < i;
+    if (validParent && (dropped[*parent] || isRefreshed[*parent])) {
+      dropped[i] = true;
+      continue;
+    }
+    newIndex[i] = merged.size();
+    AccessibilityNode node = nodes_[i];
+    node.parent = validParent ? newIndex[*parent] : std::nullopt;
+    merged.push_back(std::move(node));
+    mergedElements.push_back(elements_[i]);
+  }
+
+  for (std::size_t p = 0; p < pairs.size(); ++p) {
+    const auto containerIndex = newIndex[pairs[p].container];
+    if (!containerIndex) return std::nullopt;
+    const std::size_t base = merged.size();
+    for (Item& item : fresh[p]) {
+      item.node.parent = item.parent ? base + *item.parent : *containerIndex;
+      merged.push_back(std::move(item.node));
+      mergedElements.push_back(std::move(item.element));
+    }
+  }
+
+  return finish(std::move(merged), std::move(mergedElements));
+}
+
+}  // namespace velvix
