@@ -1,0 +1,417 @@
+#include "FrostedGlass.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+namespace velvix::pixels {
+
+namespace {
+
+constexpr int kChannels = 4;
+
+// A patch reduced to what drawing needs, with every bound finite and the rows clipped to the
+// image. Geometry stays in doubles so fractional edges stay exact.
+struct Prepared {
+  double x0, y0, x1, y1;
+  PatchShape shape;
+  double radius;  // rounded corners; 0 for square ones
+  int rowBegin, rowEnd;
+};
+
+// The horizontal extent [left, right] of the shape at height `y`, which lies within [y0, y1].
+std::pair<double, double> extentAt(const Prepared& p, double y) {
+  if (p.shape == PatchShape::ellipse) {
+    const double a = (p.x1 - p.x0) / 2;
+    const double b = (p.y1 - p.y0) / 2;
+    const double t = (y - (p.y0 + b)) / b;
+    const double half = a * std::sqrt(std::max(0.0, 1 - t * t));
+    const double cx = p.x0 + a;
+    return {cx - half, cx + half};
+  }
+  const double r = p.radius;
+  double dy = 0;
+  if (y < p.y0 + r)
+    dy = p.y0 + r - y;
+  else if (y > p.y1 - r)
+    dy = y - (p.y1 - r);
+  if (dy <= 0) return {p.x0, p.x1};
+  const double dx = std::sqrt(std::max(0.0, r * r - dy * dy));
+  return {p.x0 + r - dx, p.x1 - r + dx};
+}
+
+// Box sizes whose three passes together approximate a gaussian of `sigma` (the usual
+// "boxes for gauss" construction); each entry is a box radius.
+std::array<int, 3> boxRadii(double sigma) {
+  constexpr int n = 3;
+  const double ideal = std::sqrt(12 * sigma * sigma / n + 1);
+  int lower = static_cast<int>(std::floor(ideal));
+  if (lower % 2 == 0) --lower;
+  lower = std::max(lower, 1);
+  const int upper = lower + 2;
+  const double m = std::round((12 * sigma * sigma - n * lower * lower - 4 * n * lower - 3 * n) /
+                              (-4.0 * lower - 4));
+  std::array<int, 3> radii{};
+  for (int i = 0; i < n; ++i)
+    radii[i] = ((i < m ? lower : upper) - 1) / 2;
+  return radii;
+}
+
+// One box pass down the columns of a `width` x `height` image of `lanes` floats per row, all
+// columns at once so that memory is read row by row and the inner loops vectorise.
+void boxColumns(const float* __restrict in, float* __restrict out, std::size_t lanes, int height,
+                int radius, std::vector<float>& sumRow) {
+  const float scale = 1.0f / static_cast<float>(2 * radius + 1);
+  sumRow.assign(lanes, 0.0f);
+  float* __restrict sum = sumRow.data();
+  for (std::size_t k = 0; k < lanes; ++k)
+    sum[k] = static_cast<float>(radius + 1) * in[k];
+  for (int r = 1; r <= radius; ++r) {
+    const float* row = in + std::min(r, height - 1) * lanes;
+    for (std::size_t k = 0; k < lanes; ++k)
+      sum[k] += row[k];
+  }
+  for (int j = 0; j < height; ++j) {
+    float* dst = out + j * lanes;
+    const float* add = in + std::min(j + radius + 1, height - 1) * lanes;
+    const float* drop = in + std::max(j - radius, 0) * lanes;
+    for (std::size_t k = 0; k < lanes; ++k) {
+      dst[k] = sum[k] * scale;
+      sum[k] += add[k] - drop[k];
+    }
+  }
+}
+
+// Swaps rows and columns of an image of 4-float pixels, in tiles that stay in the cache.
+void transpose(const float* __restrict in, float* __restrict out, int width, int height) {
+  constexpr int kTile = 16;
+  for (int y0 = 0; y0 < height; y0 += kTile)
+    for (int x0 = 0; x0 < width; x0 += kTile)
+      for (int y = y0; y < std::min(y0 + kTile, height); ++y)
+        for (int x = x0; x < std::min(x0 + kTile, width); ++x)
+          std::memcpy(out + (static_cast<std::size_t>(x) * height + y) * kChannels,
+                      in + (static_cast<std::size_t>(y) * width + x) * kChannels,
+                      kChannels * sizeof(float));
+}
+
+std::uint8_t average(std::uint8_t p, std::uint8_t q) {
+  return static_cast<std::uint8_t>((static_cast<unsigned>(p) + q + 1) >> 1);
+}
+
+// (8 − k)/8 · a + k/8 · b, byte by byte, for k from 0 to 8, as three rounding averages (the
+// binary digits of k, least significant first). Averages of bytes are single vector
+// instructions, so a row costs little more than a copy.
+void mixEighths(const std::uint8_t* __restrict a, const std::uint8_t* __restrict b, int k,
+                std::uint8_t* __restrict out, std::size_t n) {
+  if (k <= 0) {
+    std::memcpy(out, a, n);
+    return;
+  }
+  if (k >= 8) {
+    std::memcpy(out, b, n);
+    return;
+  }
+  const std::uint8_t* s0 = (k & 1) ? b : a;
+  const std::uint8_t* s1 = (k & 2) ? b : a;
+  const std::uint8_t* s2 = (k & 4) ? b : a;
+  for (std::size_t i = 0; i < n; ++i)
+    out[i] = average(s2[i], average(s1[i], average(s0[i], a[i])));
+}
+
+std::uint8_t mixEighths(std::uint8_t a, std::uint8_t b, int k) {
+  if (k <= 0) return a;
+  if (k >= 8) return b;
+  const std::uint8_t x = average((k & 1) ? b : a, a);
+  return average((k & 4) ? b : a, average((k & 2) ? b : a, x));
+}
+
+std::uint8_t cover(std::uint8_t from, std::uint8_t to, int coverage256) {
+  return static_cast<std::uint8_t>(from + (((to - from) * coverage256 + 128) >> 8));
+}
+
+// Sums blocks of D columns of a row of 16-bit column sums into low-resolution pixels. A pixel's
+// four 16-bit sums travel as one 64-bit word: D ≤ 8 columns of D ≤ 8 rows of 255 stay below
+// 2^16, so no lane carries into the next.
+template <int D>
+void sumBlocks(const std::uint16_t* __restrict acc, float* __restrict dst, int fullBlocks,
+               float scale) {
+  for (int i = 0; i < fullBlocks; ++i) {
+    std::uint64_t sum = 0;
+    for (int x = 0; x < D; ++x) {
+      std::uint64_t pixel;
+      std::memcpy(&pixel, acc + (i * D + x) * kChannels, sizeof pixel);
+      sum += pixel;
+    }
+    for (int c = 0; c < kChannels; ++c)
+      dst[i * kChannels + c] = static_cast<float>((sum >> (16 * c)) & 0xFFFF) * scale;
+  }
+}
+
+}  // namespace
+
+bool Rgba8Image::isValid() const noexcept {
+  return pixels != nullptr && width > 0 && height > 0 &&
+         stride >= static_cast<std::ptrdiff_t>(width) * kChannels;
+}
+
+FrostedGlass::FrostedGlass(FrostedGlassStyle style) : style_(style) {}
+
+void FrostedGlass::apply(Rgba8Image image, std::span<const GlassPatch> patches) {
+  if (!image.isValid()) return;
+  const int W = image.width;
+  const int H = image.height;
+
+  // A style out of range degrades to the nearest sensible one rather than misbehaving.
+  const double sigma =
+      std::isfinite(style_.blurRadius) ? std::clamp(style_.blurRadius, 0.0, 256.0) : 0.0;
+  // Automatic: as coarse as keeps 1.5 low pixels of deviation, where bilinear upscaling of the
+  // blurred image is still within about one level of the exact result.
+  const int d = style_.downscale > 0 ? std::min(style_.downscale, 8)
+                                     : std::clamp(static_cast<int>(sigma / 1.5), 1, 8);
+  const double tintAmount =
+      std::isfinite(style_.tintAmount) ? std::clamp(style_.tintAmount, 0.0, 1.0) : 0.0;
+  // Pixels up to three deviations away still weigh in; one more block keeps the downscaled
+  // edge of the margin out of the patch.
+  const double margin = std::ceil(3 * sigma) + d;
+
+  // Clip every patch in doubles first: huge or far-away coordinates must not reach integer
+  // conversion.
+  std::vector<Prepared> prepared;
+  prepared.reserve(patches.size());
+  double bx0 = W, by0 = H, bx1 = 0, by1 = 0;
+  for (const GlassPatch& p : patches) {
+    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.width) ||
+        !std::isfinite(p.height) || !(p.width > 0) || !(p.height > 0))
+      continue;
+    const double x1 = p.x + p.width;
+    const double y1 = p.y + p.height;
+    if (!std::isfinite(x1) || !std::isfinite(y1)) continue;
+    if (x1 <= 0 || y1 <= 0 || p.x >= W || p.y >= H) continue;
+    double radius = 0;
+    if (p.shape == PatchShape::roundedRect && std::isfinite(p.cornerRadius) && p.cornerRadius > 0)
+      radius = std::min({p.cornerRadius, p.width / 2, p.height / 2});
+    const double top = std::max(0.0, std::floor(p.y));
+    const double bottom = std::min(static_cast<double>(H), std::ceil(y1));
+    prepared.push_back(
+        {p.x, p.y, x1, y1, p.shape, radius, static_cast<int>(top), static_cast<int>(bottom)});
+    bx0 = std::min(bx0, std::max(0.0, std::floor(p.x) - margin));
+    by0 = std::min(by0, std::max(0.0, top - margin));
+    bx1 = std::max(bx1, std::min(static_cast<double>(W), std::ceil(x1) + margin));
+    by1 = std::max(by1, std::min(static_cast<double>(H), bottom + margin));
+  }
+  if (prepared.empty() || !(bx0 < bx1) || !(by0 < by1)) return;
+
+  const int bx = static_cast<int>(bx0);
+  const int by = static_cast<int>(by0);
+  const int bw = static_cast<int>(bx1) - bx;
+  const int bh = static_cast<int>(by1) - by;
+  const int lowW = (bw + d - 1) / d;
+  const int lowH = (bh + d - 1) / d;
+  const std::size_t lowRow = static_cast<std::size_t>(lowW) * kChannels;
+
+  // 1. Box-filtered downscale of the source area, read before anything is written. Rows are
+  // summed in 16 bits (at most 8 rows of 255), which the compiler turns into wide vector adds.
+  low_.resize(lowRow * lowH);
+  accumulator_.resize(static_cast<std::size_t>(bw) * kChannels);
+  const int fullBlocks = bw / d;
+  for (int j = 0; j < lowH; ++j) {
+    std::uint16_t* __restrict acc = accumulator_.data();
+    std::fill(accumulator_.begin(), accumulator_.end(), std::uint16_t{0});
+    const int rowFirst = by + j * d;
+    const int rowLast = std::min(rowFirst + d, by + bh);
+    for (int y = rowFirst; y < rowLast; ++y) {
+      const std::uint8_t* __restrict src = image.pixels +
+                                           static_cast<std::ptrdiff_t>(y) * image.stride +
+                                           static_cast<std::ptrdiff_t>(bx) * kChannels;
+      for (int k = 0; k < bw * kChannels; ++k)
+        acc[k] = static_cast<std::uint16_t>(acc[k] + src[k]);
+    }
+    float* dst = low_.data() + j * lowRow;
+    const int rows = rowLast - rowFirst;
+    const float scale = 1.0f / static_cast<float>(d * rows);
+    switch (d) {
+      case 1:
+        sumBlocks<1>(acc, dst, fullBlocks, scale);
+        break;
+      case 2:
+        sumBlocks<2>(acc, dst, fullBlocks, scale);
+        break;
+      case 3:
+        sumBlocks<3>(acc, dst, fullBlocks, scale);
+        break;
+      case 4:
+        sumBlocks<4>(acc, dst, fullBlocks, scale);
+        break;
+      case 5:
+        sumBlocks<5>(acc, dst, fullBlocks, scale);
+        break;
+      case 6:
+        sumBlocks<6>(acc, dst, fullBlocks, scale);
+        break;
+      case 7:
+        sumBlocks<7>(acc, dst, fullBlocks, scale);
+        break;
+      default:
+        sumBlocks<8>(acc, dst, fullBlocks, scale);
+        break;
+    }
+    if (fullBlocks < lowW) {  // the narrower last block
+      const int colFirst = fullBlocks * d;
+      const float partScale = 1.0f / static_cast<float>((bw - colFirst) * rows);
+      for (int c = 0; c < kChannels; ++c) {
+        unsigned sum = 0;
+        for (int x = colFirst; x < bw; ++x)
+          sum += acc[x * kChannels + c];
+        dst[fullBlocks * kChannels + c] = static_cast<float>(sum) * partScale;
+      }
+    }
+  }
+
+  // 2. Blur at the low resolution: three box passes down the columns, then the same on the
+  // transposed image for the rows, so that every pass runs along memory.
+  const double lowSigma = sigma / d;
+  lowScratch_.resize(low_.size());
+  bool transposed = false;
+  if (lowSigma >= 0.3) {
+    std::vector<float> sum;
+    const auto radii = boxRadii(lowSigma);
+    for (int radius : radii) {
+      if (radius <= 0) continue;
+      boxColumns(low_.data(), lowScratch_.data(), lowRow, lowH, radius, sum);
+      std::swap(low_, lowScratch_);
+    }
+    transpose(low_.data(), lowScratch_.data(), lowW, lowH);
+    std::swap(low_, lowScratch_);
+    transposed = true;
+    const std::size_t transposedRow = static_cast<std::size_t>(lowH) * kChannels;
+    for (int radius : radii) {
+      if (radius <= 0) continue;
+      boxColumns(low_.data(), lowScratch_.data(), transposedRow, lowW, radius, sum);
+      std::swap(low_, lowScratch_);
+    }
+  }
+
+  // 3. Tint, once per low-resolution pixel (mixing commutes with the upscale's interpolation),
+  // into rows padded by one pixel at each end so the upscale needs no edge cases.
+  const std::size_t paddedRow = lowRow + 2 * kChannels;
+  lowTinted_.resize(paddedRow * lowH);
+  {
+    const float keep = static_cast<float>(1 - tintAmount);
+    float add[kChannels];
+    for (int c = 0; c < kChannels; ++c)
+      add[c] = static_cast<float>(style_.tint[c] * tintAmount) + 0.5f;  // + 0.5: rounds
+    auto tint = [&](const float* px, std::uint8_t* out) {
+      for (int c = 0; c < kChannels; ++c)
+        out[c] = static_cast<std::uint8_t>(std::clamp(px[c] * keep + add[c], 0.0f, 255.0f));
+    };
+    // Read the floats in their own order (the transposed one after a blur); the bytes written
+    // are a quarter of the size and stay in the cache.
+    std::uint8_t* tinted = lowTinted_.data() + kChannels;
+    const float* px = low_.data();
+    if (transposed) {
+      for (int i = 0; i < lowW; ++i)
+        for (int j = 0; j < lowH; ++j, px += kChannels)
+          tint(px, tinted + j * paddedRow + i * 4);
+    } else {
+      for (int j = 0; j < lowH; ++j)
+        for (int i = 0; i < lowW; ++i, px += kChannels)
+          tint(px, tinted + j * paddedRow + i * 4);
+    }
+    for (int j = 0; j < lowH; ++j) {
+      std::uint8_t* out = tinted + j * paddedRow;
+      std::memcpy(out - kChannels, out, kChannels);
+      std::memcpy(out + lowRow, out + lowRow - kChannels, kChannels);
+    }
+  }
+
+  // 4. Bilinear upscale into the patches, with weights in eighths of a pixel. Full-resolution
+  // column x = d·i + k lies between low pixels i − 1 and i (k below d/2) or i and i + 1, at a
+  // weight that depends on k only: each low row is widened one phase k at a time, along memory.
+  auto weightInEighths = [d](int k) {
+    const double u = (k + 0.5) / d - 0.5;  // position relative to low pixel i
+    const double w = u - std::floor(u);
+    return std::pair<int, int>{u < 0 ? -1 : 0, static_cast<int>(std::lround(w * 8))};
+  };
+  phase_.resize(static_cast<std::size_t>(lowW) * kChannels);
+  upscaledRows_.resize(2 * static_cast<std::size_t>(bw));
+  int slotRow[2] = {-1, -1};
+  auto widened = [&](int j, int keep) -> const std::uint8_t* {
+    for (int s = 0; s < 2; ++s)
+      if (slotRow[s] == j)
+        return reinterpret_cast<const std::uint8_t*>(upscaledRows_.data() + s * bw);
+    const int s = slotRow[0] == keep ? 1 : 0;
+    slotRow[s] = j;
+    std::uint32_t* out = upscaledRows_.data() + s * bw;
+    const std::uint8_t* row = lowTinted_.data() + j * paddedRow + kChannels;  // row[-4..] valid
+    for (int k = 0; k < d; ++k) {
+      const auto [offset, eighths] = weightInEighths(k);
+      const std::uint8_t* left = row + offset * kChannels;
+      mixEighths(left, left + kChannels, eighths, phase_.data(), lowRow);
+      for (int i = 0, x = k; x < bw; ++i, x += d)
+        std::memcpy(out + x, phase_.data() + i * kChannels, kChannels);
+    }
+    return reinterpret_cast<const std::uint8_t*>(out);
+  };
+
+  int rowMin = H, rowMax = 0;
+  for (const Prepared& p : prepared) {
+    rowMin = std::min(rowMin, p.rowBegin);
+    rowMax = std::max(rowMax, p.rowEnd);
+  }
+  for (int y = rowMin; y < rowMax; ++y) {
+    const double v = (y - by + 0.5) / d - 0.5;
+    int j0 = static_cast<int>(std::floor(v));
+    double wv = v - j0;
+    if (j0 < 0) j0 = 0, wv = 0;
+    if (j0 >= lowH - 1) j0 = lowH - 1, wv = 0;
+    const int j1 = std::min(j0 + 1, lowH - 1);
+    const int wy = static_cast<int>(std::lround(wv * 8));
+    const std::uint8_t* a = widened(j0, j1);
+    const std::uint8_t* b = widened(j1, j0);
+    std::uint8_t* dstRow = image.pixels + static_cast<std::ptrdiff_t>(y) * image.stride;
+
+    for (const Prepared& p : prepared) {
+      if (y < p.rowBegin || y >= p.rowEnd) continue;
+      const double top = std::max<double>(y, p.y0);
+      const double bottom = std::min<double>(y + 1, p.y1);
+      const double coverY = bottom - top;
+      if (!(coverY > 0)) continue;
+      const auto [left, right] = extentAt(p, (top + bottom) / 2);
+      if (!(left < right)) continue;
+      const int first = static_cast<int>(std::max(0.0, std::floor(left)));
+      const int last = static_cast<int>(std::min(static_cast<double>(W), std::ceil(right)));
+      // Whole pixels: a straight mix of the two widened rows.
+      int solidFirst = first, solidLast = first;
+      if (coverY >= 1) {
+        solidFirst = static_cast<int>(std::max(0.0, std::ceil(left)));
+        solidLast = static_cast<int>(std::min(static_cast<double>(W), std::floor(right)));
+        if (solidLast > solidFirst) {
+          const std::size_t from = static_cast<std::size_t>(solidFirst - bx) * kChannels;
+          mixEighths(a + from, b + from, wy,
+                     dstRow + static_cast<std::ptrdiff_t>(solidFirst) * kChannels,
+                     static_cast<std::size_t>(solidLast - solidFirst) * kChannels);
+        } else {
+          solidFirst = solidLast = first;
+        }
+      }
+      // Edge pixels: glass mixed over the frame by how much of the pixel the shape covers.
+      auto edge = [&](int x) {
+        const double covered =
+            (std::min<double>(x + 1, right) - std::max<double>(x, left)) * coverY;
+        const int cover256 = static_cast<int>(std::lround(std::clamp(covered, 0.0, 1.0) * 256));
+        if (cover256 == 0) return;
+        const std::size_t at = static_cast<std::size_t>(x - bx) * kChannels;
+        std::uint8_t* dst = dstRow + static_cast<std::ptrdiff_t>(x) * kChannels;
+        for (int c = 0; c < kChannels; ++c)
+          dst[c] = cover(dst[c], mixEighths(a[at + c], b[at + c], wy), cover256);
+      };
+      for (int x = first; x < solidFirst; ++x)
+        edge(x);
+      for (int x = std::max(solidLast, first); x < last; ++x)
+        edge(x);
+    }
+  }
+}
+
+}  // namespace velvix::pixels
