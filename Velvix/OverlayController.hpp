@@ -1,0 +1,193 @@
+#pragma once
+
+// The run-time heart of Velvix: owns the overlay panel that lies over WhatsApp's window and runs
+// the four activities that keep the blur patches on WhatsApp's content:
+//  - the frame timer (30 Hz): find WhatsApp's window, show, keep or hide the overlay, place it
+//    and draw (tick());
+//  - the display ticker: draw again every refresh, so hover reveal and scroll following are
+//    smooth (render());
+//  - the read loop: read WhatsApp's accessibility tree several times a second on the reader's
+//    executor, reject reads that lost WhatsApp's content, remember the latest messages;
+//  - the follow loop (every 8 ms, off the main thread): measure how far the lists scrolled
+//    since the read, turned into a smoothed velocity on the main thread.
+//
+// Everything here runs on the main queue except the reads (the reader's executor) and the
+// measurements (the follow loop's executor). Results come back to the main queue tagged with
+// the read's generation, so a measurement is applied only to the read it belongs to.
+
+#include <BlurLayout/BlurLayout.hpp>
+#include <BlurLayout/LatestMessages.hpp>
+#include <Velvix/AppSettings.hpp>
+#include <Velvix/ObserverList.hpp>
+#include <Velvix/Platform/Accessibility.hpp>
+#include <Velvix/Platform/Log.hpp>
+#include <Velvix/Platform/Scheduler.hpp>
+#include <Velvix/Platform/Toolkit.hpp>
+#include <Velvix/Platform/WindowServer.hpp>
+#include <Velvix/RenderStats.hpp>
+#include <Velvix/ScrollFollowing.hpp>
+#include <Velvix/WhatsAppWindow.hpp>
+
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace velvix {
+
+class AccessibilityReader;
+class ScrollTracker;
+
+/// The platform services the controller works with; all must outlive it.
+struct OverlayPorts {
+  platform::Accessibility& accessibility;
+  platform::WindowServer& windowServer;
+  platform::Toolkit& toolkit;
+  platform::Scheduler& scheduler;
+  platform::LogSink& log;
+};
+
+/// What the guides over WhatsApp show; redrawn only when it changes.
+class GuidesView {
+ public:
+  /// Stores the region outlines and the two column lines of `metrics`; returns whether they
+  /// changed (and so need drawing).
+  bool update(std::span<const Rect> regions, const LayoutMetrics& metrics);
+  [[nodiscard]] const std::vector<Rect>& regions() const { return regions_; }
+  [[nodiscard]] const std::vector<double>& columns() const { return columns_; }
+
+ private:
+  std::vector<Rect> regions_;
+  std::vector<double> columns_;
+};
+
+class OverlayController {
+ public:
+  /// The protection state the options panel shows.
+  struct Status {
+    enum class Kind { protecting, disabled, waitingForWhatsApp };
+    Kind kind = Kind::waitingForWhatsApp;
+    bool precise = false;  ///< for `protecting`: the patches come from an accessibility read
+
+    [[nodiscard]] static constexpr Status protecting(bool precise) {
+      return {Kind::protecting, precise};
+    }
+    [[nodiscard]] static constexpr Status disabled() { return {Kind::disabled, false}; }
+    [[nodiscard]] static constexpr Status waitingForWhatsApp() {
+      return {Kind::waitingForWhatsApp, false};
+    }
+    friend constexpr bool operator==(const Status& a, const Status& b) {
+      return a.kind == b.kind && (a.kind != Kind::protecting || a.precise == b.precise);
+    }
+  };
+
+  /// Builds the panel and its views. Starts nothing.
+  OverlayController(AppSettings& settings, const OverlayPorts& ports);
+  OverlayController(const OverlayController&) = delete;
+  OverlayController& operator=(const OverlayController&) = delete;
+  ~OverlayController();
+
+  /// Starts the frame timer, the display ticker, the observers and both loops. Idempotent.
+  void start();
+
+  [[nodiscard]] Status status() const { return status_; }
+  [[nodiscard]] bool hasAccessibilityAccess() const { return hasAccessibilityAccess_; }
+  /// Observers hear only of real changes.
+  [[nodiscard]] ObserverList::Subscription observeStatus(std::function<void()> onChange) {
+    return statusObservers_.add(std::move(onChange));
+  }
+  [[nodiscard]] ObserverList::Subscription observeAccessibilityAccess(
+      std::function<void()> onChange) {
+    return accessObservers_.add(std::move(onChange));
+  }
+
+  /// Draws the current frame: what to blur for WhatsApp's window as last found, minus what the
+  /// pointer reveals. The display ticker calls it every refresh; only what changed is written.
+  void render();
+
+  /// The overlay panel, for the platform's window and for inspection.
+  [[nodiscard]] const platform::Panel& panel() const { return *panel_; }
+  [[nodiscard]] const RenderStats& stats() const { return stats_; }
+  [[nodiscard]] const GuidesView& guides() const { return guides_; }
+  /// The smoothed scroll speed of both lists, in points per second (diagnostics).
+  [[nodiscard]] ScrollOffset scrollVelocity() const { return scrollVelocity_; }
+
+ private:
+  struct Detected {
+    std::uint32_t windowID = 0;
+    DetectedElements elements;
+  };
+  struct ReadResult;
+
+  void tick();
+  void hide(Status status);
+  void draw(std::span<const VisibleBlur> blurs);
+  void position(const WhatsAppWindow& window);
+  void refreshBlurs();
+  [[nodiscard]] std::optional<Point> localMouseLocation(const Rect& frame) const;
+  void logSummary(const WhatsAppWindow& window, const DetectedElements& elements,
+                  std::size_t regions);
+
+  void readStep();
+  void readAfter(platform::Duration delay);
+  void accept(const WhatsAppWindow& captured, double sinceScroll,
+              std::optional<std::pair<DetectedElements, std::int64_t>> result);
+  struct FollowLoop;
+  void startFollowLoop();
+  void measured(ScrollOffset offset, std::int64_t generation);
+
+  void setStatus(Status status);
+  void setHasAccessibilityAccess(bool value);
+  void deactivateTracker();
+  [[nodiscard]] bool isOn() const { return settings_.isEnabled(); }
+  [[nodiscard]] double screenHeight() const;
+
+  AppSettings& settings_;
+  OverlayPorts ports_;
+  platform::Logger logger_;
+
+  Status status_ = Status::waitingForWhatsApp();
+  bool hasAccessibilityAccess_;
+  ObserverList statusObservers_;
+  ObserverList accessObservers_;
+
+  std::unique_ptr<platform::Panel> panel_;
+  std::vector<std::unique_ptr<platform::BlurView>> blurViews_;
+  GuidesView guides_;
+
+  std::unique_ptr<platform::Repeating> timer_;
+  std::shared_ptr<FrameTicker> frameTicker_;
+  std::unique_ptr<platform::Repeating> displayLink_;
+  std::vector<std::unique_ptr<platform::Subscription>> observers_;
+
+  // Shared with work queued on the reader's and the follow loop's executors, which may still
+  // run after the controller is gone.
+  std::shared_ptr<AccessibilityReader> reader_;
+  std::shared_ptr<platform::Executor> followExecutor_;
+  std::shared_ptr<FollowLoop> followLoop_;
+
+  std::optional<WhatsAppWindow> window_;
+  std::optional<Detected> detected_;
+  std::int64_t detectedGeneration_ = 0;
+  int contentLossReads_ = 0;
+  LatestMessages latestMessages_;
+  ScrollSample scrollSample_;
+  ScrollOffset scrollVelocity_;
+  platform::WallTime lastScroll_ = platform::WallTime::distantPast();
+  platform::WallTime lastRead_ = platform::WallTime::distantPast();
+  Rect lastFrame_ = Rect::null();
+  RenderStats stats_;
+  platform::WallTime lastSummary_ = platform::WallTime::distantPast();
+  std::optional<platform::WallTime> missingSince_;
+  platform::WallTime onScreenSince_ = platform::WallTime::distantPast();
+  bool isWhatsAppUnderMouse_ = false;
+
+  // Expires with the controller; work that comes back to the main queue checks it first.
+  std::shared_ptr<char> alive_ = std::make_shared<char>();
+};
+
+std::ostream& operator<<(std::ostream& os, const OverlayController::Status& status);
+
+}  // namespace velvix

@@ -1,0 +1,479 @@
+// The overlay controller on a simulated desktop, in virtual time: one scenario per behaviour,
+// asserting the panel, its blur views and the log lines.
+
+#include <Simulator/Desktop.hpp>
+#include <Simulator/MemoryDefaults.hpp>
+#include <Velvix/AppSettings.hpp>
+#include <Velvix/OverlayController.hpp>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velvix {
+namespace {
+
+using namespace std::chrono_literals;
+using Status = OverlayController::Status;
+using sim::ElementId;
+
+constexpr std::int32_t kWhatsAppPid = 42;
+constexpr Rect kWindowBounds(100, 80, 1000, 700);  // top-left-origin global points
+
+class OverlayTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto& server = desktop.windowServer();
+    server.setScreens({Rect(0, 0, 1440, 900)});
+    server.addApplication({.pid = kWhatsAppPid, .bundleIdentifier = "net.whatsapp.WhatsApp"});
+    whatsApp = server.addWindow(
+        {.number = 7, .pid = kWhatsAppPid, .ownerName = "WhatsApp", .bounds = kWindowBounds});
+    server.setMouseTopLeft({1300, 850});  // away from WhatsApp
+    desktop.accessibility().setTrusted(false);
+    settings = std::make_unique<AppSettings>(defaults);
+    controller = std::make_unique<OverlayController>(
+        *settings, OverlayPorts{desktop.accessibility(), desktop.windowServer(), desktop.toolkit(),
+                                desktop.scheduler(), desktop.log()});
+  }
+  void TearDown() override {
+    controller.reset();
+    desktop.stop();
+  }
+
+  void expectHiddenAtTheNextTick();
+  void start() {
+    controller->start();
+    desktop.runFor(100ms);
+  }
+  [[nodiscard]] std::vector<std::string> windowLines() { return desktop.log().texts("window"); }
+  [[nodiscard]] int count(std::string_view text) { return desktop.log().count("window", text); }
+  [[nodiscard]] const sim::SimPanel& panel() { return *desktop.toolkit().panel(); }
+  [[nodiscard]] std::vector<sim::BlurViewState> shownBlurs() {
+    auto views = desktop.toolkit().blurViews();
+    std::erase_if(views, [](const auto& v) { return v.isHidden; });
+    return views;
+  }
+
+  // A WhatsApp window the structure analysis recognises: a chat list of five rows, and a
+  // conversation "Alice" with five messages, a header and a composer.
+  void publishWhatsAppTree() {
+    auto& ax = desktop.accessibility();
+    const ElementId app = ax.addApplication(kWhatsAppPid);
+    const ElementId window = ax.addChild(app, {.role = "AXWindow", .frame = kWindowBounds});
+    chatList = ax.addChild(window, {.role = "AXGroup", .frame = {100, 180, 300, 400}});
+    for (int i = 0; i < 5; ++i) {
+      chatRows.push_back(ax.addChild(chatList, {.role = "AXGroup",
+                                                .description = Value("Chat " + std::to_string(i)),
+                                                .frame = {100, 180 + 72.0 * i, 300, 72}}));
+    }
+    const ElementId pane = ax.addChild(window, {.role = "AXGroup", .frame = {400, 80, 700, 700}});
+    const ElementId header = ax.addChild(pane, {.role = "AXGroup", .frame = {400, 80, 700, 60}});
+    ax.addChild(header,
+                {.role = "AXButton", .description = Value("Alice"), .frame = {460, 90, 200, 40}});
+    conversation = ax.addChild(
+        pane, {.role = "AXGroup", .description = Value("Alice"), .frame = {400, 140, 700, 560}});
+    for (int i = 0; i < 5; ++i) {
+      ax.addChild(conversation, {.role = "AXStaticText",
+                                 .description = Value("Message " + std::to_string(i) + ", 9:4" +
+                                                      std::to_string(i) + ", Read"),
+                                 .frame = {420, 160 + 60.0 * i, 400, 40}});
+    }
+    ax.addChild(pane, {.role = "AXTextArea", .frame = {450, 720, 600, 40}});
+    ax.setTrusted(true);
+  }
+  using Value = platform::Value;
+
+  // The user scrolls over WhatsApp's conversation for `duration`: wheel events every 20 ms while
+  // the message list moves at `pointsPerSecond`. Reads take time, as real ones do.
+  void scrollMessages(
+      std::chrono::milliseconds duration, double pointsPerSecond,
+      const std::function<bool()>& stopWhen = [] { return false; }) {
+    desktop.windowServer().setMouseTopLeft({700, 400});
+    desktop.accessibility().setScrollVelocity(conversation, pointsPerSecond);
+    for (auto t = 0ms; t < duration && !stopWhen(); t += 20ms) {
+      desktop.toolkit().scrollWheel();
+      desktop.runFor(20ms);
+    }
+    desktop.accessibility().setScrollVelocity(conversation, 0);
+  }
+
+  sim::Desktop desktop;
+  sim::MemoryDefaults defaults;
+  std::unique_ptr<AppSettings> settings;
+  std::unique_ptr<OverlayController> controller;
+  std::uint32_t whatsApp = 0;
+  ElementId chatList = 0;
+  ElementId conversation = 0;
+  std::vector<ElementId> chatRows;
+};
+
+// MARK: Start and first appearance
+
+TEST_F(OverlayTest, StartingTwiceChangesNothing) {
+  controller->start();
+  controller->start();
+  desktop.runFor(100ms);
+  EXPECT_EQ(desktop.toolkit().workspaceObservers(), 2);
+  EXPECT_EQ(desktop.toolkit().scrollMonitors(), 1);
+  const long frames = controller->stats().frames();
+  desktop.runFor(1s);
+  // One timer at 30 Hz plus the 60 Hz display ticker, not twice that.
+  EXPECT_NEAR(controller->stats().frames() - frames, 90, 3);
+}
+
+TEST_F(OverlayTest, FirstAppearanceShowsThePanelOverWhatsApp) {
+  EXPECT_EQ(controller->status(), Status::waitingForWhatsApp());
+  start();
+  EXPECT_TRUE(panel().isVisible());
+  EXPECT_TRUE(panel().isOnActiveSpace());
+  // The panel's frame is WhatsApp's, in bottom-left-origin space (screen 900 high).
+  EXPECT_EQ(panel().frame(), Rect(100, 120, 1000, 700));
+  EXPECT_EQ(controller->status(), Status::protecting(false));
+  for (const auto& line : windowLines()) {
+    EXPECT_EQ(line.find("back after"), std::string::npos) << line;
+    EXPECT_EQ(line.find("left the screen"), std::string::npos) << line;
+  }
+  EXPECT_FALSE(shownBlurs().empty());
+}
+
+// MARK: Visibility rules
+
+TEST_F(OverlayTest, AShortGapOnTheActiveSpaceKeepsTheOverlay) {
+  start();
+  desktop.windowServer().window(whatsApp).isOnScreen = false;
+  desktop.runFor(200ms);
+  EXPECT_TRUE(panel().isVisible());
+  desktop.windowServer().window(whatsApp).isOnScreen = true;
+  desktop.runFor(50ms);
+  EXPECT_EQ(count("WhatsApp window left the screen"), 1);
+  EXPECT_EQ(count("Blurs hidden"), 0);
+  const auto lines = windowLines();
+  const auto back = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
+    return l.starts_with("WhatsApp window back after");
+  });
+  ASSERT_NE(back, lines.end());
+  EXPECT_TRUE(*back ==
+                  "WhatsApp window back after 0.20 s, blurs visible true, on this Space true" ||
+              *back == "WhatsApp window back after 0.23 s, blurs visible true, on this Space true")
+      << *back;
+  EXPECT_EQ(controller->status(), Status::protecting(false));
+}
+
+TEST_F(OverlayTest, AGapOfAThirdOfASecondHidesTheOverlay) {
+  start();
+  desktop.windowServer().window(whatsApp).isOnScreen = false;
+  desktop.runFor(400ms);
+  EXPECT_FALSE(panel().isVisible());
+  EXPECT_EQ(controller->status(), Status::waitingForWhatsApp());
+  EXPECT_EQ(count("Hiding blurs: hidden false, on this Space true"), 1);
+  EXPECT_EQ(count("Blurs hidden"), 1);
+  // Hidden once; later ticks without the window change nothing more.
+  desktop.runFor(1s);
+  EXPECT_EQ(count("Blurs hidden"), 1);
+}
+
+// Without the grace period: WhatsApp is not running, hidden or terminated, as far as the lookup
+// of its main build can tell.
+void OverlayTest::expectHiddenAtTheNextTick() {
+  start();
+  desktop.windowServer().window(whatsApp).isOnScreen = false;
+  desktop.runFor(40ms);  // one tick
+  EXPECT_FALSE(panel().isVisible());
+  EXPECT_EQ(count("Hiding blurs: hidden true, on this Space true"), 1);
+  EXPECT_EQ(count("Blurs hidden"), 1);
+  EXPECT_EQ(controller->status(), Status::waitingForWhatsApp());
+}
+
+TEST_F(OverlayTest, AMissingWindowOfAHiddenWhatsAppHidesAtOnce) {
+  desktop.windowServer().application(kWhatsAppPid).isHidden = true;
+  expectHiddenAtTheNextTick();
+}
+
+TEST_F(OverlayTest, AMissingWindowOfATerminatedWhatsAppHidesAtOnce) {
+  desktop.windowServer().application(kWhatsAppPid).isTerminated = true;
+  expectHiddenAtTheNextTick();
+}
+
+TEST_F(OverlayTest, AMissingWindowOfTheOtherBuildHidesAtOnceOnAnySpace) {
+  desktop.windowServer().application(kWhatsAppPid).bundleIdentifier = "desktop.WhatsApp";
+  expectHiddenAtTheNextTick();
+}
+
+TEST_F(OverlayTest, SwitchingSpacesLeavesThePatchesOnWhatsAppsSpace) {
+  start();
+  const auto before = controller->status();
+  desktop.windowServer().setActiveSpace(2);
+  desktop.runFor(2s);
+  EXPECT_TRUE(panel().isVisible());
+  EXPECT_FALSE(panel().isOnActiveSpace());
+  EXPECT_EQ(controller->status(), before);
+  EXPECT_EQ(count("Blurs hidden"), 0);
+
+  // WhatsApp shows up on the active Space: the patches stay put for 0.6 s, then move, once.
+  desktop.windowServer().window(whatsApp).space = 2;
+  desktop.runFor(500ms);
+  EXPECT_FALSE(panel().isOnActiveSpace());
+  EXPECT_EQ(count("Moving blurs to this Space, where WhatsApp now is"), 0);
+  desktop.runFor(200ms);
+  EXPECT_TRUE(panel().isOnActiveSpace());
+  EXPECT_EQ(count("Moving blurs to this Space, where WhatsApp now is"), 1);
+  desktop.runFor(1s);
+  EXPECT_EQ(count("Moving blurs to this Space, where WhatsApp now is"), 1);
+}
+
+TEST_F(OverlayTest, SwitchingProtectionOffAndOn) {
+  start();
+  settings->setIsEnabled(false);
+  desktop.runFor(40ms);
+  EXPECT_FALSE(panel().isVisible());
+  EXPECT_EQ(controller->status(), Status::disabled());
+  EXPECT_EQ(count("Blurs hidden"), 0);
+  settings->setIsEnabled(true);
+  desktop.runFor(40ms);
+  EXPECT_TRUE(panel().isVisible());
+  EXPECT_EQ(controller->status(), Status::protecting(false));
+}
+
+// MARK: Window order
+
+TEST_F(OverlayTest, WhatsAppFrontmostFloatsThePanelAndLeavesItAlone) {
+  desktop.windowServer().setFrontmostApplication(kWhatsAppPid);
+  start();
+  EXPECT_EQ(panel().level(), platform::kFloatingWindowLevel);
+  desktop.toolkit().resetCounts();
+  desktop.runFor(1s);
+  EXPECT_EQ(desktop.toolkit().counts().orderChanges, 0);
+  EXPECT_EQ(desktop.toolkit().counts().levelWrites, 0);
+}
+
+TEST_F(OverlayTest, WhatsAppInTheBackgroundKeepsThePanelDirectlyAboveIt) {
+  auto& server = desktop.windowServer();
+  start();
+  EXPECT_EQ(panel().level(), platform::kNormalWindowLevel);
+  auto numbers = server.onScreenNumbers();
+  auto at = std::find(numbers.begin(), numbers.end(), whatsApp);
+  ASSERT_NE(at, numbers.begin());
+  EXPECT_EQ(*(at - 1), static_cast<std::uint32_t>(panel().windowNumber()));
+
+  desktop.toolkit().resetCounts();
+  desktop.runFor(1s);
+  EXPECT_EQ(desktop.toolkit().counts().orderChanges, 0);
+
+  // Another window comes between: the panel goes back above WhatsApp, once.
+  const auto other =
+      server.addWindow({.pid = 77, .ownerName = "Notes", .bounds = {0, 0, 300, 300}});
+  server.orderAbove(other, whatsApp);
+  desktop.runFor(100ms);
+  EXPECT_EQ(desktop.toolkit().counts().orderChanges, 1);
+  numbers = server.onScreenNumbers();
+  at = std::find(numbers.begin(), numbers.end(), whatsApp);
+  EXPECT_EQ(*(at - 1), static_cast<std::uint32_t>(panel().windowNumber()));
+}
+
+// MARK: Drawing
+
+TEST_F(OverlayTest, ASteadyFrameWritesNothing) {
+  start();
+  desktop.runFor(200ms);
+  desktop.toolkit().resetCounts();
+  desktop.runFor(2s);
+  EXPECT_EQ(desktop.toolkit().counts(), sim::ToolkitCounts{});
+}
+
+TEST_F(OverlayTest, ThePoolGrowsAndHidesSurplusViews) {
+  settings->setBlurNames(true);
+  settings->setBlurProfilePictures(true);
+  settings->setBlurTextInput(true);
+  start();
+  const std::size_t busy = shownBlurs().size();
+  const std::size_t created = desktop.toolkit().blurViews().size();
+  EXPECT_EQ(busy, created);
+
+  settings->setBlurNames(false);
+  settings->setBlurTextInput(false);
+  desktop.runFor(40ms);
+  EXPECT_LT(shownBlurs().size(), busy);
+  EXPECT_EQ(desktop.toolkit().blurViews().size(), created);  // hidden, not removed
+
+  settings->setBlurNames(true);
+  settings->setBlurTextInput(true);
+  desktop.toolkit().resetCounts();
+  desktop.runFor(40ms);
+  EXPECT_EQ(shownBlurs().size(), busy);
+  EXPECT_EQ(desktop.toolkit().counts().blurViewsCreated, 0);
+}
+
+TEST_F(OverlayTest, AShapeChangeSwapsTheMaskOnTheSameView) {
+  // Pictures alone: the picture column, then the header picture, a circle.
+  settings->setBlurMessages(false);
+  settings->setBlurPreviews(false);
+  settings->setBlurProfilePictures(true);
+  start();
+  ASSERT_GE(shownBlurs().size(), 2u);
+  EXPECT_EQ(shownBlurs()[1].mask, Shape::circle);
+  // Previews add the text column at index 1, which is rounded.
+  settings->setBlurPreviews(true);
+  desktop.toolkit().resetCounts();
+  desktop.runFor(40ms);
+  EXPECT_EQ(shownBlurs()[1].mask, Shape::rounded);
+  EXPECT_GE(desktop.toolkit().counts().maskWrites, 1);
+}
+
+TEST_F(OverlayTest, GuidesFollowTheRegionsOnlyWhileShown) {
+  start();
+  EXPECT_TRUE(panel().areGuidesHidden());
+  EXPECT_TRUE(panel().guideRegions().empty());
+  settings->setShowsGuides(true);
+  desktop.runFor(40ms);
+  EXPECT_FALSE(panel().areGuidesHidden());
+  EXPECT_EQ(panel().guideColumns(), (std::vector<double>{220, 596}));
+  EXPECT_FALSE(panel().guideRegions().empty());
+  desktop.toolkit().resetCounts();
+  desktop.runFor(1s);
+  EXPECT_EQ(desktop.toolkit().counts().guidesUpdates, 0);
+}
+
+// MARK: Log lines
+
+TEST_F(OverlayTest, TheSummaryComesWithTheFirstFrameThenEveryFiveSeconds) {
+  desktop.windowServer().window(whatsApp).bounds = Rect(-12.7, 80, 1000, 700);
+  start();
+  auto summaries = [&] {
+    int n = 0;
+    for (const auto& l : windowLines())
+      n += l.starts_with("Summary: ");
+    return n;
+  };
+  EXPECT_EQ(summaries(), 1);
+  const auto lines = windowLines();
+  const auto summary = *std::find_if(lines.begin(), lines.end(),
+                                     [](const auto& l) { return l.starts_with("Summary: "); });
+  EXPECT_EQ(summary,
+            "Summary: window 7 -12,80 1000x700 read no-access list false rows 0 covered false "
+            "thumbnails 0 messages 0 regions 2 panel visible true this-space true level 0 "
+            "frame-ok true");
+  desktop.runFor(4800ms);
+  EXPECT_EQ(summaries(), 1);
+  desktop.runFor(200ms);
+  EXPECT_EQ(summaries(), 2);
+}
+
+TEST(RenderStats, LogsRatesEveryTwoSecondsAndRestarts) {
+  sim::Desktop desktop;
+  RenderStats stats(desktop.scheduler(), desktop.log());
+  for (int i = 0; i < 299; ++i)
+    stats.frame();
+  stats.measurements = 50;
+  desktop.runFor(2500ms);
+  stats.frame();
+  EXPECT_EQ(desktop.log().texts("render"),
+            std::vector<std::string>{"frames/s 120, measurements/s 20"});
+  EXPECT_EQ(desktop.log().lines().front().level, platform::LogLevel::debug);
+  EXPECT_EQ(stats.frames(), 0);
+  EXPECT_EQ(stats.measurements, 0);
+}
+
+// MARK: Reading
+
+TEST_F(OverlayTest, PreciseModeOnceAReadIsAccepted) {
+  publishWhatsAppTree();
+  start();
+  desktop.runFor(500ms);
+  EXPECT_EQ(controller->status(), Status::protecting(true));
+}
+
+TEST_F(OverlayTest, NoReadsWhileAccessibilityIsOffInTheSettings) {
+  publishWhatsAppTree();
+  settings->setUsesAccessibility(false);
+  start();
+  desktop.runFor(1s);
+  EXPECT_EQ(desktop.accessibility().calls(), 0);
+  EXPECT_EQ(controller->status(), Status::protecting(false));
+}
+
+TEST_F(OverlayTest, LossyReadsAreIgnoredTwiceThenAccepted) {
+  publishWhatsAppTree();
+  start();
+  desktop.runFor(500ms);
+  ASSERT_EQ(controller->status(), Status::protecting(true));
+  for (const ElementId row : chatRows)
+    desktop.accessibility().remove(row);
+  desktop.runFor(1s);
+  EXPECT_EQ(count("Ignoring a read without WhatsApp's content (1)"), 1);
+  EXPECT_EQ(count("Ignoring a read without WhatsApp's content (2)"), 1);
+  EXPECT_EQ(count("Ignoring a read without WhatsApp's content (3)"), 0);
+  // The third was accepted: reads without rows now pass silently.
+  int ignored = 0;
+  for (const auto& l : windowLines())
+    ignored += l.starts_with("Ignoring a read");
+  EXPECT_EQ(ignored, 2);
+}
+
+TEST_F(OverlayTest, ARecordedReadOfAnotherWindowIsNotUsed) {
+  publishWhatsAppTree();
+  start();
+  desktop.runFor(500ms);
+  ASSERT_EQ(controller->status(), Status::protecting(true));
+  // WhatsApp's window is replaced by a new one; until a read of it is accepted, layout mode.
+  auto& server = desktop.windowServer();
+  server.removeWindow(whatsApp);
+  server.addWindow(
+      {.number = 8, .pid = kWhatsAppPid, .ownerName = "WhatsApp", .bounds = kWindowBounds});
+  desktop.accessibility().setTrusted(true);
+  desktop.runFor(34ms);
+  EXPECT_EQ(controller->status(), Status::protecting(false));
+  desktop.runFor(500ms);
+  EXPECT_EQ(controller->status(), Status::protecting(true));
+}
+
+TEST_F(OverlayTest, FollowsScrollingAndStopsWhenTheWheelRests) {
+  publishWhatsAppTree();
+  desktop.accessibility().setCallCost(200us);
+  start();
+  desktop.runFor(500ms);
+  ASSERT_EQ(controller->status(), Status::protecting(true));
+
+  // Content moving up gives a negative speed of the list's order (each read restarts the
+  // sample, so the smoothed value lags the true 300 points per second somewhat).
+  scrollMessages(600ms, 300);
+  EXPECT_LT(controller->scrollVelocity().messages, -150);
+  EXPECT_GT(controller->scrollVelocity().messages, -450);
+  EXPECT_EQ(controller->scrollVelocity().chatList, 0);
+
+  // 0.4 s after the last wheel event the next measurement zeroes the speed.
+  desktop.runFor(300ms);
+  EXPECT_NE(controller->scrollVelocity().messages, 0);
+  desktop.runFor(200ms);
+  EXPECT_EQ(controller->scrollVelocity(), ScrollOffset{});
+}
+
+TEST_F(OverlayTest, MeasurementsOfAnIgnoredReadAreNotApplied) {
+  publishWhatsAppTree();
+  desktop.accessibility().setCallCost(2ms);  // a read takes tens of milliseconds
+  start();
+  desktop.runFor(500ms);
+  ASSERT_EQ(controller->status(), Status::protecting(true));
+
+  // The lossy read publishes a new generation to the tracker, but the controller keeps the read
+  // before it: measurements of the new generation must not count or move anything.
+  for (const ElementId row : chatRows)
+    desktop.accessibility().remove(row);
+  const auto ignored = [&](int n) {
+    return count("Ignoring a read without WhatsApp's content (" + std::to_string(n) + ")") == 1;
+  };
+  scrollMessages(2s, 300, [&] { return ignored(1); });
+  ASSERT_TRUE(ignored(1));
+  const int before = controller->stats().measurements;
+  const ScrollOffset velocity = controller->scrollVelocity();
+  scrollMessages(2s, 300, [&] { return ignored(2); });
+  ASSERT_TRUE(ignored(2));
+  EXPECT_EQ(controller->stats().measurements, before);
+  EXPECT_EQ(controller->scrollVelocity(), velocity);
+}
+
+}  // namespace
+}  // namespace velvix
