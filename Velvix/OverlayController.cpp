@@ -65,9 +65,9 @@ OverlayController::OverlayController(AppSettings& settings, const OverlayPorts& 
       stats_(ports.scheduler, ports.log) {}
 
 OverlayController::~OverlayController() {
+  // Timers, ticker and observers stop with their handles; work still queued for the loops
+  // finds `alive_` expired and ends there.
   alive_.reset();
-  // Timers, ticker and observers stop with their handles; the loops find `alive_` expired.
-  if (reader_) reader_->tracker()->deactivate();
 }
 
 void OverlayController::start() {

@@ -140,6 +140,25 @@ TEST_F(OverlayTest, FirstAppearanceShowsThePanelOverWhatsApp) {
   EXPECT_FALSE(shownBlurs().empty());
 }
 
+TEST_F(OverlayTest, ObserversHearOnlyRealChanges) {
+  int statusChanges = 0;
+  int accessChanges = 0;
+  const auto statusSubscription = controller->observeStatus([&] { ++statusChanges; });
+  const auto accessSubscription = controller->observeAccessibilityAccess([&] { ++accessChanges; });
+  start();
+  desktop.runFor(1s);  // ninety frames, one change: waiting → protecting
+  EXPECT_EQ(statusChanges, 1);
+  EXPECT_EQ(accessChanges, 0);
+  desktop.accessibility().setTrusted(true);
+  desktop.runFor(1s);
+  EXPECT_EQ(accessChanges, 1);
+  EXPECT_TRUE(controller->hasAccessibilityAccess());
+  settings->setIsEnabled(false);
+  desktop.runFor(1s);
+  EXPECT_EQ(statusChanges, 2);
+  EXPECT_EQ(controller->status(), Status::disabled());
+}
+
 // MARK: Visibility rules
 
 TEST_F(OverlayTest, AShortGapOnTheActiveSpaceKeepsTheOverlay) {
