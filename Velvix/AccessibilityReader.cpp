@@ -57,7 +57,11 @@ std::string swiftDescription(double value) {
 }  // namespace
 
 std::string debugDescription(Point point) {
-  return "(" + swiftDescription(point.x) + ", " + swiftDescription(point.y) + ")";
+  // Appended piece by piece: GCC 12 at -O3 misreads chained operator+ here (-Wrestrict).
+  std::string text = "(";
+  text.append(swiftDescription(point.x)).append(", ").append(swiftDescription(point.y));
+  text.push_back(')');
+  return text;
 }
 
 AccessibilityReader::AccessibilityReader(platform::Accessibility& accessibility,
