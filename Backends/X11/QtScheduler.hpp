@@ -1,0 +1,42 @@
+#pragma once
+
+// The Scheduler over Qt's event loop: the main queue is the thread that runs the
+// QCoreApplication, timers are QTimers, and each serial executor is a thread of its own with a
+// queue ordered by due time. The display ticker runs at the display rate (60 Hz unless told).
+//
+// Construct on the main thread after the QCoreApplication exists.
+
+#include <Velvix/Platform/Scheduler.hpp>
+
+#include <memory>
+
+class QObject;
+
+namespace velvix::x11 {
+
+class QtScheduler final : public platform::Scheduler {
+ public:
+  explicit QtScheduler(double refreshRate = 60);
+  ~QtScheduler() override;
+
+  [[nodiscard]] platform::Executor& mainQueue() override;
+  [[nodiscard]] std::shared_ptr<platform::Executor> makeSerialExecutor(
+      std::string_view label) override;
+  [[nodiscard]] std::unique_ptr<platform::Repeating> scheduleRepeating(
+      platform::Duration interval, std::function<void()> action) override;
+  [[nodiscard]] std::unique_ptr<platform::Repeating> startDisplayTicker(
+      std::function<void()> action) override;
+  [[nodiscard]] platform::WallTime now() const override;
+  [[nodiscard]] double mediaTime() const override;
+
+  /// The QObject that main-queue work runs in the context of.
+  [[nodiscard]] QObject* context() const;
+
+ private:
+  class MainQueue;
+  std::unique_ptr<QObject> context_;
+  std::unique_ptr<MainQueue> main_;
+  double refreshRate_;
+};
+
+}  // namespace velvix::x11

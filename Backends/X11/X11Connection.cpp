@@ -1,0 +1,218 @@
+#include "X11Connection.hpp"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XInput2.h>
+#include <X11/extensions/XShm.h>
+#include <X11/extensions/Xcomposite.h>
+#include <X11/extensions/Xdamage.h>
+#include <X11/extensions/shape.h>
+
+#include <algorithm>
+#include <mutex>
+
+namespace velvix::x11 {
+
+namespace {
+
+// Xlib's error handler is one per process; errors of our connections are recorded here by
+// serial number, those of any other connection go to the handler that was there before.
+struct ErrorRecord {
+  std::mutex mutex;
+  std::vector<std::pair<Display*, unsigned long>> failures;  // display, serial
+  XErrorHandler previous = nullptr;
+  std::vector<Display*> displays;
+};
+
+ErrorRecord& errors() {
+  static ErrorRecord record;
+  return record;
+}
+
+}  // namespace
+
+int X11Connection::onError(Display* display, XErrorEvent* error) {
+  ErrorRecord& record = errors();
+  std::unique_lock lock(record.mutex);
+  if (std::find(record.displays.begin(), record.displays.end(), display) != record.displays.end()) {
+    record.failures.emplace_back(display, error->serial);
+    // Only the latest matter to a checked() in progress; keep the record small.
+    if (record.failures.size() > 64) record.failures.erase(record.failures.begin());
+    return 0;
+  }
+  XErrorHandler previous = record.previous;
+  lock.unlock();
+  return previous ? previous(display, error) : 0;
+}
+
+std::unique_ptr<X11Connection> X11Connection::open(const char* displayName) {
+  Display* display = XOpenDisplay(displayName);
+  if (!display) return nullptr;
+  return std::unique_ptr<X11Connection>(new X11Connection(display));
+}
+
+X11Connection::X11Connection(Display* display)
+    : display_(display), root_(DefaultRootWindow(display)), screen_(DefaultScreen(display)) {
+  {
+    ErrorRecord& record = errors();
+    std::lock_guard lock(record.mutex);
+    record.displays.push_back(display);
+    XErrorHandler previous = XSetErrorHandler(&X11Connection::onError);
+    if (previous != &X11Connection::onError) record.previous = previous;
+  }
+  const char* names[] = {"_NET_CLIENT_LIST_STACKING",
+                         "_NET_CLIENT_LIST",
+                         "_NET_ACTIVE_WINDOW",
+                         "_NET_CURRENT_DESKTOP",
+                         "_NET_WM_PID",
+                         "_NET_WM_NAME",
+                         "_NET_WM_WINDOW_TYPE",
+                         "_NET_WM_WINDOW_TYPE_DESKTOP",
+                         "_NET_WM_WINDOW_TYPE_DOCK",
+                         "_NET_WM_STATE",
+                         "_NET_WM_STATE_ABOVE",
+                         "_NET_WM_STATE_HIDDEN",
+                         "_NET_WM_WINDOW_OPACITY",
+                         "_NET_SUPPORTING_WM_CHECK",
+                         "_GTK_APPLICATION_ID",
+                         "WM_STATE",
+                         "UTF8_STRING"};
+  Atom* out[] = {&atoms_.netClientListStacking,
+                 &atoms_.netClientList,
+                 &atoms_.netActiveWindow,
+                 &atoms_.netCurrentDesktop,
+                 &atoms_.netWmPid,
+                 &atoms_.netWmName,
+                 &atoms_.netWmWindowType,
+                 &atoms_.netWmWindowTypeDesktop,
+                 &atoms_.netWmWindowTypeDock,
+                 &atoms_.netWmState,
+                 &atoms_.netWmStateAbove,
+                 &atoms_.netWmStateHidden,
+                 &atoms_.netWmWindowOpacity,
+                 &atoms_.netSupportingWmCheck,
+                 &atoms_.gtkApplicationId,
+                 &atoms_.wmState,
+                 &atoms_.utf8String};
+  constexpr int count = sizeof(names) / sizeof(names[0]);
+  static_assert(count == sizeof(out) / sizeof(out[0]));
+  Atom interned[count];
+  XInternAtoms(display_, const_cast<char**>(names), count, False, interned);
+  for (int i = 0; i < count; ++i)
+    *out[i] = interned[i];
+
+  int event = 0, error = 0, major = 0, minor = 0;
+  extensions_.shape = XShapeQueryExtension(display_, &event, &error);
+  extensions_.composite = XCompositeQueryExtension(display_, &event, &error) &&
+                          XCompositeQueryVersion(display_, &major, &minor) &&
+                          (major > 0 || minor >= 2);  // NameWindowPixmap came with 0.2
+  extensions_.shm = XShmQueryExtension(display_);
+  if (XDamageQueryExtension(display_, &event, &error)) extensions_.damageEventBase = event;
+  int opcode = 0;
+  if (XQueryExtension(display_, "XInputExtension", &opcode, &event, &error)) {
+    major = 2, minor = 2;  // raw events reach the root window, grabs or not, from 2.1 on
+    if (XIQueryVersion(display_, &major, &minor) == Success && major >= 2)
+      extensions_.xinputOpcode = opcode;
+  }
+}
+
+X11Connection::~X11Connection() {
+  XCloseDisplay(display_);
+  ErrorRecord& record = errors();
+  std::lock_guard lock(record.mutex);
+  std::erase(record.displays, display_);
+  std::erase_if(record.failures, [&](const auto& f) { return f.first == display_; });
+}
+
+X11Connection::ListenerId X11Connection::addListener(std::function<void(const XEvent&)> listener) {
+  const ListenerId id = nextListener_++;
+  listeners_.push_back(std::make_shared<Listener>(Listener{id, std::move(listener)}));
+  return id;
+}
+
+void X11Connection::removeListener(ListenerId id) {
+  std::erase_if(listeners_, [&](const auto& l) { return l->id == id; });
+}
+
+bool X11Connection::hasQueuedEvents() const {
+  return XEventsQueued(display_, QueuedAlready) > 0;
+}
+
+void X11Connection::dispatchPending() {
+  while (XPending(display_) > 0) {
+    XEvent event;
+    XNextEvent(display_, &event);
+    const bool hasData = event.type == GenericEvent && XGetEventData(display_, &event.xcookie);
+    // A listener may add or remove listeners; walk a copy.
+    const auto listeners = listeners_;
+    for (const auto& listener : listeners)
+      listener->call(event);
+    if (hasData) XFreeEventData(display_, &event.xcookie);
+  }
+}
+
+bool X11Connection::checked(const std::function<void()>& requests) {
+  const unsigned long first = NextRequest(display_);
+  requests();
+  XSync(display_, False);
+  ErrorRecord& record = errors();
+  std::lock_guard lock(record.mutex);
+  const bool failed =
+      std::any_of(record.failures.begin(), record.failures.end(),
+                  [&](const auto& f) { return f.first == display_ && f.second >= first; });
+  std::erase_if(record.failures, [&](const auto& f) { return f.first == display_; });
+  return !failed;
+}
+
+void X11Connection::unmarkOwnWindow(Window window) {
+  std::erase(own_, window);
+}
+
+bool X11Connection::isOwnWindow(Window window) const {
+  return std::find(own_.begin(), own_.end(), window) != own_.end();
+}
+
+std::optional<std::vector<unsigned long>> X11Connection::cardinals(Window window, Atom property,
+                                                                   Atom type) const {
+  Atom actualType = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(display_, window, property, 0, 4096, False, type, &actualType, &format,
+                         &count, &after, &data) != Success)
+    return std::nullopt;
+  std::optional<std::vector<unsigned long>> out;
+  if (data && actualType == type && format == 32) {
+    // Xlib hands format-32 items as longs whatever the width of long.
+    const auto* items = reinterpret_cast<const unsigned long*>(data);
+    out.emplace(items, items + count);
+  }
+  if (data) XFree(data);
+  return out;
+}
+
+std::optional<std::string> X11Connection::text(Window window, Atom property, Atom type) const {
+  Atom actualType = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(display_, window, property, 0, 1024, False, type, &actualType, &format,
+                         &count, &after, &data) != Success)
+    return std::nullopt;
+  std::optional<std::string> out;
+  if (data && actualType == type && format == 8) out.emplace(reinterpret_cast<char*>(data), count);
+  if (data) XFree(data);
+  return out;
+}
+
+std::optional<std::pair<std::string, std::string>> X11Connection::wmClass(Window window) const {
+  XClassHint hint{};
+  if (!XGetClassHint(display_, window, &hint)) return std::nullopt;
+  std::pair<std::string, std::string> out{hint.res_name ? hint.res_name : "",
+                                          hint.res_class ? hint.res_class : ""};
+  if (hint.res_name) XFree(hint.res_name);
+  if (hint.res_class) XFree(hint.res_class);
+  return out;
+}
+
+}  // namespace velvix::x11

@@ -1,0 +1,77 @@
+#pragma once
+
+// Reading a window's own pixels and writing the overlay's. The source window is redirected
+// (Composite, automatic: the server still paints it on screen as before) so that it keeps a
+// pixmap of its own contents, which no window in front of it (the overlay above all) ever
+// draws into. Each capture names that pixmap afresh, so a resize or a remap never leaves a
+// stale one behind, and copies it through shared memory when the server offers MIT-SHM. A
+// DAMAGE object reports when the window painted since the last capture.
+
+#include "Raster.hpp"
+#include "X11Connection.hpp"
+
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+
+#include <memory>
+#include <optional>
+
+namespace velvix::x11 {
+
+/// An XImage of 32-bit pixels, in shared memory when the server offers it.
+class PixelBuffer {
+ public:
+  PixelBuffer(X11Connection& connection, Visual* visual, int depth, int width, int height);
+  PixelBuffer(const PixelBuffer&) = delete;
+  PixelBuffer& operator=(const PixelBuffer&) = delete;
+  ~PixelBuffer();
+
+  [[nodiscard]] bool isValid() const { return image_ != nullptr; }
+  [[nodiscard]] int width() const { return width_; }
+  [[nodiscard]] int height() const { return height_; }
+  [[nodiscard]] int depth() const { return depth_; }
+  /// Fills the buffer from `drawable` at (0, 0); false when the server refused.
+  bool read(Drawable drawable);
+  /// Writes the rectangle (x, y, w, h) of the buffer to the same place of `drawable`.
+  void write(Drawable drawable, GC gc, int x, int y, int w, int h);
+
+  /// Pixel access as 0x00RRGGBB (the visuals we accept are 8-8-8 true colour).
+  [[nodiscard]] std::uint32_t get(int x, int y) const;
+  void put(int x, int y, std::uint32_t rgb);
+
+ private:
+  X11Connection& connection_;
+  int width_, height_, depth_;
+  XImage* image_ = nullptr;
+  XShmSegmentInfo shm_{};
+  bool usesShm_ = false;
+};
+
+/// Whether the buffers can hold this visual's pixels: true colour, 8 bits per channel.
+[[nodiscard]] bool isRgb888(const Visual* visual, int depth);
+
+class WindowCapture {
+ public:
+  /// Empty when the server lacks Composite or refused to redirect the window.
+  [[nodiscard]] static std::unique_ptr<WindowCapture> start(X11Connection& connection,
+                                                            Window source);
+  WindowCapture(const WindowCapture&) = delete;
+  WindowCapture& operator=(const WindowCapture&) = delete;
+  ~WindowCapture();
+
+  [[nodiscard]] Window source() const { return source_; }
+  /// True when `event` reports damage to the source (and takes note of it).
+  bool isDamage(const XEvent& event);
+  /// The window's pixels now, or empty (unmapped, gone, of a visual we cannot read).
+  [[nodiscard]] std::optional<Image> capture();
+
+ private:
+  WindowCapture(X11Connection& connection, Window source);
+
+  X11Connection& connection_;
+  Window source_;
+  unsigned long damage_ = 0;
+  std::unique_ptr<PixelBuffer> buffer_;
+};
+
+}  // namespace velvix::x11

@@ -1,0 +1,522 @@
+#include "X11Toolkit.hpp"
+
+#include "X11Glass.hpp"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XInput2.h>
+#include <X11/extensions/shape.h>
+
+#include <unistd.h>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+namespace velvix::x11 {
+
+using platform::Subscription;
+using platform::WorkspaceEvent;
+
+namespace {
+
+constexpr std::uint32_t kFallbackGlass = 0xE4E4E4;  // hides the content when no pixels come
+constexpr std::uint32_t kGuideColumnColour = 0x34C759;
+constexpr std::uint32_t kGuideRegionColour = 0xFF2D55;
+constexpr auto kDisplayFrame = std::chrono::microseconds(16667);
+
+class FunctionSubscription final : public Subscription {
+ public:
+  explicit FunctionSubscription(std::function<void()> cancel) : cancel_(std::move(cancel)) {}
+  ~FunctionSubscription() override {
+    if (cancel_) cancel_();
+  }
+
+ private:
+  std::function<void()> cancel_;
+};
+
+template <typename Handler>
+struct HandlerList {
+  std::vector<std::pair<std::uint64_t, std::shared_ptr<Handler>>> entries;
+  std::uint64_t next = 1;
+
+  std::unique_ptr<Subscription> add(std::shared_ptr<HandlerList> self, Handler handler) {
+    const std::uint64_t id = next++;
+    entries.emplace_back(id, std::make_shared<Handler>(std::move(handler)));
+    return std::make_unique<FunctionSubscription>([weak = std::weak_ptr(self), id] {
+      if (auto list = weak.lock())
+        std::erase_if(list->entries, [&](const auto& e) { return e.first == id; });
+    });
+  }
+  [[nodiscard]] std::vector<std::shared_ptr<Handler>> snapshot() const {
+    std::vector<std::shared_ptr<Handler>> out;
+    for (const auto& e : entries)
+      out.push_back(e.second);
+    return out;
+  }
+};
+
+int toPixels(double points) {
+  return std::isfinite(points) ? static_cast<int>(std::clamp(std::lround(points), 0L, 32767L)) : 0;
+}
+
+class X11Panel;
+
+// A blur view's state lives with the panel, so the panel can draw from it and the view can
+// outlive the panel harmlessly.
+struct ViewSlot {
+  Rect frame;
+  std::optional<Shape> mask;
+  bool isHidden = false;
+  X11Panel* panel = nullptr;
+};
+
+class X11Panel final : public platform::Panel {
+ public:
+  X11Panel(X11Connection& connection, X11WindowServer& server, platform::Executor& main,
+           GlassFilter filter, std::vector<X11Panel*>& registry);
+  ~X11Panel() override;
+
+  [[nodiscard]] Rect frame() const override { return frame_; }
+  void setFrame(const Rect& frame) override;
+  [[nodiscard]] std::int64_t level() const override { return level_; }
+  void setLevel(std::int64_t level) override { level_ = level; }
+  [[nodiscard]] bool isVisible() const override { return visible_; }
+  [[nodiscard]] bool isOnActiveSpace() const override { return true; }
+  [[nodiscard]] std::int64_t windowNumber() const override {
+    return static_cast<std::int64_t>(window_);
+  }
+  void orderOut() override;
+  void orderFrontRegardless() override;
+  void orderAbove(std::uint32_t windowNumber) override;
+  void displayNow() override { redraw(); }
+  [[nodiscard]] bool isOcclusionVisible() const override {
+    return visible_ && visibility_ != VisibilityFullyObscured;
+  }
+  [[nodiscard]] std::unique_ptr<Subscription> observeOcclusion(
+      std::function<void()> handler) override {
+    return occlusion_->add(occlusion_, std::move(handler));
+  }
+  [[nodiscard]] std::unique_ptr<platform::BlurView> addBlurView() override;
+  [[nodiscard]] bool areGuidesHidden() const override { return guidesHidden_; }
+  void setGuidesHidden(bool hidden) override {
+    if (guidesHidden_ != hidden) guidesHidden_ = hidden, scheduleRedraw();
+  }
+  void setGuides(std::span<const Rect> regions, std::span<const double> columns) override {
+    guideRegions_.assign(regions.begin(), regions.end());
+    guideColumns_.assign(columns.begin(), columns.end());
+    if (!guidesHidden_) scheduleRedraw();
+  }
+
+  void onEvent(const XEvent& event);
+  void scheduleRedraw();
+  void viewGone(const ViewSlot* slot) {
+    std::erase_if(views_, [&](const auto& v) { return v.get() == slot; });
+    scheduleRedraw();
+  }
+
+ private:
+  [[nodiscard]] Rect topLeftFrame() const;
+  void restackAboveTarget();
+  void redraw();
+  void paint(const Bitmap& patches, const Bitmap& columns, const Bitmap& outlines,
+             const Bitmap& all);
+
+  X11Connection& connection_;
+  X11WindowServer& server_;
+  platform::Executor& main_;
+  GlassFilter filter_;
+  std::vector<X11Panel*>& registry_;
+  Window window_ = None;
+  GC gc_ = nullptr;
+  Visual* visual_ = nullptr;
+  int depth_ = 0;
+  Rect frame_;
+  std::int64_t level_ = platform::kNormalWindowLevel;
+  bool visible_ = false;
+  int visibility_ = VisibilityFullyObscured;
+  Window targetFrame_ = None;
+  std::vector<std::shared_ptr<ViewSlot>> views_;  // bottom to top
+  bool guidesHidden_ = false;
+  std::vector<Rect> guideRegions_;
+  std::vector<double> guideColumns_;
+  std::shared_ptr<HandlerList<std::function<void()>>> occlusion_ =
+      std::make_shared<HandlerList<std::function<void()>>>();
+  std::unique_ptr<WindowCapture> capture_;
+  std::unique_ptr<PixelBuffer> buffer_;
+  Bitmap appliedShape_;
+  bool redrawPending_ = false;
+  std::chrono::steady_clock::time_point lastRedraw_;
+  std::shared_ptr<char> alive_ = std::make_shared<char>();
+};
+
+class X11BlurView final : public platform::BlurView {
+ public:
+  explicit X11BlurView(std::shared_ptr<ViewSlot> slot) : slot_(std::move(slot)) {}
+  ~X11BlurView() override {
+    if (slot_->panel) slot_->panel->viewGone(slot_.get());
+  }
+  [[nodiscard]] Rect frame() const override { return slot_->frame; }
+  void setFrame(const Rect& frame) override {
+    if (!(slot_->frame == frame)) slot_->frame = frame, changed();
+  }
+  [[nodiscard]] std::optional<Shape> mask() const override { return slot_->mask; }
+  void setMask(Shape shape) override {
+    if (slot_->mask != shape) slot_->mask = shape, changed();
+  }
+  [[nodiscard]] bool isHidden() const override { return slot_->isHidden; }
+  void setHidden(bool hidden) override {
+    if (slot_->isHidden != hidden) slot_->isHidden = hidden, changed();
+  }
+
+ private:
+  void changed() {
+    if (slot_->panel) slot_->panel->scheduleRedraw();
+  }
+  std::shared_ptr<ViewSlot> slot_;
+};
+
+X11Panel::X11Panel(X11Connection& connection, X11WindowServer& server, platform::Executor& main,
+                   GlassFilter filter, std::vector<X11Panel*>& registry)
+    : connection_(connection),
+      server_(server),
+      main_(main),
+      filter_(std::move(filter)),
+      registry_(registry) {
+  Display* display = connection_.display();
+  visual_ = DefaultVisual(display, connection_.screen());
+  depth_ = DefaultDepth(display, connection_.screen());
+  XSetWindowAttributes attributes{};
+  attributes.override_redirect = True;
+  attributes.background_pixmap = None;
+  attributes.border_pixel = 0;
+  attributes.event_mask = ExposureMask | VisibilityChangeMask | StructureNotifyMask;
+  window_ =
+      XCreateWindow(display, connection_.root(), 0, 0, 1, 1, 0, depth_, InputOutput, visual_,
+                    CWOverrideRedirect | CWBackPixmap | CWBorderPixel | CWEventMask, &attributes);
+  connection_.markOwnWindow(window_);
+  gc_ = XCreateGC(display, window_, 0, nullptr);
+
+  XClassHint hint{const_cast<char*>("velvix-overlay"), const_cast<char*>("Velvix")};
+  XSetClassHint(display, window_, &hint);
+  XStoreName(display, window_, "Velvix overlay");
+  const unsigned long pid = static_cast<unsigned long>(getpid());
+  XChangeProperty(display, window_, connection_.atoms().netWmPid, XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(&pid), 1);
+  // Nothing of the panel takes input, and nothing shows until there are patches.
+  XShapeCombineRectangles(display, window_, ShapeInput, 0, 0, nullptr, 0, ShapeSet, Unsorted);
+  XShapeCombineRectangles(display, window_, ShapeBounding, 0, 0, nullptr, 0, ShapeSet, Unsorted);
+  registry_.push_back(this);
+}
+
+X11Panel::~X11Panel() {
+  std::erase(registry_, this);
+  for (auto& view : views_)
+    view->panel = nullptr;
+  capture_.reset();
+  buffer_.reset();
+  XFreeGC(connection_.display(), gc_);
+  XDestroyWindow(connection_.display(), window_);
+  connection_.unmarkOwnWindow(window_);
+  XFlush(connection_.display());
+}
+
+Rect X11Panel::topLeftFrame() const {
+  const auto screens = server_.screens();
+  const double height = screens.empty() ? 0 : screens.front().height();
+  return Rect(frame_.origin.x, height - frame_.maxY(), frame_.size.width, frame_.size.height);
+}
+
+void X11Panel::setFrame(const Rect& frame) {
+  frame_ = frame;
+  const Rect r = topLeftFrame();
+  XMoveResizeWindow(connection_.display(), window_, static_cast<int>(std::lround(r.minX())),
+                    static_cast<int>(std::lround(r.minY())),
+                    static_cast<unsigned>(std::max(1, toPixels(r.width()))),
+                    static_cast<unsigned>(std::max(1, toPixels(r.height()))));
+  scheduleRedraw();
+}
+
+void X11Panel::orderOut() {
+  if (visible_) XUnmapWindow(connection_.display(), window_);
+  visible_ = false;
+  targetFrame_ = None;
+  capture_.reset();  // no need to keep WhatsApp redirected while nothing is shown
+  XFlush(connection_.display());
+}
+
+void X11Panel::orderFrontRegardless() {
+  XMapRaised(connection_.display(), window_);
+  visible_ = true;
+  targetFrame_ = None;
+  scheduleRedraw();
+  XFlush(connection_.display());
+}
+
+void X11Panel::restackAboveTarget() {
+  XWindowChanges changes{};
+  changes.sibling = targetFrame_;
+  changes.stack_mode = Above;
+  if (!connection_.checked([&] {
+        XConfigureWindow(connection_.display(), window_, CWSibling | CWStackMode, &changes);
+      }))
+    targetFrame_ = None;  // the window went away; the next ordering finds it anew
+}
+
+void X11Panel::orderAbove(std::uint32_t windowNumber) {
+  const auto frame = server_.frameOf(windowNumber);
+  if (!frame || *frame == window_) return;
+  targetFrame_ = *frame;
+  restackAboveTarget();
+  if (targetFrame_ == None) return;
+  if (!visible_) XMapWindow(connection_.display(), window_);
+  visible_ = true;
+  scheduleRedraw();
+  XFlush(connection_.display());
+}
+
+std::unique_ptr<platform::BlurView> X11Panel::addBlurView() {
+  auto slot = std::make_shared<ViewSlot>();
+  slot->panel = this;
+  views_.push_back(slot);
+  scheduleRedraw();
+  return std::make_unique<X11BlurView>(std::move(slot));
+}
+
+void X11Panel::onEvent(const XEvent& event) {
+  if (capture_ && capture_->isDamage(event)) {
+    scheduleRedraw();
+    return;
+  }
+  switch (event.type) {
+    case Expose:
+      if (event.xexpose.window == window_ && event.xexpose.count == 0) scheduleRedraw();
+      break;
+    case VisibilityNotify:
+      if (event.xvisibility.window == window_ && visibility_ != event.xvisibility.state) {
+        visibility_ = event.xvisibility.state;
+        for (const auto& handler : occlusion_->snapshot()) {
+          main_.post([alive = std::weak_ptr(alive_), handler] {
+            if (!alive.expired()) (*handler)();
+          });
+        }
+      }
+      break;
+    case ConfigureNotify: {
+      // Something was restacked directly above the window we lie on, or that window itself
+      // moved in the stacking: lie directly above it again.
+      const XConfigureEvent& c = event.xconfigure;
+      if (visible_ && targetFrame_ != None && c.event == connection_.root() &&
+          c.window != window_ && (c.above == targetFrame_ || c.window == targetFrame_))
+        restackAboveTarget();
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void X11Panel::scheduleRedraw() {
+  if (redrawPending_) return;
+  redrawPending_ = true;
+  const auto due = lastRedraw_ + kDisplayFrame;
+  const auto now = std::chrono::steady_clock::now();
+  const platform::Duration delay = due > now ? due - now : platform::Duration::zero();
+  main_.postAfter(delay, [alive = std::weak_ptr(alive_), this] {
+    if (!alive.expired() && redrawPending_) redraw();
+  });
+}
+
+void X11Panel::redraw() {
+  redrawPending_ = false;
+  lastRedraw_ = std::chrono::steady_clock::now();
+  const Rect frame = topLeftFrame();
+  const int width = std::max(1, toPixels(frame.width())),
+            height = std::max(1, toPixels(frame.height()));
+
+  std::vector<MaskShape> shapes;
+  for (const auto& view : views_) {
+    if (!view->isHidden && view->mask) shapes.push_back({view->frame, *view->mask});
+  }
+  const Bitmap patches = rasterizeMask(width, height, shapes);
+  Bitmap columns(width, height), outlines(width, height);
+  if (!guidesHidden_) {
+    addGuides(columns, {}, guideColumns_);
+    addGuides(outlines, guideRegions_, {});
+  }
+  Bitmap all = patches;
+  all.unite(columns);
+  all.unite(outlines);
+
+  Display* display = connection_.display();
+  if (!(all == appliedShape_)) {
+    if (all.isEmpty()) {
+      XShapeCombineRectangles(display, window_, ShapeBounding, 0, 0, nullptr, 0, ShapeSet,
+                              Unsorted);
+    } else {
+      Pixmap bitmap =
+          XCreateBitmapFromData(display, window_, reinterpret_cast<const char*>(all.bytes().data()),
+                                static_cast<unsigned>(width), static_cast<unsigned>(height));
+      XShapeCombineMask(display, window_, ShapeBounding, 0, 0, bitmap, ShapeSet);
+      XFreePixmap(display, bitmap);
+    }
+    appliedShape_ = all;
+  }
+  if (visible_ && !all.isEmpty()) paint(patches, columns, outlines, all);
+  XFlush(display);
+}
+
+void X11Panel::paint(const Bitmap& patches, const Bitmap& columns, const Bitmap& outlines,
+                     const Bitmap& all) {
+  const int width = all.width(), height = all.height();
+  if (!buffer_ || buffer_->width() != width || buffer_->height() != height)
+    buffer_ = std::make_unique<PixelBuffer>(connection_, visual_, depth_, width, height);
+  if (!buffer_->isValid()) {
+    // A visual we do not draw pixels for: the patches are plain, which still hides.
+    XSetForeground(connection_.display(), gc_,
+                   WhitePixel(connection_.display(), connection_.screen()));
+    XFillRectangle(connection_.display(), window_, gc_, 0, 0, static_cast<unsigned>(width),
+                   static_cast<unsigned>(height));
+    return;
+  }
+
+  // The glass comes from the window we lie exactly over, never from the screen (which would
+  // hold the overlay itself).
+  const auto source = server_.clientAt(topLeftFrame());
+  if (!source || (capture_ && capture_->source() != *source)) capture_.reset();
+  if (source && !capture_) capture_ = WindowCapture::start(connection_, *source);
+  std::optional<Image> pixels = capture_ ? capture_->capture() : std::nullopt;
+
+  if (pixels && pixels->width == width && pixels->height == height) {
+    Image glass(width, height);
+    frost(*pixels, patches, GlassStyle{}, filter_, glass);
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        if (patches.at(x, y)) buffer_->put(x, y, glass.at(x, y));
+      }
+    }
+  } else {
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        if (patches.at(x, y)) buffer_->put(x, y, kFallbackGlass);
+      }
+    }
+    if (capture_) scheduleRedraw();  // mid-resize: the window catches up with the panel soon
+  }
+  int minX = width, minY = height, maxX = -1, maxY = -1;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      if (columns.at(x, y)) buffer_->put(x, y, kGuideColumnColour);
+      if (outlines.at(x, y)) buffer_->put(x, y, kGuideRegionColour);
+      if (all.at(x, y)) {
+        minX = std::min(minX, x), maxX = std::max(maxX, x);
+        minY = std::min(minY, y), maxY = std::max(maxY, y);
+      }
+    }
+  }
+  buffer_->write(window_, gc_, minX, minY, maxX - minX + 1, maxY - minY + 1);
+}
+
+}  // namespace
+
+struct X11Toolkit::Handlers {
+  std::shared_ptr<HandlerList<std::function<void(WorkspaceEvent)>>> activation =
+      std::make_shared<HandlerList<std::function<void(WorkspaceEvent)>>>();
+  std::shared_ptr<HandlerList<std::function<void(WorkspaceEvent)>>> space =
+      std::make_shared<HandlerList<std::function<void(WorkspaceEvent)>>>();
+  std::shared_ptr<HandlerList<std::function<void()>>> scroll =
+      std::make_shared<HandlerList<std::function<void()>>>();
+  std::vector<X11Panel*> panels;
+};
+
+X11Toolkit::X11Toolkit(X11Connection& connection, X11WindowServer& windowServer,
+                       platform::Scheduler& scheduler)
+    : connection_(connection),
+      windowServer_(windowServer),
+      scheduler_(scheduler),
+      handlers_(std::make_shared<Handlers>()) {
+  // The window server already listens to the root's structure and properties.
+  const auto read = [&](Atom atom) -> std::optional<unsigned long> {
+    const auto values = connection_.cardinals(
+        connection_.root(), atom,
+        atom == connection_.atoms().netActiveWindow ? XA_WINDOW : XA_CARDINAL);
+    if (!values || values->empty()) return std::nullopt;
+    return values->front();
+  };
+  activeWindow_ = read(connection_.atoms().netActiveWindow);
+  currentDesktop_ = read(connection_.atoms().netCurrentDesktop);
+  listener_ = connection_.addListener([this](const XEvent& event) { onEvent(event); });
+}
+
+X11Toolkit::~X11Toolkit() {
+  connection_.removeListener(listener_);
+}
+
+std::unique_ptr<platform::Panel> X11Toolkit::makeOverlayPanel() {
+  return std::make_unique<X11Panel>(connection_, windowServer_, scheduler_.mainQueue(),
+                                    glassFilter_, handlers_->panels);
+}
+
+std::unique_ptr<Subscription> X11Toolkit::observeWorkspace(
+    WorkspaceEvent event, std::function<void(WorkspaceEvent)> handler) {
+  auto& list =
+      event == WorkspaceEvent::didActivateApplication ? handlers_->activation : handlers_->space;
+  return list->add(list, std::move(handler));
+}
+
+std::unique_ptr<Subscription> X11Toolkit::addGlobalScrollWheelMonitor(
+    std::function<void()> handler) {
+  const auto opcode = connection_.extensions().xinputOpcode;
+  if (!opcode) return nullptr;
+  if (!selectedRawButtons_) {
+    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+    XISetMask(bits, XI_RawButtonPress);
+    // Every device, slaves included: a press is counted once, from the device it happened on.
+    XIEventMask mask{XIAllDevices, static_cast<int>(sizeof(bits)), bits};
+    if (!connection_.checked(
+            [&] { XISelectEvents(connection_.display(), connection_.root(), &mask, 1); }))
+      return nullptr;
+    selectedRawButtons_ = true;
+  }
+  return handlers_->scroll->add(handlers_->scroll, std::move(handler));
+}
+
+void X11Toolkit::onEvent(const XEvent& event) {
+  for (X11Panel* panel : std::vector(handlers_->panels))
+    panel->onEvent(event);
+
+  const auto notify = [&](const auto& list, auto... args) {
+    for (const auto& handler : list->snapshot()) {
+      scheduler_.mainQueue().post([weak = std::weak_ptr(handler), args...] {
+        if (auto h = weak.lock()) (*h)(args...);
+      });
+    }
+  };
+  const Atoms& atoms = connection_.atoms();
+  if (event.type == PropertyNotify && event.xproperty.window == connection_.root()) {
+    if (event.xproperty.atom != atoms.netActiveWindow &&
+        event.xproperty.atom != atoms.netCurrentDesktop)
+      return;
+    const bool isActive = event.xproperty.atom == atoms.netActiveWindow;
+    const auto values = connection_.cardinals(connection_.root(), event.xproperty.atom,
+                                              isActive ? XA_WINDOW : XA_CARDINAL);
+    std::optional<unsigned long> value;
+    if (values && !values->empty()) value = values->front();
+    auto& last = isActive ? activeWindow_ : currentDesktop_;
+    if (value == last) return;  // rewritten with the same value: nothing changed
+    last = value;
+    if (isActive) {
+      notify(handlers_->activation, WorkspaceEvent::didActivateApplication);
+    } else {
+      notify(handlers_->space, WorkspaceEvent::activeSpaceDidChange);
+    }
+  } else if (event.type == GenericEvent && connection_.extensions().xinputOpcode &&
+             event.xcookie.extension == *connection_.extensions().xinputOpcode &&
+             event.xcookie.evtype == XI_RawButtonPress && event.xcookie.data) {
+    const auto* raw = static_cast<const XIRawEvent*>(event.xcookie.data);
+    if (raw->deviceid == raw->sourceid && raw->detail >= 4 && raw->detail <= 7)
+      notify(handlers_->scroll);
+  }
+}
+
+}  // namespace velvix::x11

@@ -1,0 +1,61 @@
+#include <Backends/X11/WhatsAppIdentity.hpp>
+
+#include <gtest/gtest.h>
+
+namespace velvix::x11 {
+namespace {
+
+TEST(WhatsAppIdentity, Titles) {
+  const struct {
+    const char* title;
+    bool isWhatsApp;
+  } cases[] = {
+      {"WhatsApp", true},
+      {"(1) WhatsApp", true},
+      {"(128) WhatsApp", true},
+      {"(0) WhatsApp", false},  // no unread chats shows no count
+      {"(01) WhatsApp", false},
+      {"() WhatsApp", false},
+      {"(-1) WhatsApp", false},
+      {"(1)WhatsApp", false},
+      {"(1)  WhatsApp", false},
+      {"(1 WhatsApp", false},
+      {"WhatsApp ", false},
+      {"whatsapp", false},
+      {"WhatsApp - Chromium", false},
+      {"Chat with WhatsApp", false},
+      {"", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.title);
+    EXPECT_EQ(isWhatsAppTitle(c.title), c.isWhatsApp);
+    EXPECT_EQ(isWhatsApp({.title = c.title}), c.isWhatsApp);
+  }
+}
+
+TEST(WhatsAppIdentity, EachPartAloneDecides) {
+  const struct {
+    const char* name;
+    WindowIdentity identity;
+    bool isWhatsApp;
+    std::optional<std::string> identifier;
+  } cases[] = {
+      {"class", {.wmClass = "WhatsApp"}, true, std::nullopt},
+      {"class in other case", {.wmClass = "whatsapp"}, false, std::nullopt},
+      {"instance is no class", {.wmInstance = "WhatsApp"}, false, std::nullopt},
+      {"application id", {.applicationId = "desktop.WhatsApp"}, true, "desktop.WhatsApp"},
+      {"instance as id", {.wmInstance = "net.whatsapp.WhatsApp"}, true, "net.whatsapp.WhatsApp"},
+      {"unknown id", {.applicationId = "com.example.WhatsApp"}, false, std::nullopt},
+      {"browser window", {.wmClass = "Chromium", .title = "(3) WhatsApp"}, true, std::nullopt},
+      {"browser tab", {.wmClass = "Chromium", .title = "WhatsApp - Chromium"}, false, std::nullopt},
+      {"nothing", {}, false, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(isWhatsApp(c.identity), c.isWhatsApp);
+    EXPECT_EQ(whatsAppIdentifier(c.identity), c.identifier);
+  }
+}
+
+}  // namespace
+}  // namespace velvix::x11
