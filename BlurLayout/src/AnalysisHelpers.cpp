@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace velvix::analysis {
@@ -24,7 +25,133 @@ std::optional<std::int32_t> roundedToInt(double value) noexcept {
   return static_cast<std::int32_t>(rounded);
 }
 
+// Each media word, then "Your " with the word in lower case.
+constexpr std::array<std::string_view, 12> kMediaPrefixes = {
+    "Photo",      "Video",      "Sticker",      "GIF",      "Image",      "Album",
+    "Your photo", "Your video", "Your sticker", "Your gif", "Your image", "Your album",
+};
+constexpr std::string_view kMediaInitials = "PVSGIAY";
+
+// Where the line starting at `from` ends, and where the next one starts, in well-formed UTF-8:
+// the line-break code points are LF to CR (one byte each), NEL (C2 85), LS and PS (E2 80 A8/A9).
+// Continuation bytes never equal C2 or E2, so testing bytes is exact.
+std::pair<std::size_t, std::size_t> lineFrom(std::string_view text, std::size_t from) noexcept {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  for (std::size_t k = from; k < n; ++k) {
+    // Skip eight bytes at a time while all are printable ASCII (0x20 to 0x7F): a byte below
+    // 0x20 borrows into its high bit when 0x20 is subtracted, one of 0x80 or more has it set.
+    constexpr std::uint64_t ones = 0x0101010101010101u;
+    constexpr std::uint64_t highBits = 0x8080808080808080u;
+    std::uint64_t word = 0;
+    while (k + sizeof word <= n && (std::memcpy(&word, bytes + k, sizeof word),
+                                    ((word - 0x20 * ones) | word) & highBits) == 0) {
+      k += sizeof word;
+    }
+    if (k >= n) break;
+    const unsigned char b = bytes[k];
+    if (b >= 0x0A && b <= 0x0D) return {k, k + 1};
+    if (b == 0xC2 && k + 1 < n && bytes[k + 1] == 0x85) return {k, k + 2};
+    if (b == 0xE2 && k + 2 < n && bytes[k + 1] == 0x80 && (bytes[k + 2] & 0xFE) == 0xA8) {
+      return {k, k + 3};
+    }
+  }
+  return {n, n};
+}
+
+// The text cut after its last time stamp, for well-formed text whose code points are
+// characters of their own: components are byte ranges, characters are code points.
+std::string messageKeyOfCodePoints(std::string_view label) {
+  std::size_t end = label.size();
+  for (;;) {
+    // ", " cannot overlap itself, so the separators found from the right are the ones found
+    // from the left.
+    const std::size_t separator = end >= 2 ? label.rfind(", ", end - 2) : std::string_view::npos;
+    const std::size_t begin = separator == std::string_view::npos ? 0 : separator + 2;
+    std::size_t count = 0;
+    bool hasColon = false;
+    bool hasLetter = false;
+    for (std::size_t i = begin; i < end && !hasLetter;) {
+      const char32_t c = text::nextCodePoint(label, i);
+      if (c == U':') {
+        hasColon = true;
+        ++count;
+      } else if (text::isLetter(c)) {
+        hasLetter = true;
+      } else if (text::isNumber(c)) {
+        ++count;
+      }
+    }
+    if (!hasLetter && hasColon && (count == 4 || count == 5)) {
+      return std::string(label.substr(0, end));
+    }
+    if (separator == std::string_view::npos) return std::string(label);
+    end = separator;
+  }
+}
+
+// isMediaLabel() for well-formed text whose code points are characters of their own. A CR LF
+// pair reads as two breaks here, which only adds an empty line, and empty lines are dropped.
+// The line break at `at` (or none, at the end): where the line ends and the next begins.
+std::pair<std::size_t, std::size_t> breakAt(std::string_view text, std::size_t at) noexcept {
+  if (at >= text.size()) return {text.size(), text.size()};
+  const auto lead = static_cast<unsigned char>(text[at]);
+  return {at, at + (lead < 0x80 ? 1 : lead < 0xE0 ? 2 : 3)};
+}
+
+// `firstLineBreak` comes from the scan that chose this way of reading.
+bool isMediaLabelOfCodePoints(std::string_view label, std::size_t firstLineBreak) {
+  int linesSeen = 0;
+  for (std::size_t i = 0; i < label.size() && linesSeen < 2;) {
+    const auto [lineEnd, next] = i == 0 ? breakAt(label, firstLineBreak) : lineFrom(label, i);
+    const std::size_t lineBegin = i;
+    i = next;
+    if (lineEnd == lineBegin) continue;
+    ++linesSeen;
+    std::size_t start = lineBegin;
+    while (start < lineEnd) {
+      std::size_t after = start;
+      if (text::isLetter(text::nextCodePoint(label, after))) break;
+      start = after;
+    }
+    const std::string_view rest = label.substr(start, lineEnd - start);
+    if (rest.empty() || kMediaInitials.find(rest.front()) == std::string_view::npos) continue;
+    for (const std::string_view prefix : kMediaPrefixes) {
+      if (rest.starts_with(prefix)) return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
+
+std::string messageKey(std::string_view label) {
+  const text::Scan scan = text::scan(label);
+  if (scan.isWellFormed && scan.codePointsAreCharacters) return messageKeyOfCodePoints(label);
+  thread_local text::Characters characters;
+  characters.assign(label);
+  return messageKey(characters);
+}
+
+bool isMediaLabel(std::string_view label) {
+  const text::Scan scan = text::scan(label);
+  if (scan.isWellFormed && scan.codePointsAreCharacters) {
+    return isMediaLabelOfCodePoints(label, scan.firstLineBreak);
+  }
+  thread_local text::Characters characters;
+  characters.assign(label);
+  return isMediaLabel(characters);
+}
+
+MessageLabel readMessageLabel(std::string_view label) {
+  const text::Scan scan = text::scan(label);
+  if (scan.isWellFormed && scan.codePointsAreCharacters) {
+    return {messageKeyOfCodePoints(label), isMediaLabelOfCodePoints(label, scan.firstLineBreak)};
+  }
+  thread_local text::Characters characters;
+  characters.assign(label);
+  return {messageKey(characters), isMediaLabel(characters)};
+}
 
 std::optional<SizeKey> SizeKey::of(const Rect& frame) noexcept {
   const auto width = roundedToInt(frame.width());
@@ -34,34 +161,44 @@ std::optional<SizeKey> SizeKey::of(const Rect& frame) noexcept {
 }
 
 Role roleOf(std::string_view role) noexcept {
-  if (role == "AXGroup") return Role::group;
-  if (role == "AXStaticText") return Role::staticText;
-  if (role == "AXButton") return Role::button;
-  if (role == "AXImage") return Role::image;
-  if (role == "AXHeading") return Role::heading;
-  if (role == "AXTextArea") return Role::textArea;
-  if (role == "AXSheet") return Role::sheet;
-  return Role::other;
+  switch (role.size()) {  // one comparison per role, not seven
+    case 7:
+      if (role == "AXGroup") return Role::group;
+      if (role == "AXImage") return Role::image;
+      if (role == "AXSheet") return Role::sheet;
+      return Role::other;
+    case 8:
+      return role == "AXButton" ? Role::button : Role::other;
+    case 9:
+      return role == "AXHeading" ? Role::heading : Role::other;
+    case 10:
+      return role == "AXTextArea" ? Role::textArea : Role::other;
+    case 12:
+      return role == "AXStaticText" ? Role::staticText : Role::other;
+    default:
+      return Role::other;
+  }
 }
 
 NodeList::NodeList(std::span<const AccessibilityNode> nodes) : nodes_(nodes) {
   const std::size_t n = nodes.size();
-  entries_.resize(n);
+  entries_.reserve(n);
   childStart_.assign(n + 1, 0);
 
   // Pass 1: sanitise each node and count children. A parent index that is not smaller than the
   // node's own would allow cycles and out-of-range reads, so such a node counts as a root.
   for (std::size_t i = 0; i < n; ++i) {
     const AccessibilityNode& node = nodes[i];
-    Entry& entry = entries_[i];
-    entry.role = roleOf(node.role);
-    entry.frame = isFinite(node.frame) ? node.frame : Rect::null();
+    Entry entry{isFinite(node.frame) ? node.frame : Rect::null(), kNone, roleOf(node.role), false};
     if (node.parent && *node.parent < i) {
       const std::size_t p = *node.parent;
       entry.parent = p;
       entry.inSheet = entries_[p].role == Role::sheet || entries_[p].inSheet;
       ++childStart_[p];
     }
+    if (entry.role == Role::textArea && !firstTextArea_) firstTextArea_ = i;
+    if (entry.role == Role::sheet && !firstSheet_) firstSheet_ = i;
+    entries_.push_back(entry);
   }
 
   // Pass 2: children lists, in index order. childStart_ first holds counts, then each list's end
@@ -193,15 +330,13 @@ std::string messageKey(const text::Characters& label) {
 }
 
 bool isMediaLabel(const text::Characters& label) {
-  // Each media word, then "Your " with the word in lower case; split into characters once.
-  static const std::array<text::Characters, 12> prefixes = {
-      text::Characters("Photo"),        text::Characters("Video"),
-      text::Characters("Sticker"),      text::Characters("GIF"),
-      text::Characters("Image"),        text::Characters("Album"),
-      text::Characters("Your photo"),   text::Characters("Your video"),
-      text::Characters("Your sticker"), text::Characters("Your gif"),
-      text::Characters("Your image"),   text::Characters("Your album"),
-  };
+  // Split into characters once.
+  static const std::array<text::Characters, kMediaPrefixes.size()> prefixes = [] {
+    std::array<text::Characters, kMediaPrefixes.size()> split;
+    for (std::size_t k = 0; k < split.size(); ++k)
+      split[k].assign(kMediaPrefixes[k]);
+    return split;
+  }();
 
   int linesSeen = 0;
   std::size_t lineBegin = 0;

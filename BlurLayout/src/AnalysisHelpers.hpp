@@ -74,6 +74,10 @@ class NodeList {
         .subspan(childStart_[i], childStart_[i + 1] - childStart_[i]);
   }
 
+  /// The lowest index with the role, for the roles the analysis takes the first of.
+  [[nodiscard]] std::optional<std::size_t> firstTextArea() const noexcept { return firstTextArea_; }
+  [[nodiscard]] std::optional<std::size_t> firstSheet() const noexcept { return firstSheet_; }
+
   /// Whether an ancestor (not the node itself) has the role "AXSheet".
   [[nodiscard]] bool isInSheet(std::size_t i) const noexcept { return entries_[i].inSheet; }
 
@@ -94,6 +98,8 @@ class NodeList {
   std::vector<Entry> entries_;
   std::vector<std::size_t> childStart_;  // children of i: childList_[childStart_[i], [i + 1])
   std::vector<std::size_t> childList_;
+  std::optional<std::size_t> firstTextArea_;
+  std::optional<std::size_t> firstSheet_;
 };
 
 /// How many children of `container` look like message rows: neither heading nor group, and at
@@ -124,10 +130,23 @@ class ChatRowFinder {
   std::vector<Rect> rows_;
 };
 
-/// messageKey(_:) on a label already split into characters; the result is well-formed UTF-8.
+/// messageKey(_:): the label cut after its last time stamp; always well-formed UTF-8.
+///
+/// Labels whose code points are each a character of their own (most of them) are read code
+/// point by code point; the others are split into grapheme clusters first. Both give the same
+/// result, which the tests check on random text.
+[[nodiscard]] std::string messageKey(std::string_view label);
 [[nodiscard]] std::string messageKey(const text::Characters& label);
 
-/// isMediaLabel(_:) on a label already split into characters.
+/// isMediaLabel(_:), read like messageKey().
+[[nodiscard]] bool isMediaLabel(std::string_view label);
 [[nodiscard]] bool isMediaLabel(const text::Characters& label);
+
+/// Both readings of a message row's label, from one pass over its text.
+struct MessageLabel {
+  std::string key;
+  bool isMedia = false;
+};
+[[nodiscard]] MessageLabel readMessageLabel(std::string_view label);
 
 }  // namespace velvix::analysis

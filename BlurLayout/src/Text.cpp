@@ -7,36 +7,13 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <memory>
 
 namespace velvix::text {
 
 namespace {
-
-// Property lookups for ASCII happen for nearly every character of a label, so their answers are
-// asked of ICU once and kept.
-struct AsciiClasses {
-  std::array<bool, 128> number{};
-  std::array<bool, 128> letter{};
-  std::array<bool, 128> breaksAlways{};
-};
-
-bool breaksFromNeighbours(char32_t c) noexcept;
-
-const AsciiClasses& asciiClasses() noexcept {
-  static const AsciiClasses classes = [] {
-    AsciiClasses table;
-    for (char32_t c = 0; c < 128; ++c) {
-      table.number[c] =
-          u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_NUMERIC_TYPE) != U_NT_NONE;
-      table.letter[c] = u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_ALPHABETIC) != 0;
-      table.breaksAlways[c] = breaksFromNeighbours(c);
-    }
-    return table;
-  }();
-  return classes;
-}
 
 // Under the grapheme cluster rules, a code point of Grapheme_Cluster_Break Other, Control, CR or
 // LF has a boundary on both sides, except inside a CR LF pair: every rule that joins code points
@@ -47,8 +24,35 @@ bool breaksFromNeighbours(char32_t c) noexcept {
   return gcb == U_GCB_OTHER || gcb == U_GCB_CONTROL || gcb == U_GCB_CR || gcb == U_GCB_LF;
 }
 
+// Labels are read a code point at a time, so the classes of the code points below U+0800 (ASCII,
+// Latin, Greek, Cyrillic, Hebrew, Arabic...) are asked of ICU once and kept.
+constexpr char32_t kTabulated = 0x800;
+enum : std::uint8_t { kNumber = 1, kLetter = 2, kBreaksAlways = 4 };
+
+struct Classes {
+  std::array<std::uint8_t, kTabulated> of{};
+  bool asciiBreaksAlways = true;  // every ASCII code point is a character of its own
+};
+
+const Classes& classes() noexcept {
+  static const Classes table = [] {
+    Classes t;
+    for (char32_t c = 0; c < kTabulated; ++c) {
+      const auto u = static_cast<UChar32>(c);
+      std::uint8_t flags = 0;
+      if (u_getIntPropertyValue(u, UCHAR_NUMERIC_TYPE) != U_NT_NONE) flags |= kNumber;
+      if (u_hasBinaryProperty(u, UCHAR_ALPHABETIC)) flags |= kLetter;
+      if (breaksFromNeighbours(c)) flags |= kBreaksAlways;
+      t.of[c] = flags;
+      if (c < 128 && !(flags & kBreaksAlways)) t.asciiBreaksAlways = false;
+    }
+    return t;
+  }();
+  return table;
+}
+
 bool breaksAlways(char32_t c) noexcept {
-  return c < 128 ? asciiClasses().breaksAlways[c] : breaksFromNeighbours(c);
+  return c < kTabulated ? (classes().of[c] & kBreaksAlways) != 0 : breaksFromNeighbours(c);
 }
 
 struct BreakIteratorCloser {
@@ -75,13 +79,78 @@ constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
 }  // namespace
 
 bool isNumber(char32_t c) noexcept {
-  if (c < 128) return asciiClasses().number[c];
+  if (c < kTabulated) return (classes().of[c] & kNumber) != 0;
   return u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_NUMERIC_TYPE) != U_NT_NONE;
 }
 
 bool isLetter(char32_t c) noexcept {
-  if (c < 128) return asciiClasses().letter[c];
+  if (c < kTabulated) return (classes().of[c] & kLetter) != 0;
   return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_ALPHABETIC) != 0;
+}
+
+Scan scan(std::string_view utf8) noexcept {
+  Scan result;
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(utf8.data());
+  const std::size_t length = utf8.size();
+  result.firstLineBreak = length;
+  const Classes& table = classes();
+  for (std::size_t i = 0; i < length;) {
+    // Runs of printable ASCII (0x20 to 0x7F), eight bytes at a time: nearly every label is
+    // mostly that. A byte below 0x20 borrows into its high bit when 0x20 is subtracted; one of
+    // 0x80 or more has it set already.
+    if (table.asciiBreaksAlways) {
+      constexpr std::uint64_t ones = 0x0101010101010101u;
+      constexpr std::uint64_t highBits = 0x8080808080808080u;
+      std::uint64_t word = 0;
+      while (i + sizeof word <= length && (std::memcpy(&word, bytes + i, sizeof word),
+                                           (((word - 0x20 * ones) | word) & highBits) == 0)) {
+        i += sizeof word;
+      }
+      if (i >= length) break;
+    }
+    const std::size_t start = i;
+    char32_t c = bytes[i];
+    if (c < 0x80) {
+      ++i;
+    } else {
+      UChar32 decoded = 0;
+      U8_NEXT(bytes, i, length, decoded);
+      if (decoded < 0) {
+        result.isWellFormed = false;
+        decoded = 0xFFFD;
+      }
+      c = static_cast<char32_t>(decoded);
+    }
+    if (result.codePointsAreCharacters && !breaksAlways(c)) result.codePointsAreCharacters = false;
+    if (result.firstLineBreak == length && isLineBreak(c)) result.firstLineBreak = start;
+  }
+  return result;
+}
+
+char32_t nextCodePoint(std::string_view wellFormedUtf8, std::size_t& i) noexcept {
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(wellFormedUtf8.data());
+  if (bytes[i] < 0x80) return bytes[i++];
+  UChar32 c = 0;
+  U8_NEXT_UNSAFE(bytes, i, c);
+  return static_cast<char32_t>(c);
+}
+
+std::string wellFormed(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(utf8.data());
+  const std::size_t length = utf8.size();
+  for (std::size_t i = 0; i < length;) {
+    const std::size_t start = i;
+    UChar32 c = 0;
+    U8_NEXT(bytes, i, length, c);
+    if (c < 0) {
+      out.append(kReplacementCharacter);
+    } else {
+      out.append(utf8.substr(start, i - start));
+    }
+  }
+  return out;
 }
 
 void Characters::assign(std::string_view utf8, Segmenter segmenter) {

@@ -26,6 +26,24 @@ namespace velvix::text {
   return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
 }
 
+/// What one pass over a label's bytes tells.
+struct Scan {
+  bool isWellFormed = true;  ///< valid UTF-8 throughout
+  /// Every code point is a user-perceived character of its own (a CR LF pair aside): no code
+  /// point of the text joins a neighbour under the grapheme cluster rules. Labels in most
+  /// scripts are like this; marks, joiners, emoji modifiers and Hangul jamo are not.
+  bool codePointsAreCharacters = true;
+  /// Byte offset of the first line-break code point; the text's length when there is none.
+  std::size_t firstLineBreak = 0;
+};
+[[nodiscard]] Scan scan(std::string_view utf8) noexcept;
+
+/// The code point starting at byte `i` of well-formed UTF-8, advancing `i` past it.
+[[nodiscard]] char32_t nextCodePoint(std::string_view wellFormedUtf8, std::size_t& i) noexcept;
+
+/// `utf8` with every ill-formed sequence replaced by U+FFFD (by maximal subparts).
+[[nodiscard]] std::string wellFormed(std::string_view utf8);
+
 /// One user-perceived character: where its bytes lie in the text, and its first code point.
 struct Character {
   std::size_t begin = 0;

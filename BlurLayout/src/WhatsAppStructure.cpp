@@ -36,7 +36,8 @@ bool sameFrameWithinOnePoint(const Rect& a, const Rect& b) noexcept {
 
 // Roughly square and of thumbnail size.
 bool isThumbnailSized(const Rect& r) noexcept {
-  return std::fabs(r.width() - r.height()) <= 2 && r.width() >= 30 && r.width() <= 300;
+  const Size size = r.standardized().size;
+  return size.width >= 30 && size.width <= 300 && std::fabs(size.width - size.height) <= 2;
 }
 
 // maxY as a sort key; a NaN (only possible in values built by hand) sorts as the lowest, so the
@@ -73,17 +74,9 @@ class Analyzer {
  private:
   DetectedElements& out() { return result_.elements; }
 
-  // The first node with the role; absent when there is none.
-  std::optional<std::size_t> first(Role role) const {
-    for (std::size_t i = 0; i < nodes_.size(); ++i) {
-      if (nodes_.role(i) == role) return i;
-    }
-    return std::nullopt;
-  }
-
   // Step 1. The input field gives the composer and, through its siblings, the conversation.
   void findComposer() {
-    const auto T = first(Role::textArea);
+    const auto T = nodes_.firstTextArea();
     if (!T || !nodes_.parent(*T)) return;
     out().composer = nodes_.frame(*T).insetBy(-12, -10);
     const std::size_t parent = *nodes_.parent(*T);
@@ -256,11 +249,12 @@ class Analyzer {
   // Step 7. The message rows, and whether the newest of them are on screen.
   void readMessages() {
     auto& messages = out().messages;
+    messages.reserve(nodes_.children(*G_).size());
     for (const std::size_t child : nodes_.children(*G_)) {
       const Rect& f = nodes_.frame(child);
       if (nodes_.role(child) == Role::heading || !(f.height() >= 24)) continue;
-      label_.assign(nodes_.label(child));
-      messages.push_back({f, analysis::isMediaLabel(label_), analysis::messageKey(label_), false});
+      analysis::MessageLabel label = analysis::readMessageLabel(nodes_.label(child));
+      messages.push_back({f, label.isMedia, std::move(label.key), false});
     }
 
     const Rect area = *out().messageArea;
@@ -297,8 +291,8 @@ class Analyzer {
 
     const std::string_view key = nodes_.label(*G_);
     if (!key.empty()) {
-      label_.assign(key);
-      out().conversationKey = std::string(label_.text());
+      out().conversationKey =
+          text::scan(key).isWellFormed ? std::string(key) : text::wellFormed(key);
     }
   }
 
@@ -314,7 +308,7 @@ class Analyzer {
 
   // Step 9. A contact or group sheet: its picture, names and media.
   void readSheet() {
-    const auto S = first(Role::sheet);
+    const auto S = nodes_.firstSheet();
     if (!S) return;
     const Rect SF = nodes_.frame(*S);
     out().sheet = SF;
@@ -369,9 +363,7 @@ class Analyzer {
       if (!isThumbnailSized(f) || nodes_.isInSheet(i)) continue;
       if (G_ && nodes_.parent(i) == G_) continue;
       const std::string_view label = nodes_.label(i);
-      if (label.empty()) continue;
-      label_.assign(label);
-      if (!analysis::isMediaLabel(label_)) continue;
+      if (label.empty() || !analysis::isMediaLabel(label)) continue;
       const Rect clipped = f.intersection(clip);
       if (!clipped.isNull() && clipped.height() >= 1) out().mediaThumbnails.push_back(clipped);
     }
@@ -382,7 +374,6 @@ class Analyzer {
   const double W_;
   const double H_;
   Analysis result_;
-  text::Characters label_;  // reused for every label read
 
   std::optional<std::size_t> G_;   // conversation group
   std::optional<std::size_t> PP_;  // conversation pane, G's parent
@@ -402,11 +393,11 @@ DetectedElements parse(std::span<const AccessibilityNode> nodes, Size windowSize
 }
 
 std::string messageKey(std::string_view label) {
-  return analysis::messageKey(text::Characters(label));
+  return analysis::messageKey(label);
 }
 
 bool isMediaLabel(std::string_view label) {
-  return analysis::isMediaLabel(text::Characters(label));
+  return analysis::isMediaLabel(label);
 }
 
 }  // namespace velvix::WhatsAppStructure

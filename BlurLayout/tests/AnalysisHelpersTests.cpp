@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,8 @@ TEST(IsMediaLabel, LooksForAMediaWordAtTheStartOfTheFirstTwoLines) {
       {"second line after an empty line", "\nAlice\n\nVideo, 0:12", true},
       {"third non-empty line", "Alice\nBob\nVideo", false},
       {"CR LF counts as one break", "Alice\r\nVideo", true},
+      {"CR alone is a break", "Alice\rVideo", true},
+      {"vertical tab is a break", "Alice\vBob\vVideo", false},
       {"line separator", "Alice\xE2\x80\xA8Video", true},
       {"a line without letters matches nothing", "123\n456", false},
       {"the second line still counts after one without letters", "123\nPhoto", true},
@@ -99,6 +102,68 @@ TEST(IsMediaLabel, LooksForAMediaWordAtTheStartOfTheFirstTwoLines) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(isMediaLabel(c.label), c.expected);
   }
+}
+
+// Most labels are read code point by code point; that shortcut must agree with reading them as
+// grapheme clusters from ICU's break iterator, on text built to hit every rule.
+TEST(LabelReading, CodePointShortcutAgreesWithGraphemeClusters) {
+  const std::vector<std::string> pieces = {
+      ", ",
+      ",",
+      " ",
+      ":",
+      "1",
+      "9:41",
+      "12:30",
+      "Read",
+      "a",
+      "Photo",
+      "Your gif",
+      "Your ",
+      "GIF",
+      "\n",
+      "\r\n",
+      "\r",
+      "\xE2\x80\xA8",
+      "\xC2\x85",
+      "\xD9\xA3",      // Arabic-Indic digit
+      "\xE0\xA5\xA7",  // Devanagari digit
+      "\xE2\x85\xAB",  // Roman numeral twelve: a number and a letter
+      "\xC3\xA9",
+      "\xD0\xB4",
+      "\xE4\xB8\xAD",
+      "\xCC\x81",  // combining acute
+      "\xE2\x80\x8D",
+      "\xEF\xB8\x8F",  // ZWJ, variation selector
+      "\xF0\x9F\x93\xB7",
+      "\xF0\x9F\x87\xAB",
+      "\xE1\x84\x80",
+      "\xE1\x85\xA1",
+      "\xD8\x80",  // prepended concatenation mark
+      "\xFF",
+      "\xE2\x82",  // ill-formed
+  };
+  std::mt19937 random(7);
+  std::uniform_int_distribution<std::size_t> piece(0, pieces.size() - 1);
+  std::uniform_int_distribution<int> length(0, 10);
+  text::Characters characters;
+  int shortcuts = 0;
+  for (int round = 0; round < 20000; ++round) {
+    std::string s;
+    for (int k = length(random); k > 0; --k)
+      s += pieces[piece(random)];
+    characters.assign(s, text::Characters::Segmenter::breakIterator);
+    const text::Scan scan = text::scan(s);
+    shortcuts += scan.isWellFormed && scan.codePointsAreCharacters;
+    ASSERT_EQ(analysis::messageKey(s), analysis::messageKey(characters))
+        << ::testing::PrintToString(s);
+    ASSERT_EQ(analysis::isMediaLabel(s), analysis::isMediaLabel(characters))
+        << ::testing::PrintToString(s);
+    const MessageLabel both = readMessageLabel(s);
+    ASSERT_EQ(both.key, analysis::messageKey(characters)) << ::testing::PrintToString(s);
+    ASSERT_EQ(both.isMedia, analysis::isMediaLabel(characters)) << ::testing::PrintToString(s);
+  }
+  EXPECT_GT(shortcuts, 2000) << "the shortcut must be exercised";
 }
 
 TEST(SizeKey, RoundsHalvesAwayFromZero) {
