@@ -159,6 +159,25 @@ TEST(AccessibilityReader, LeavesOutAnUnreadableElementWithEverythingBelowIt) {
   }
 }
 
+TEST(AccessibilityReader, AnElementThatDoesNotAnswerCostsTheQuarterSecondTimeoutOnly) {
+  ReaderWorld w;
+  WhatsAppTree t(w.ax, kPid, kFrame);
+  t.addWindow();
+  const ElementId hung = t.add(t.window, "AXGroup", Rect(0, 0, 100, 100), "hung");
+  t.add(t.window, "AXGroup", Rect(0, 100, 100, 100), "fine");
+  w.ax.inject(hung, std::nullopt, Fault::timeout);
+  w.ax.inject(t.app, Attribute::windows, Fault::timeout);  // the very first request hangs too
+
+  const double start = w.desktop.scheduler().mediaTime();
+  EXPECT_FALSE(w.read());
+  w.ax.clearFaults(t.app);
+  ASSERT_TRUE(w.read());
+  // Two unanswered requests, each given up after 0.25 s rather than the platform's default.
+  EXPECT_NEAR(w.desktop.scheduler().mediaTime() - start, 0.5, 1e-6);
+  const std::vector<std::string> expected = {"AXWindow '' -", "AXGroup 'fine' 0"};
+  EXPECT_EQ(dump(w.reader.nodes()), expected);
+}
+
 TEST(AccessibilityReader, LabelsAreTheFirstNonEmptyStringOfDescriptionTitleAndValue) {
   using platform::Value;
   const Value number(Value::Other{"42"});
