@@ -90,8 +90,6 @@ std::string messageKeyOfCodePoints(std::string_view label) {
   }
 }
 
-// isMediaLabel() for well-formed text whose code points are characters of their own. A CR LF
-// pair reads as two breaks here, which only adds an empty line, and empty lines are dropped.
 // The line break at `at` (or none, at the end): where the line ends and the next begins.
 std::pair<std::size_t, std::size_t> breakAt(std::string_view text, std::size_t at) noexcept {
   if (at >= text.size()) return {text.size(), text.size()};
@@ -99,7 +97,9 @@ std::pair<std::size_t, std::size_t> breakAt(std::string_view text, std::size_t a
   return {at, at + (lead < 0x80 ? 1 : lead < 0xE0 ? 2 : 3)};
 }
 
-// `firstLineBreak` comes from the scan that chose this way of reading.
+// isMediaLabel() for well-formed text whose code points are characters of their own, with
+// `firstLineBreak` from the scan that found it so. A CR LF pair reads as two breaks here, which
+// only adds an empty line, and empty lines are dropped.
 bool isMediaLabelOfCodePoints(std::string_view label, std::size_t firstLineBreak) {
   int linesSeen = 0;
   for (std::size_t i = 0; i < label.size() && linesSeen < 2;) {

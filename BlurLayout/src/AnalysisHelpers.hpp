@@ -26,8 +26,8 @@ struct SizeKey {
   std::int32_t width = 0;
   std::int32_t height = 0;
 
-  /// Absent for a null rectangle and when a rounded extent does not fit the integer type: no
-  /// real row is two billion points wide, and converting such a double would be undefined.
+  /// Absent when a rounded extent is not finite or does not fit the integer type: no real row is
+  /// two billion points wide, and converting such a double would be undefined.
   [[nodiscard]] static std::optional<SizeKey> of(const Rect& frame) noexcept;
 
   friend constexpr auto operator<=>(const SizeKey&, const SizeKey&) = default;
@@ -68,7 +68,7 @@ class NodeList {
     return p == kNone ? std::nullopt : std::optional<std::size_t>(p);
   }
 
-  /// The node's children in index order (childNodes(of:)); empty when it has none.
+  /// The node's children in index order; empty when it has none.
   [[nodiscard]] std::span<const std::size_t> children(std::size_t i) const noexcept {
     return std::span<const std::size_t>(childList_)
         .subspan(childStart_[i], childStart_[i + 1] - childStart_[i]);
@@ -106,7 +106,7 @@ class NodeList {
 /// least 24 points high.
 [[nodiscard]] std::size_t messageCount(const NodeList& nodes, std::size_t container) noexcept;
 
-/// chatRows(in:): the frames of a container's children that share the most common row size
+/// The chat rows of a container: the frames of its children that share the most common row size
 /// among those at least 150 wide and 50 high, in child order.
 ///
 /// The analysis asks this of every group in the left quarter of the window, so the finder keeps
@@ -130,7 +130,7 @@ class ChatRowFinder {
   std::vector<Rect> rows_;
 };
 
-/// messageKey(_:): the label cut after its last time stamp; always well-formed UTF-8.
+/// A message's label cut after its last time stamp; always well-formed UTF-8.
 ///
 /// Labels whose code points are each a character of their own (most of them) are read code
 /// point by code point; the others are split into grapheme clusters first. Both give the same
@@ -138,7 +138,7 @@ class ChatRowFinder {
 [[nodiscard]] std::string messageKey(std::string_view label);
 [[nodiscard]] std::string messageKey(const text::Characters& label);
 
-/// isMediaLabel(_:), read like messageKey().
+/// Whether one of the label's first two non-empty lines announces media; read like messageKey().
 [[nodiscard]] bool isMediaLabel(std::string_view label);
 [[nodiscard]] bool isMediaLabel(const text::Characters& label);
 

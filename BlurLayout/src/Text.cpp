@@ -205,8 +205,9 @@ bool Characters::splitWithBreakIterator() {
 
   // ICU counts in int32_t; a label longer than that is read code point by code point instead.
   std::size_t units = 0;
-  for (const CodePoint& c : codePoints_)
+  for (const CodePoint& c : codePoints_) {
     units += U16_LENGTH(static_cast<UChar32>(c.value));
+  }
   if (units > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) return false;
 
   utf16_.clear();

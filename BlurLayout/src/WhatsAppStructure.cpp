@@ -74,7 +74,7 @@ class Analyzer {
  private:
   DetectedElements& out() { return result_.elements; }
 
-  // Step 1. The input field gives the composer and, through its siblings, the conversation.
+  // The input field gives the composer and, through its siblings, the conversation.
   void findComposer() {
     const auto T = nodes_.firstTextArea();
     if (!T || !nodes_.parent(*T)) return;
@@ -95,7 +95,7 @@ class Analyzer {
     }
   }
 
-  // Steps 2 and 3. The left-quarter group with the most rows of one size is the chat list.
+  // The left-quarter group with the most rows of one size is the chat list.
   void findChatList() {
     std::size_t mostRows = 0;
     for (std::size_t i = 0; i < nodes_.size(); ++i) {
@@ -135,8 +135,9 @@ class Analyzer {
       if (i == *C_ || nodes_.parent(i) == C_ || nodes_.role(i) != Role::group) continue;
       if (f.minY() < CF.minY() + 30 && nearlyEqual(f.minX(), CF.minX(), 2) &&
           nearlyEqual(f.width(), CF.width(), 2) && f.height() < 150) {
-        if (L.minY() < f.maxY())
+        if (L.minY() < f.maxY()) {
           L = Rect(L.minX(), f.maxY(), L.width(), atLeastZero(L.maxY() - f.maxY()));
+        }
         break;
       }
     }
@@ -173,7 +174,7 @@ class Analyzer {
     result_.scroll.chatList = firstPanel;
   }
 
-  // Step 4. Without an input field, the conversation is the tall group right of the chat list
+  // Without an input field, the conversation is the tall group right of the chat list
   // with the most message-like children.
   void findConversationByLayout() {
     const double leftLimit = C_ ? nodes_.frame(*C_).maxX() - 2 : 0.25 * W_;
@@ -208,7 +209,7 @@ class Analyzer {
     }
   }
 
-  // Step 5. The header is a short group of the pane's width at the pane's top.
+  // The header is a short group of the pane's width at the pane's top.
   void findHeader() {
     const Rect PF = nodes_.frame(*PP_);
     for (std::size_t i = 0; i < nodes_.size(); ++i) {
@@ -230,7 +231,7 @@ class Analyzer {
     }
   }
 
-  // Step 6. The visible part of the conversation, between header and composer.
+  // The visible part of the conversation, between header and composer.
   void findMessageArea() {
     const Rect PF = nodes_.frame(*PP_);
     Rect A = nodes_.frame(*G_).intersection(PF);
@@ -246,7 +247,7 @@ class Analyzer {
     result_.scroll.messages = G_;
   }
 
-  // Step 7. The message rows, and whether the newest of them are on screen.
+  // The message rows, and whether the newest of them are on screen.
   void readMessages() {
     auto& messages = out().messages;
     messages.reserve(nodes_.children(*G_).size());
@@ -285,8 +286,9 @@ class Analyzer {
       });
       const std::size_t marked =
           std::min(order.size(), static_cast<std::size_t>(latestMessageCount));
-      for (std::size_t k = 0; k < marked; ++k)
+      for (std::size_t k = 0; k < marked; ++k) {
         messages[order[k]].isLatest = true;
+      }
     }
 
     const std::string_view key = nodes_.label(*G_);
@@ -296,7 +298,7 @@ class Analyzer {
     }
   }
 
-  // Step 8. Images big enough to show something.
+  // Images big enough to show something.
   void findImages() {
     for (std::size_t i = 0; i < nodes_.size(); ++i) {
       const Rect& f = nodes_.frame(i);
@@ -306,7 +308,7 @@ class Analyzer {
     }
   }
 
-  // Step 9. A contact or group sheet: its picture, names and media.
+  // A contact or group sheet: its picture, names and media.
   void readSheet() {
     const auto S = nodes_.firstSheet();
     if (!S) return;
@@ -355,7 +357,7 @@ class Analyzer {
     }
   }
 
-  // Step 10. Media thumbnails elsewhere: not the message rows, not inside a sheet.
+  // Media thumbnails elsewhere: not the message rows, not inside a sheet.
   void findMediaThumbnails() {
     const Rect clip = out().chatList.value_or(Rect(0, 0, W_, H_));
     for (std::size_t i = 0; i < nodes_.size(); ++i) {

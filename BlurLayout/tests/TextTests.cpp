@@ -122,6 +122,40 @@ TEST(Characters, ShortcutAgreesWithTheBreakIterator) {
   }
 }
 
+TEST(Scan, TellsHowALabelReads) {
+  const struct {
+    const char* name;
+    std::string input;
+    bool wellFormed;
+    bool codePointsAreCharacters;
+    std::size_t firstLineBreak;
+  } cases[] = {
+      {"empty", "", true, true, 0},
+      {"long ASCII", "Are we still on for Friday? I can bring the snacks", true, true, 50},
+      {"line feed after eight bytes", "Alice, h\nVideo", true, true, 8},
+      {"CR LF", "a\r\nb", true, true, 1},
+      {"next line",
+       "abc\xC2\x85"
+       "d",
+       true, true, 3},
+      {"paragraph separator after Latin", "caf\xC3\xA9\xE2\x80\xA9x", true, true, 5},
+      {"Cyrillic and CJK", "\xD0\xB4\xE4\xB8\xAD", true, true, 5},
+      {"combining mark", "e\xCC\x81", true, false, 3},
+      {"variation selector", "\xE2\x9C\x88\xEF\xB8\x8F", true, false, 6},
+      {"Devanagari vowel sign", "\xE0\xA4\x95\xE0\xA4\xBF", true, false, 6},
+      {"ill-formed", "ab\xFF", false, true, 3},
+      {"truncated at the end", "\n\xE2\x82", false, true, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Scan s = scan(c.input);
+    EXPECT_EQ(s.isWellFormed, c.wellFormed);
+    EXPECT_EQ(s.codePointsAreCharacters, c.codePointsAreCharacters);
+    EXPECT_EQ(s.firstLineBreak, c.firstLineBreak);
+  }
+  EXPECT_EQ(wellFormed("a\xFF\xE2\x82"), "a\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
 TEST(Characters, MatchesCharacterByCharacter) {
   const Characters photo("Photo");
   const struct {
