@@ -168,7 +168,6 @@ void X11WindowServer::refresh() const {
 
   auto clients = connection_.cardinals(connection_.root(), atoms.netClientListStacking, XA_WINDOW);
   if (!clients) clients = connection_.cardinals(connection_.root(), atoms.netClientList, XA_WINDOW);
-  const bool managed = clients.has_value();
   std::unordered_map<Window, Window> clientOfFrame;
   if (clients) {
     for (unsigned long client : *clients) {
@@ -188,12 +187,19 @@ void X11WindowServer::refresh() const {
       if (!XGetWindowAttributes(display, frame, &attributes) ||
           attributes.map_state != IsViewable || attributes.c_class == InputOnly)
         continue;
+      // A frame stands for its client. Anything else on screen is listed as itself: popups,
+      // our overlay, a window the manager has not taken in yet, the manager's own panels;
+      // all of them may lie over WhatsApp.
       Window client = frame;
-      if (const auto found = clientOfFrame.find(frame); found != clientOfFrame.end()) {
+      if (const auto found = clientOfFrame.find(frame); found != clientOfFrame.end())
         client = found->second;
-      } else if (managed && !attributes.override_redirect && !connection_.isOwnWindow(frame)) {
-        continue;  // the window manager's own window, not a client's frame
-      }
+      // Off the screen altogether (the manager's 1 x 1 check window at -100, -100) is not on
+      // screen.
+      if (attributes.x + attributes.width + 2 * attributes.border_width <= 0 ||
+          attributes.y + attributes.height + 2 * attributes.border_width <= 0 ||
+          attributes.x >= DisplayWidth(display, connection_.screen()) ||
+          attributes.y >= DisplayHeight(display, connection_.screen()))
+        continue;
       if (auto entry = describe(frame, client, attributes)) {
         watch(client);
         listed.push_back(std::move(*entry));

@@ -4,8 +4,9 @@
 // server's own stacking order (XQueryTree lists the root's children bottom to top). Under a
 // window manager each client window sits inside a frame; the clients named by
 // _NET_CLIENT_LIST_STACKING (or _NET_CLIENT_LIST) are found by ascending from each to its
-// frame, and a frame is listed as its client. Override-redirect windows (menus, tooltips, our
-// own overlay) are listed as themselves: they are part of the stacking the overlay must see.
+// frame, and a frame is listed as its client. Every other window on screen (menus, tooltips,
+// our own overlay, windows not managed yet) is listed as itself: they are all part of the
+// stacking the overlay must see.
 //
 // Each entry:
 //  - number: the client window's id;
@@ -16,8 +17,8 @@
 //  - layer: 20 (the dock level) for docks, 101 (above the dock level, like menus) for foreign
 //    override-redirect windows, 3 for windows kept above others, else 0;
 //  - alpha: _NET_WM_WINDOW_OPACITY, 1 without it.
-// Only viewable windows are listed (minimised windows and those of other desktops are unmapped
-// by the window manager); desktop windows are left out.
+// Only viewable windows that reach into the screen are listed (minimised windows and those of other
+// desktops are unmapped by the window manager); desktop windows are left out.
 //
 // The list is rebuilt only after the server reported a change (a window mapped, unmapped,
 // moved, restacked, renamed), so an idle desktop costs no round trips. One screen: the root

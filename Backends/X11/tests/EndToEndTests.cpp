@@ -1,0 +1,452 @@
+// The backend against a real X server: Xvfb started by each test, with Openbox and without.
+// The stand-in WhatsApp client (velvix-fake-whatsapp) plays WhatsApp. Screenshots of each case
+// go to the build folder (VELVIX_X11_SCREENSHOTS).
+
+// Qt and gtest first: Xlib's headers define macros (None, Bool, Status) that theirs refuse.
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+
+#include "XvfbSession.hpp"
+
+#include <Backends/X11/Raster.hpp>
+#include <Backends/X11/X11Connection.hpp>
+#include <Backends/X11/X11Desktop.hpp>
+#include <Velvix/WhatsAppWindow.hpp>
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace velvix::x11 {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ChildProcess;
+using testing::XvfbSession;
+
+constexpr Rect kClientGeometry(100, 80, 1000, 700);
+
+// Mean absolute difference of neighbouring pixels (right and down), summed over the three
+// channels: high over text and pictures, near zero over a blur.
+double localContrast(const Image& image, const Rect& area) {
+  double sum = 0;
+  long n = 0;
+  for (int y = static_cast<int>(area.minY()); y + 1 < static_cast<int>(area.maxY()); ++y) {
+    for (int x = static_cast<int>(area.minX()); x + 1 < static_cast<int>(area.maxX()); ++x) {
+      const std::uint32_t p = image.at(x, y), r = image.at(x + 1, y), d = image.at(x, y + 1);
+      for (int shift = 0; shift <= 16; shift += 8) {
+        const int c = (p >> shift) & 0xFF;
+        sum += std::abs(c - int((r >> shift) & 0xFF)) + std::abs(c - int((d >> shift) & 0xFF));
+      }
+      ++n;
+    }
+  }
+  return n ? sum / n : 0;
+}
+
+void savePng(const Image& image, const std::string& name) {
+  std::filesystem::create_directories(VELVIX_X11_SCREENSHOTS);
+  const std::string base = std::string(VELVIX_X11_SCREENSHOTS) + "/" + name;
+  {
+    std::ofstream out(base + ".ppm", std::ios::binary);
+    out << "P6\n" << image.width << ' ' << image.height << "\n255\n";
+    for (std::uint32_t p : image.pixels) {
+      const char rgb[3] = {char((p >> 16) & 0xFF), char((p >> 8) & 0xFF), char(p & 0xFF)};
+      out.write(rgb, 3);
+    }
+  }
+  // PNG when ImageMagick is there; the PPM stays otherwise.
+  const std::string command = "convert '" + base + ".ppm' '" + base + ".png' 2>/dev/null";
+  if (std::system(command.c_str()) == 0) std::filesystem::remove(base + ".ppm");
+}
+
+class EndToEnd : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    std::string whyNot;
+    session_ = XvfbSession::start(GetParam(), whyNot);
+    if (!session_) GTEST_SKIP() << "no X server for this test: " << whyNot;
+    desktop_ = X11Desktop::connect(session_->display().c_str());
+    ASSERT_TRUE(desktop_) << "cannot connect to " << session_->display();
+    client_ = startClient("WhatsApp", "WhatsApp", kClientGeometry, clientWindow_);
+    ASSERT_TRUE(client_);
+    // Drawn once its rail shows on screen.
+    ASSERT_TRUE(waitFor([&] {
+      const auto found = whatsApp();
+      if (!found) return false;
+      const Image shot = screenshot();
+      return shot.at(static_cast<int>(found->frame.minX()) + 4,
+                     static_cast<int>(found->frame.minY()) + 4) == 0xF0F2F5;
+    })) << "the stand-in client never showed; "
+        << describeWindows();
+  }
+
+  void TearDown() override {
+    panel_.reset();
+    desktop_.reset();
+    client_.reset();
+    session_.reset();
+  }
+
+  std::unique_ptr<ChildProcess> startClient(const std::string& cls, const std::string& title,
+                                            const Rect& geometry, Window& window,
+                                            bool setsPid = true) {
+    std::ostringstream g;
+    g << geometry.width() << 'x' << geometry.height() << '+' << geometry.minX() << '+'
+      << geometry.minY();
+    std::vector<std::string> argv = {
+        VELVIX_FAKE_WHATSAPP, "--geometry", g.str(), "--class", cls, "--title", title};
+    if (!setsPid) argv.push_back("--no-pid");
+    auto child = ChildProcess::spawn(argv, session_->display());
+    if (!child) return nullptr;
+    const auto line = child->readLine(10s);
+    if (!line) return nullptr;
+    window = std::stoul(*line, nullptr, 16);
+    return child;
+  }
+
+  Display* display() { return desktop_->connection().display(); }
+
+  std::string describeWindows() {
+    std::ostringstream out;
+    out << "windows:";
+    if (const auto entries = desktop_->windowServer().onScreenWindows()) {
+      for (const auto& e : *entries) {
+        const std::string* owner = e.ownerName.asString();
+        out << " [" << e.number.asUInt32().value_or(0) << ' ' << (owner ? *owner : "?") << ' '
+            << e.bounds.asRect().value_or(Rect::null()) << ']';
+      }
+    }
+    return out.str();
+  }
+
+  void pump() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    desktop_->connection().dispatchPending();
+  }
+
+  bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s) {
+    return testing::pollUntil(
+        done, [&] { pump(); }, timeout);
+  }
+
+  std::optional<WhatsAppWindow> whatsApp(Point mouse = {-1, -1}) {
+    return WhatsAppWindow::current(desktop_->windowServer(), mouse);
+  }
+
+  Image screenshot() {
+    XSync(display(), False);
+    const int w = DisplayWidth(display(), DefaultScreen(display()));
+    const int h = DisplayHeight(display(), DefaultScreen(display()));
+    XImage* shot =
+        XGetImage(display(), DefaultRootWindow(display()), 0, 0, static_cast<unsigned>(w),
+                  static_cast<unsigned>(h), AllPlanes, ZPixmap);
+    Image image(w, h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        image.at(x, y) = XGetPixel(shot, x, y) & 0xFFFFFF;
+    XDestroyImage(shot);
+    return image;
+  }
+
+  // The stacking of the root's children, bottom to top, as the server has it.
+  std::vector<Window> stacking() {
+    Window root = None, parent = None;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    std::vector<Window> out;
+    if (XQueryTree(display(), DefaultRootWindow(display()), &root, &parent, &children, &count)) {
+      out.assign(children, children + count);
+      if (children) XFree(children);
+    }
+    return out;
+  }
+
+  Window topLevelOf(Window window) {
+    while (true) {
+      Window root = None, parent = None;
+      Window* children = nullptr;
+      unsigned int count = 0;
+      if (!XQueryTree(display(), window, &root, &parent, &children, &count)) return None;
+      if (children) XFree(children);
+      if (parent == root) return window;
+      window = parent;
+    }
+  }
+
+  // Where the server has put a window, in root coordinates, asked through xwininfo so the
+  // answer does not come from the code under test.
+  Rect serverGeometry(Window window) {
+    const std::string command = "DISPLAY=" + session_->display() + " xwininfo -id " +
+                                std::to_string(window) + " 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return Rect::null();
+    int x = 0, y = 0, w = 0, h = 0;
+    char line[256];
+    while (fgets(line, sizeof line, pipe)) {
+      std::sscanf(line, " Absolute upper-left X: %d", &x);
+      std::sscanf(line, " Absolute upper-left Y: %d", &y);
+      std::sscanf(line, " Width: %d", &w);
+      std::sscanf(line, " Height: %d", &h);
+    }
+    pclose(pipe);
+    return Rect(x, y, w, h);
+  }
+
+  int xdotool(const std::string& arguments) {
+    const std::string command = "DISPLAY=" + session_->display() + " xdotool " + arguments;
+    return std::system(command.c_str());
+  }
+
+  unsigned long clicksOf(Window window) {
+    const auto values = desktop_->connection().cardinals(
+        window, XInternAtom(display(), "_VELVIX_CLICKS", False), XA_CARDINAL);
+    return values && !values->empty() ? values->front() : 0;
+  }
+
+  // Places the overlay over WhatsApp with the given patches (window-relative) and draws it.
+  void showOverlay(const WhatsAppWindow& window, std::span<const MaskShape> patches) {
+    panel_ = desktop_->toolkit().makeOverlayPanel();
+    panel_->setFrame(flippedForScreen(window.frame, desktop_->windowServer()));
+    panel_->orderAbove(window.id);
+    views_.clear();
+    for (const MaskShape& patch : patches) {
+      views_.push_back(panel_->addBlurView());
+      views_.back()->setFrame(patch.rect);
+      views_.back()->setMask(patch.shape);
+    }
+    panel_->displayNow();
+    XSync(display(), False);
+  }
+
+  std::string name(const std::string& what) const {
+    return what + (GetParam() ? "-openbox" : "-bare");
+  }
+
+  std::unique_ptr<XvfbSession> session_;
+  std::unique_ptr<X11Desktop> desktop_;
+  std::unique_ptr<ChildProcess> client_;
+  Window clientWindow_ = None;
+  std::unique_ptr<platform::Panel> panel_;
+  std::vector<std::unique_ptr<platform::BlurView>> views_;
+};
+
+const MaskShape kPatches[] = {
+    {Rect(64 + 74, 84, 280, 72 * 5), Shape::rounded},     // names and previews of five chats
+    {Rect(64 + 12, 84 + 10, 50, 50), Shape::circle},      // a chat's picture
+    {Rect(425 + 30, 140, 420, 300), Shape::rounded},      // messages
+    {Rect(425 + 60, 700 - 50, 400, 38), Shape::rounded},  // the composer
+};
+
+TEST_P(EndToEnd, ListsTheClientAsWhatsAppWithItsClientArea) {
+  const auto found = whatsApp();
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->id, clientWindow_);
+  EXPECT_EQ(found->pid, client_->pid());
+  EXPECT_EQ(found->frame, serverGeometry(clientWindow_));
+  if (!session_->hasWindowManager()) {
+    EXPECT_EQ(found->frame, kClientGeometry);
+  }
+  EXPECT_FALSE(found->windowAbove) << describeWindows();  // nothing in front of it yet
+
+  Window cover = None;
+  auto other = startClient("Other", "Cover", Rect(400, 300, 300, 300), cover, /*setsPid=*/false);
+  ASSERT_TRUE(other);
+  ASSERT_TRUE(waitFor([&] { return whatsApp() && whatsApp()->windowAbove == cover; }))
+      << "the new window never came directly in front of WhatsApp; " << describeWindows();
+  const auto entries = desktop_->windowServer().onScreenWindows();
+  const auto entry = std::find_if(entries->begin(), entries->end(),
+                                  [&](const auto& e) { return e.number.asUInt32() == cover; });
+  ASSERT_NE(entry, entries->end());
+  EXPECT_EQ(entry->ownerName, platform::EntryField("Other"));
+  EXPECT_EQ(entry->ownerPID.asInt32(), 0);  // says no pid: someone else's
+
+  const Rect coverFrame = serverGeometry(cover);
+  const auto behind = whatsApp(Point{coverFrame.midX(), coverFrame.midY()});
+  ASSERT_TRUE(behind);
+  EXPECT_FALSE(behind->isUnderMouse);  // the pointer is on the window in front
+  EXPECT_TRUE(whatsApp(Point{150, 500})->isUnderMouse);
+}
+
+TEST_P(EndToEnd, OverlayBlursEveryPatchLeavesTheRestAndLetsClicksThrough) {
+  const auto found = whatsApp();
+  ASSERT_TRUE(found);
+  const Image before = screenshot();
+  showOverlay(*found, kPatches);
+  const Image after = screenshot();
+  savePng(before, name("client"));
+  savePng(after, name("overlay"));
+
+  EXPECT_EQ(serverGeometry(static_cast<Window>(panel_->windowNumber())), found->frame);
+  const Bitmap mask = rasterizeMask(static_cast<int>(found->frame.width()),
+                                    static_cast<int>(found->frame.height()), kPatches);
+  long changedOutside = 0, outside = 0;
+  for (int y = 0; y < before.height; ++y) {
+    for (int x = 0; x < before.width; ++x) {
+      const int wx = x - static_cast<int>(found->frame.minX());
+      const int wy = y - static_cast<int>(found->frame.minY());
+      if (mask.at(wx, wy)) continue;
+      ++outside;
+      if (before.at(x, y) != after.at(x, y)) ++changedOutside;
+    }
+  }
+  EXPECT_GT(outside, 0);
+  EXPECT_EQ(changedOutside, 0) << "pixels outside the patches differ from the client's";
+
+  for (const MaskShape& patch : kPatches) {
+    // The part of the patch every shape covers: the rectangle inset past the round corners, or
+    // the middle half of an ellipse.
+    const Rect inner = patch.shape == Shape::circle
+                           ? patch.rect.insetBy(patch.rect.width() / 4, patch.rect.height() / 4)
+                           : patch.rect.insetBy(kPatchCornerRadius, kPatchCornerRadius / 2);
+    const Rect onScreen = inner.offsetBy(found->frame.minX(), found->frame.minY());
+    const double sharp = localContrast(before, onScreen), blurred = localContrast(after, onScreen);
+    SCOPED_TRACE(::testing::Message()
+                 << "patch " << patch.rect << ": " << sharp << " -> " << blurred);
+    EXPECT_GT(sharp, 5.0) << "the client shows too little here to tell a blur";
+    EXPECT_LE(blurred * 10, sharp);
+  }
+
+  // A click on a patch reaches the client beneath.
+  const Point onPatch{found->frame.minX() + kPatches[2].rect.midX(),
+                      found->frame.minY() + kPatches[2].rect.midY()};
+  ASSERT_EQ(xdotool("mousemove " + std::to_string(int(onPatch.x)) + " " +
+                    std::to_string(int(onPatch.y)) + " click 1"),
+            0);
+  EXPECT_TRUE(waitFor([&] { return clicksOf(clientWindow_) == 1; }))
+      << "the click did not reach the client";
+}
+
+TEST_P(EndToEnd, GlassFollowsTheClientsRepaints) {
+  const auto found = whatsApp();
+  ASSERT_TRUE(found);
+  showOverlay(*found, kPatches);
+  const Rect messages = kPatches[2].rect.offsetBy(found->frame.minX(), found->frame.minY());
+  const Image first = screenshot();
+  // The client scrolls its messages; the glass over them must change without being asked.
+  ASSERT_EQ(xdotool("mousemove " + std::to_string(int(messages.midX())) + " " +
+                    std::to_string(int(messages.midY())) + " click 4 click 4"),
+            0);
+  EXPECT_TRUE(waitFor([&] {
+    const Image now = screenshot();
+    for (int y = int(messages.minY()) + 10; y < int(messages.maxY()) - 10; ++y)
+      for (int x = int(messages.minX()) + 10; x < int(messages.maxX()) - 10; ++x)
+        if (now.at(x, y) != first.at(x, y)) return true;
+    return false;
+  })) << "the glass did not follow the client's repaint";
+  savePng(screenshot(), name("after-scroll"));
+}
+
+TEST_P(EndToEnd, StaysDirectlyAboveWhatsAppWhenAWindowComesBetween) {
+  const auto found = whatsApp();
+  ASSERT_TRUE(found);
+  showOverlay(*found, kPatches);
+  const Window frame = topLevelOf(clientWindow_);
+  const Window panel = static_cast<Window>(panel_->windowNumber());
+  const auto directlyAbove = [&] {
+    const auto order = stacking();
+    const auto f = std::find(order.begin(), order.end(), frame);
+    return f != order.end() && f + 1 != order.end() && *(f + 1) == panel;
+  };
+  ASSERT_TRUE(waitFor(directlyAbove));
+  EXPECT_EQ(whatsApp()->windowAbove, static_cast<std::uint32_t>(panel));
+
+  // Another client's popup slips in between WhatsApp and the overlay.
+  Display* other = XOpenDisplay(session_->display().c_str());
+  ASSERT_TRUE(other);
+  XSetWindowAttributes attributes{};
+  attributes.override_redirect = True;
+  const Window popup =
+      XCreateWindow(other, DefaultRootWindow(other), 300, 300, 200, 200, 0, CopyFromParent,
+                    InputOutput, CopyFromParent, CWOverrideRedirect, &attributes);
+  XMapWindow(other, popup);
+  XWindowChanges changes{};
+  changes.sibling = frame;
+  changes.stack_mode = Above;
+  XConfigureWindow(other, popup, CWSibling | CWStackMode, &changes);
+  XSync(other, False);
+
+  EXPECT_TRUE(waitFor([&] {
+    const auto order = stacking();
+    return directlyAbove() && std::find(order.begin(), order.end(), popup) != order.end();
+  })) << "the overlay did not return directly above WhatsApp";
+  XCloseDisplay(other);
+}
+
+TEST_P(EndToEnd, OrderingOutHidesAndOrderingFrontRaises) {
+  const auto found = whatsApp();
+  ASSERT_TRUE(found);
+  showOverlay(*found, kPatches);
+  const Window panel = static_cast<Window>(panel_->windowNumber());
+  panel_->orderOut();
+  EXPECT_FALSE(panel_->isVisible());
+  EXPECT_TRUE(waitFor([&] {
+    XWindowAttributes a;
+    return XGetWindowAttributes(display(), panel, &a) && a.map_state == IsUnmapped;
+  }));
+  const Image hidden = screenshot();
+  const Rect chats = kPatches[0].rect.offsetBy(found->frame.minX(), found->frame.minY());
+  EXPECT_GT(localContrast(hidden, chats.insetBy(10, 5)), 5.0);  // the client is plain to see
+
+  panel_->orderFrontRegardless();
+  EXPECT_TRUE(waitFor([&] { return !stacking().empty() && stacking().back() == panel; }));
+}
+
+TEST_P(EndToEnd, HearsEveryWheelNotchOnce) {
+  int notches = 0;
+  auto monitor = desktop_->toolkit().addGlobalScrollWheelMonitor([&] { ++notches; });
+  ASSERT_TRUE(monitor) << "XInput2 refused the monitor";
+  ASSERT_EQ(xdotool("mousemove 300 400 click 5 click 5 click 4"), 0);
+  EXPECT_TRUE(waitFor([&] { return notches >= 3; }));
+  // Everything the server sent before this round trip has arrived: no notch counted twice.
+  XSync(display(), False);
+  pump();
+  pump();
+  EXPECT_EQ(notches, 3);
+  // A plain click is no scroll.
+  ASSERT_EQ(xdotool("click 1"), 0);
+  XSync(display(), False);
+  pump();
+  pump();
+  EXPECT_EQ(notches, 3);
+}
+
+TEST_P(EndToEnd, ActivationAndDesktopChangesAreWorkspaceNotifications) {
+  if (!session_->hasWindowManager()) GTEST_SKIP() << "needs a window manager";
+  int activations = 0, spaces = 0;
+  auto a = desktop_->toolkit().observeWorkspace(platform::WorkspaceEvent::didActivateApplication,
+                                                [&](platform::WorkspaceEvent) { ++activations; });
+  auto s = desktop_->toolkit().observeWorkspace(platform::WorkspaceEvent::activeSpaceDidChange,
+                                                [&](platform::WorkspaceEvent) { ++spaces; });
+  Window cover = None;
+  auto other = startClient("Other", "Cover", Rect(400, 300, 300, 300), cover);
+  ASSERT_TRUE(other);
+  ASSERT_EQ(xdotool("windowactivate --sync " + std::to_string(cover)), 0);
+  EXPECT_TRUE(waitFor([&] { return activations >= 1; }));
+  EXPECT_EQ(
+      desktop_->windowServer().frontmostApplication().value_or(platform::RunningApplication{}).pid,
+      other->pid());
+
+  ASSERT_EQ(xdotool("set_desktop 1"), 0);
+  EXPECT_TRUE(waitFor([&] { return spaces == 1; }));
+  // WhatsApp's window is on the other desktop now: not on screen.
+  EXPECT_TRUE(waitFor([&] { return !whatsApp(); }));
+}
+
+INSTANTIATE_TEST_SUITE_P(X11, EndToEnd, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "Openbox" : "NoWindowManager";
+                         });
+
+}  // namespace
+}  // namespace velvix::x11
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);  // the loop the backend's scheduler runs on
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
