@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 namespace velvix::analysis {
@@ -39,15 +38,7 @@ std::pair<std::size_t, std::size_t> lineFrom(std::string_view text, std::size_t 
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t n = text.size();
   for (std::size_t k = from; k < n; ++k) {
-    // Skip eight bytes at a time while all are printable ASCII (0x20 to 0x7F): a byte below
-    // 0x20 borrows into its high bit when 0x20 is subtracted, one of 0x80 or more has it set.
-    constexpr std::uint64_t ones = 0x0101010101010101u;
-    constexpr std::uint64_t highBits = 0x8080808080808080u;
-    std::uint64_t word = 0;
-    while (k + sizeof word <= n && (std::memcpy(&word, bytes + k, sizeof word),
-                                    ((word - 0x20 * ones) | word) & highBits) == 0) {
-      k += sizeof word;
-    }
+    k = text::skipPrintableAscii(bytes, k, n);
     if (k >= n) break;
     const unsigned char b = bytes[k];
     if (b >= 0x0A && b <= 0x0D) return {k, k + 1};
@@ -123,14 +114,45 @@ bool isMediaLabelOfCodePoints(std::string_view label, std::size_t firstLineBreak
   return false;
 }
 
+// Cheap tests that spare the break iterator most labels it would otherwise split: a time stamp
+// needs a colon, and a media prefix, being ASCII compared character by character, needs its
+// bytes in the text.
+bool mayHoldTimeStamp(std::string_view label) noexcept {
+  return label.find(':') != std::string_view::npos;
+}
+
+bool mayAnnounceMedia(std::string_view label) noexcept {
+  if (label.find_first_of(kMediaInitials) == std::string_view::npos) return false;
+  for (const std::string_view prefix : kMediaPrefixes) {
+    if (label.find(prefix) != std::string_view::npos) return true;
+  }
+  return false;
+}
+
+// The characters of a label that needs the break iterator, kept per thread between labels.
+const text::Characters& charactersOf(std::string_view label) {
+  thread_local text::Characters characters;
+  characters.assign(label);
+  return characters;
+}
+
+std::string keyOfComplexLabel(std::string_view label, const text::Scan& scan) {
+  if (!mayHoldTimeStamp(label)) {
+    return scan.isWellFormed ? std::string(label) : text::wellFormed(label);
+  }
+  return messageKey(charactersOf(label));
+}
+
+bool isMediaOfComplexLabel(std::string_view label) {
+  return mayAnnounceMedia(label) && isMediaLabel(charactersOf(label));
+}
+
 }  // namespace
 
 std::string messageKey(std::string_view label) {
   const text::Scan scan = text::scan(label);
   if (scan.isWellFormed && scan.codePointsAreCharacters) return messageKeyOfCodePoints(label);
-  thread_local text::Characters characters;
-  characters.assign(label);
-  return messageKey(characters);
+  return keyOfComplexLabel(label, scan);
 }
 
 bool isMediaLabel(std::string_view label) {
@@ -138,9 +160,7 @@ bool isMediaLabel(std::string_view label) {
   if (scan.isWellFormed && scan.codePointsAreCharacters) {
     return isMediaLabelOfCodePoints(label, scan.firstLineBreak);
   }
-  thread_local text::Characters characters;
-  characters.assign(label);
-  return isMediaLabel(characters);
+  return isMediaOfComplexLabel(label);
 }
 
 MessageLabel readMessageLabel(std::string_view label) {
@@ -148,9 +168,7 @@ MessageLabel readMessageLabel(std::string_view label) {
   if (scan.isWellFormed && scan.codePointsAreCharacters) {
     return {messageKeyOfCodePoints(label), isMediaLabelOfCodePoints(label, scan.firstLineBreak)};
   }
-  thread_local text::Characters characters;
-  characters.assign(label);
-  return {messageKey(characters), isMediaLabel(characters)};
+  return {keyOfComplexLabel(label, scan), isMediaOfComplexLabel(label)};
 }
 
 std::optional<SizeKey> SizeKey::of(const Rect& frame) noexcept {
@@ -182,23 +200,27 @@ Role roleOf(std::string_view role) noexcept {
 
 NodeList::NodeList(std::span<const AccessibilityNode> nodes) : nodes_(nodes) {
   const std::size_t n = nodes.size();
-  entries_.reserve(n);
+  roles_.resize(n);
+  frames_.resize(n);
+  parents_.assign(n, kNone);
+  inSheet_.assign(n, 0);
   childStart_.assign(n + 1, 0);
 
   // Pass 1: sanitise each node and count children. A parent index that is not smaller than the
   // node's own would allow cycles and out-of-range reads, so such a node counts as a root.
   for (std::size_t i = 0; i < n; ++i) {
     const AccessibilityNode& node = nodes[i];
-    Entry entry{isFinite(node.frame) ? node.frame : Rect::null(), kNone, roleOf(node.role), false};
+    const Role role = roleOf(node.role);
+    roles_[i] = role;
+    frames_[i] = isFinite(node.frame) ? node.frame : Rect::null();
     if (node.parent && *node.parent < i) {
       const std::size_t p = *node.parent;
-      entry.parent = p;
-      entry.inSheet = entries_[p].role == Role::sheet || entries_[p].inSheet;
+      parents_[i] = p;
+      inSheet_[i] = roles_[p] == Role::sheet || inSheet_[p];
       ++childStart_[p];
     }
-    if (entry.role == Role::textArea && !firstTextArea_) firstTextArea_ = i;
-    if (entry.role == Role::sheet && !firstSheet_) firstSheet_ = i;
-    entries_.push_back(entry);
+    if (role == Role::textArea && !firstTextArea_) firstTextArea_ = i;
+    if (role == Role::sheet && !firstSheet_) firstSheet_ = i;
   }
 
   // Pass 2: children lists, in index order. childStart_ first holds counts, then each list's end
@@ -210,7 +232,7 @@ NodeList::NodeList(std::span<const AccessibilityNode> nodes) : nodes_(nodes) {
   }
   childList_.resize(total);
   for (std::size_t i = 0; i < n; ++i) {
-    const std::size_t p = entries_[i].parent;
+    const std::size_t p = parents_[i];
     if (p != kNone) childList_[childStart_[p]++] = i;
   }
   for (std::size_t i = n; i > 0; --i)
@@ -224,7 +246,7 @@ std::vector<std::size_t> NodeList::descendantsOf(std::size_t ancestor) const {
   // below[k] tells whether node ancestor + k lies below `ancestor`.
   std::vector<bool> below(size() - ancestor, false);
   for (std::size_t i = ancestor + 1; i < size(); ++i) {
-    const std::size_t p = entries_[i].parent;
+    const std::size_t p = parents_[i];
     if (p == kNone || p < ancestor) continue;
     if (p == ancestor || below[p - ancestor]) {
       below[i - ancestor] = true;

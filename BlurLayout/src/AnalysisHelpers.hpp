@@ -59,12 +59,12 @@ class NodeList {
  public:
   explicit NodeList(std::span<const AccessibilityNode> nodes);
 
-  [[nodiscard]] std::size_t size() const noexcept { return entries_.size(); }
-  [[nodiscard]] Role role(std::size_t i) const noexcept { return entries_[i].role; }
-  [[nodiscard]] const Rect& frame(std::size_t i) const noexcept { return entries_[i].frame; }
+  [[nodiscard]] std::size_t size() const noexcept { return roles_.size(); }
+  [[nodiscard]] Role role(std::size_t i) const noexcept { return roles_[i]; }
+  [[nodiscard]] const Rect& frame(std::size_t i) const noexcept { return frames_[i]; }
   [[nodiscard]] std::string_view label(std::size_t i) const noexcept { return nodes_[i].label; }
   [[nodiscard]] std::optional<std::size_t> parent(std::size_t i) const noexcept {
-    const std::size_t p = entries_[i].parent;
+    const std::size_t p = parents_[i];
     return p == kNone ? std::nullopt : std::optional<std::size_t>(p);
   }
 
@@ -79,7 +79,7 @@ class NodeList {
   [[nodiscard]] std::optional<std::size_t> firstSheet() const noexcept { return firstSheet_; }
 
   /// Whether an ancestor (not the node itself) has the role "AXSheet".
-  [[nodiscard]] bool isInSheet(std::size_t i) const noexcept { return entries_[i].inSheet; }
+  [[nodiscard]] bool isInSheet(std::size_t i) const noexcept { return inSheet_[i] != 0; }
 
   /// The indices of every node that has `ancestor` among its ancestors, in index order: one
   /// forward pass, since descendants always come after their ancestors.
@@ -87,15 +87,12 @@ class NodeList {
 
  private:
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-  struct Entry {
-    Rect frame;
-    std::size_t parent = kNone;
-    Role role = Role::other;
-    bool inSheet = false;
-  };
-
   std::span<const AccessibilityNode> nodes_;
-  std::vector<Entry> entries_;
+  // One array per field: most passes test the role first and read nothing else of most nodes.
+  std::vector<Role> roles_;
+  std::vector<Rect> frames_;
+  std::vector<std::size_t> parents_;
+  std::vector<std::uint8_t> inSheet_;
   std::vector<std::size_t> childStart_;  // children of i: childList_[childStart_[i], [i + 1])
   std::vector<std::size_t> childList_;
   std::optional<std::size_t> firstTextArea_;

@@ -6,6 +6,7 @@
 #include <unicode/utf8.h>
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -78,6 +79,27 @@ constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
 
 }  // namespace
 
+std::size_t skipPrintableAscii(const unsigned char* bytes, std::size_t from,
+                               std::size_t length) noexcept {
+  // Eight bytes at a time. A byte below 0x20 borrows into its high bit when 0x20 is subtracted,
+  // one of 0x80 or more has it set already. Borrows only run towards later bytes (little
+  // endian), so the lowest flagged byte is exactly the first byte outside the range.
+  static_assert(std::endian::native == std::endian::little);
+  constexpr std::uint64_t ones = 0x0101010101010101u;
+  constexpr std::uint64_t highBits = 0x8080808080808080u;
+  std::size_t i = from;
+  while (i + 8 <= length) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, bytes + i, sizeof word);
+    const std::uint64_t outside = ((word - 0x20 * ones) | word) & highBits;
+    if (outside != 0) return i + static_cast<std::size_t>(std::countr_zero(outside)) / 8;
+    i += 8;
+  }
+  while (i < length && bytes[i] >= 0x20 && bytes[i] < 0x80)
+    ++i;
+  return i;
+}
+
 bool isNumber(char32_t c) noexcept {
   if (c < kTabulated) return (classes().of[c] & kNumber) != 0;
   return u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_NUMERIC_TYPE) != U_NT_NONE;
@@ -95,17 +117,8 @@ Scan scan(std::string_view utf8) noexcept {
   result.firstLineBreak = length;
   const Classes& table = classes();
   for (std::size_t i = 0; i < length;) {
-    // Runs of printable ASCII (0x20 to 0x7F), eight bytes at a time: nearly every label is
-    // mostly that. A byte below 0x20 borrows into its high bit when 0x20 is subtracted; one of
-    // 0x80 or more has it set already.
     if (table.asciiBreaksAlways) {
-      constexpr std::uint64_t ones = 0x0101010101010101u;
-      constexpr std::uint64_t highBits = 0x8080808080808080u;
-      std::uint64_t word = 0;
-      while (i + sizeof word <= length && (std::memcpy(&word, bytes + i, sizeof word),
-                                           (((word - 0x20 * ones) | word) & highBits) == 0)) {
-        i += sizeof word;
-      }
+      i = skipPrintableAscii(bytes, i, length);
       if (i >= length) break;
     }
     const std::size_t start = i;

@@ -38,6 +38,11 @@ struct Scan {
 };
 [[nodiscard]] Scan scan(std::string_view utf8) noexcept;
 
+/// The first position from `from` on whose byte is not printable ASCII (0x20 to 0x7F), or
+/// `length`. Labels are mostly such bytes, so this is how every scan over them moves.
+[[nodiscard]] std::size_t skipPrintableAscii(const unsigned char* bytes, std::size_t from,
+                                             std::size_t length) noexcept;
+
 /// The code point starting at byte `i` of well-formed UTF-8, advancing `i` past it.
 [[nodiscard]] char32_t nextCodePoint(std::string_view wellFormedUtf8, std::size_t& i) noexcept;
 

@@ -156,6 +156,30 @@ TEST(Scan, TellsHowALabelReads) {
   EXPECT_EQ(wellFormed("a\xFF\xE2\x82"), "a\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
+// Every position of the first byte outside printable ASCII, within and across eight-byte words,
+// also with a second such byte right after it (whose borrow must not matter).
+TEST(Scan, SkipsPrintableAsciiUpToTheFirstOtherByte) {
+  for (const unsigned char other : {0x00, 0x0A, 0x1F, 0x80, 0xC3, 0xFF}) {
+    for (std::size_t length = 0; length <= 20; ++length) {
+      for (std::size_t at = 0; at <= length; ++at) {
+        std::string s(length, '~');
+        if (at < length) s[at] = static_cast<char>(other);
+        if (at + 1 < length) s[at + 1] = '\0';
+        const auto* bytes = reinterpret_cast<const unsigned char*>(s.data());
+        ASSERT_EQ(skipPrintableAscii(bytes, 0, length), at)
+            << "byte " << int(other) << " at " << at << " of " << length;
+        if (at > 0) {
+          ASSERT_EQ(skipPrintableAscii(bytes, at - 1, length), at);
+        }
+      }
+    }
+  }
+  const std::string printable = " !09AZaz~\x7F";
+  EXPECT_EQ(skipPrintableAscii(reinterpret_cast<const unsigned char*>(printable.data()), 0,
+                               printable.size()),
+            printable.size());
+}
+
 TEST(Characters, MatchesCharacterByCharacter) {
   const Characters photo("Photo");
   const struct {
