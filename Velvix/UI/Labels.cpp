@@ -1,0 +1,37 @@
+#include "Labels.hpp"
+
+#include <cmath>
+#include <limits>
+
+namespace velvix::labels {
+
+std::string points(double value) {
+  using Limits = std::numeric_limits<long long>;
+  long long whole = 0;
+  if (std::isnan(value)) {
+    whole = 0;
+  } else if (value >= static_cast<double>(Limits::max())) {
+    whole = Limits::max();
+  } else if (value <= static_cast<double>(Limits::min())) {
+    whole = Limits::min();
+  } else {
+    whole = static_cast<long long>(std::trunc(value));
+  }
+  return std::to_string(whole) + " pt";
+}
+
+StatusLine statusLine(const OverlayController::Status& status) {
+  using Kind = OverlayController::Status::Kind;
+  switch (status.kind) {
+    case Kind::protecting:
+      return status.precise ? StatusLine{"Protecting WhatsApp", StatusSymbol::lock}
+                            : StatusLine{"Protecting WhatsApp (layout mode)", StatusSymbol::lock};
+    case Kind::waitingForWhatsApp:
+      return {"Waiting for WhatsApp…", StatusSymbol::hourglass};
+    case Kind::disabled:
+      return {"Protection is off", StatusSymbol::eye};
+  }
+  return {"Waiting for WhatsApp…", StatusSymbol::hourglass};
+}
+
+}  // namespace velvix::labels

@@ -1,0 +1,59 @@
+import QtQuick
+import QtQuick.Layouts
+import QtQuick.Controls.Fusion
+import Velvix.UI
+
+// One measurement of the window layout: the label, then a slider over the measurement's range
+// in whole points and the current value. The slider writes only when the user moves it: a
+// stored value outside the range (the default rail width is) stays as it is until then, and the
+// value label always shows the stored value, not the slider's clamped one.
+RowLayout {
+    id: row
+
+    required property SettingsModel settings
+    required property string field
+    property string title
+    property real from
+    property real to
+
+    readonly property real value: settings[field]
+    readonly property alias slider: slider
+
+    Layout.fillWidth: true
+
+    Label {
+        Layout.fillWidth: true
+        text: row.title
+        wrapMode: Text.WordWrap
+    }
+
+    RowLayout {
+        Layout.preferredWidth: 220
+        Layout.minimumWidth: 220
+        Layout.maximumWidth: 220
+        Layout.alignment: Qt.AlignVCenter | Qt.AlignHCenter
+        spacing: 6
+
+        Slider {
+            id: slider
+            objectName: "slider"
+            Layout.fillWidth: true
+            from: row.from
+            to: row.to
+            stepSize: 1
+            snapMode: Slider.SnapAlways
+            value: row.value
+            onMoved: {
+                row.settings[row.field] = value
+                value = Qt.binding(() => row.value)
+            }
+        }
+        Label {
+            objectName: "value"
+            Layout.preferredWidth: 52
+            horizontalAlignment: Text.AlignRight
+            text: row.settings.pointsLabel(row.value)
+            font.family: "monospace"
+        }
+    }
+}

@@ -1,0 +1,172 @@
+import QtQuick
+import QtQuick.Layouts
+import QtQuick.Controls.Fusion
+import Velvix.UI
+
+// The panel that drops from the tray icon: the main switch, the eight blur categories, the
+// protection status with the Accessibility grant button, and the way to the calibration window
+// and out of the application. Every switch writes straight into the settings.
+Item {
+    id: root
+
+    required property SettingsModel settings
+    required property OverlayStatus overlay
+
+    signal layoutRequested()
+    signal quitRequested()
+
+    readonly property int padding: 14
+    readonly property real contentHeight: stack.implicitHeight + 2 * padding
+
+    width: 283
+    implicitWidth: 283
+    height: contentHeight
+    implicitHeight: contentHeight
+
+    // Behind the content: keeps the panel's window exactly as tall as the content.
+    MenuWindowFitter {
+        contentHeight: root.contentHeight
+    }
+
+    ColumnLayout {
+        id: stack
+        x: root.padding
+        y: root.padding
+        width: root.width - 2 * root.padding
+        spacing: 10
+
+        OptionRow {
+            objectName: "isEnabled"
+            Layout.fillWidth: true
+            title: "On/Off"
+            checked: root.settings.isEnabled
+            onToggled: checked => root.settings.isEnabled = checked
+        }
+
+        Divider {}
+
+        ColumnLayout {
+            objectName: "categories"
+            Layout.fillWidth: true
+            spacing: 10
+            enabled: root.settings.isEnabled
+
+            OptionRow {
+                objectName: "unblurLastMessages"
+                Layout.fillWidth: true
+                title: "Unblur last 3 messages"
+                // Nothing to unblur while the messages are not blurred at all.
+                enabled: root.settings.blurMessages
+                checked: root.settings.unblurLastMessages
+                onToggled: checked => root.settings.unblurLastMessages = checked
+            }
+            OptionRow {
+                objectName: "blurMessages"
+                Layout.fillWidth: true
+                title: "Blur all messages in chat"
+                checked: root.settings.blurMessages
+                onToggled: checked => root.settings.blurMessages = checked
+            }
+            OptionRow {
+                objectName: "blurPreviews"
+                Layout.fillWidth: true
+                title: "Blur last messages preview"
+                note: root.overlay.hasAccessibilityAccess ? "" : "Blurred together without Accessibility access"
+                checked: root.settings.blurPreviews
+                onToggled: checked => root.settings.blurPreviews = checked
+            }
+            OptionRow {
+                objectName: "blurTextInput"
+                Layout.fillWidth: true
+                title: "Blur text input"
+                checked: root.settings.blurTextInput
+                onToggled: checked => root.settings.blurTextInput = checked
+            }
+            OptionRow {
+                objectName: "blurNames"
+                Layout.fillWidth: true
+                title: "Blur group/Users names"
+                note: root.overlay.hasAccessibilityAccess ? "" : "Blurred together without Accessibility access"
+                checked: root.settings.blurNames
+                onToggled: checked => root.settings.blurNames = checked
+            }
+
+            Divider {}
+
+            OptionRow {
+                objectName: "blurProfilePictures"
+                Layout.fillWidth: true
+                title: "Blur profile pictures"
+                checked: root.settings.blurProfilePictures
+                onToggled: checked => root.settings.blurProfilePictures = checked
+            }
+            OptionRow {
+                objectName: "blurMediaPreview"
+                Layout.fillWidth: true
+                title: "Blur media preview"
+                note: root.overlay.hasAccessibilityAccess ? "" : "Requires Accessibility access"
+                checked: root.settings.blurMediaPreview
+                onToggled: checked => root.settings.blurMediaPreview = checked
+            }
+            OptionRow {
+                objectName: "blurMediaGallery"
+                Layout.fillWidth: true
+                title: "Blur Media gallery"
+                note: root.overlay.hasAccessibilityAccess ? "" : "Requires Accessibility access"
+                checked: root.settings.blurMediaGallery
+                onToggled: checked => root.settings.blurMediaGallery = checked
+            }
+        }
+
+        Divider {}
+
+        ColumnLayout {
+            objectName: "statusRow"
+            Layout.fillWidth: true
+            spacing: 6
+
+            RowLayout {
+                spacing: 6
+                SymbolIcon {
+                    objectName: "statusSymbol"
+                    Layout.preferredWidth: 14
+                    Layout.preferredHeight: 14
+                    symbol: root.overlay.statusSymbol
+                    color: Theme.secondary(root.palette)
+                }
+                Label {
+                    objectName: "statusText"
+                    Layout.fillWidth: true
+                    text: root.overlay.statusText
+                    color: Theme.secondary(root.palette)
+                }
+            }
+            LinkButton {
+                objectName: "grantAccess"
+                Layout.fillWidth: true
+                visible: !root.overlay.hasAccessibilityAccess
+                text: "Grant Accessibility access for precise blurring"
+                onClicked: root.overlay.requestAccess()
+            }
+        }
+
+        RowLayout {
+            Layout.fillWidth: true
+            Button {
+                objectName: "layout"
+                flat: true
+                text: "Layout…"
+                onClicked: root.layoutRequested()
+            }
+            Item {
+                Layout.fillWidth: true
+            }
+            Button {
+                objectName: "quit"
+                flat: true
+                text: "Quit Velvix"
+                onClicked: root.quitRequested()
+            }
+        }
+    }
+}

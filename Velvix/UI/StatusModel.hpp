@@ -1,0 +1,50 @@
+#pragma once
+
+// The overlay's status and Accessibility access for the Qt Quick views, as properties that
+// notify only when the overlay reports a real change, with the texts and symbol the status line
+// shows. Main thread only.
+
+#include "StatusSource.hpp"
+
+#include <QtQml/qqmlregistration.h>
+#include <QObject>
+#include <QString>
+
+namespace velvix {
+
+class StatusModel : public QObject {
+  Q_OBJECT
+  QML_NAMED_ELEMENT(OverlayStatus)
+  QML_UNCREATABLE("Made by the application around the running overlay")
+
+  Q_PROPERTY(QString statusText READ statusText NOTIFY statusChanged)
+  Q_PROPERTY(Symbol statusSymbol READ statusSymbol NOTIFY statusChanged)
+  Q_PROPERTY(
+      bool hasAccessibilityAccess READ hasAccessibilityAccess NOTIFY hasAccessibilityAccessChanged)
+
+ public:
+  /// The symbols SymbolIcon draws.
+  enum class Symbol { Lock, Hourglass, Eye };
+  Q_ENUM(Symbol)
+
+  /// `source` must outlive the model.
+  explicit StatusModel(StatusSource& source, QObject* parent = nullptr);
+
+  [[nodiscard]] QString statusText() const;
+  [[nodiscard]] Symbol statusSymbol() const;
+  [[nodiscard]] bool hasAccessibilityAccess() const { return source_.hasAccessibilityAccess(); }
+
+  /// Shows the system's Accessibility permission prompt.
+  Q_INVOKABLE void requestAccess() { source_.promptForTrust(); }
+
+ signals:
+  void statusChanged();
+  void hasAccessibilityAccessChanged();
+
+ private:
+  StatusSource& source_;
+  ObserverList::Subscription statusSubscription_;
+  ObserverList::Subscription accessSubscription_;
+};
+
+}  // namespace velvix

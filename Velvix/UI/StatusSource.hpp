@@ -1,0 +1,58 @@
+#pragma once
+
+// What the options panel and the calibration window need of the overlay: its protection status,
+// whether the process has Accessibility access, change notifications for both, and the
+// permission prompt. The views see the controller only through this, so they can be driven
+// through every state in tests without running the overlay.
+
+#include <Velvix/ObserverList.hpp>
+#include <Velvix/OverlayController.hpp>
+#include <Velvix/Platform/Accessibility.hpp>
+
+#include <functional>
+
+namespace velvix {
+
+class StatusSource {
+ public:
+  StatusSource() = default;
+  StatusSource(const StatusSource&) = delete;
+  StatusSource& operator=(const StatusSource&) = delete;
+  virtual ~StatusSource() = default;
+
+  [[nodiscard]] virtual OverlayController::Status status() const = 0;
+  [[nodiscard]] virtual bool hasAccessibilityAccess() const = 0;
+  /// Observers hear only of real changes.
+  [[nodiscard]] virtual ObserverList::Subscription observeStatus(
+      std::function<void()> onChange) = 0;
+  [[nodiscard]] virtual ObserverList::Subscription observeAccessibilityAccess(
+      std::function<void()> onChange) = 0;
+  /// Asks the system to show its Accessibility permission prompt.
+  virtual void promptForTrust() = 0;
+};
+
+/// The running overlay and the platform's accessibility service; both must outlive it.
+class ControllerStatus final : public StatusSource {
+ public:
+  ControllerStatus(OverlayController& controller, platform::Accessibility& accessibility)
+      : controller_(controller), accessibility_(accessibility) {}
+
+  [[nodiscard]] OverlayController::Status status() const override { return controller_.status(); }
+  [[nodiscard]] bool hasAccessibilityAccess() const override {
+    return controller_.hasAccessibilityAccess();
+  }
+  [[nodiscard]] ObserverList::Subscription observeStatus(std::function<void()> onChange) override {
+    return controller_.observeStatus(std::move(onChange));
+  }
+  [[nodiscard]] ObserverList::Subscription observeAccessibilityAccess(
+      std::function<void()> onChange) override {
+    return controller_.observeAccessibilityAccess(std::move(onChange));
+  }
+  void promptForTrust() override { accessibility_.promptForTrust(); }
+
+ private:
+  OverlayController& controller_;
+  platform::Accessibility& accessibility_;
+};
+
+}  // namespace velvix

@@ -1,0 +1,15 @@
+pragma Singleton
+import QtQuick
+
+// Colours shared by the views, derived from the active palette so they follow light and dark.
+QtObject {
+    // The secondary foreground: text that explains rather than names.
+    function secondary(palette) {
+        const c = palette.windowText
+        return Qt.rgba(c.r, c.g, c.b, 0.6)
+    }
+    function separator(palette) {
+        const c = palette.windowText
+        return Qt.rgba(c.r, c.g, c.b, 0.15)
+    }
+}

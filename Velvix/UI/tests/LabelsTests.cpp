@@ -1,0 +1,57 @@
+#include "Labels.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace velvix {
+namespace {
+
+TEST(PointsLabel, TruncatesTowardZeroAndNeverOverflows) {
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  const struct {
+    const char* name;
+    double value;
+    const char* expected;
+  } cases[] = {
+      {"a fraction above a whole number is cut, not rounded", 71.6, "71 pt"},
+      {"just below the next whole number", 71.999, "71 pt"},
+      {"a whole number", 48, "48 pt"},
+      {"zero", 0, "0 pt"},
+      {"negative fractions truncate toward zero", -0.5, "0 pt"},
+      {"negative values keep their sign", -12.9, "-12 pt"},
+      {"NaN has no whole reading", std::nan(""), "0 pt"},
+      {"infinity reads as the largest whole number", inf, "9223372036854775807 pt"},
+      {"minus infinity reads as the smallest", -inf, "-9223372036854775808 pt"},
+      {"beyond long long", 1e300, "9223372036854775807 pt"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(labels::points(c.value), c.expected);
+  }
+}
+
+TEST(StatusLine, NamesEachStateWithItsSymbol) {
+  using Status = OverlayController::Status;
+  using labels::StatusSymbol;
+  const struct {
+    const char* name;
+    Status status;
+    labels::StatusLine expected;
+  } cases[] = {
+      {"precise", Status::protecting(true), {"Protecting WhatsApp", StatusSymbol::lock}},
+      {"layout mode",
+       Status::protecting(false),
+       {"Protecting WhatsApp (layout mode)", StatusSymbol::lock}},
+      {"waiting", Status::waitingForWhatsApp(), {"Waiting for WhatsApp…", StatusSymbol::hourglass}},
+      {"off", Status::disabled(), {"Protection is off", StatusSymbol::eye}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(labels::statusLine(c.status), c.expected);
+  }
+}
+
+}  // namespace
+}  // namespace velvix

@@ -1,0 +1,110 @@
+#include "MenuBarIcon.hpp"
+#include "SymbolIcon.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace velvix {
+namespace {
+
+int opaquePixels(const QImage& image) {
+  int count = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x)
+      count += qAlpha(image.pixel(x, y)) > 0;
+  }
+  return count;
+}
+
+TEST(MenuBarIcon, IsAnEighteenPointTemplateOfOurOwnDrawing) {
+  for (const qreal ratio : {1.0, 2.0}) {
+    SCOPED_TRACE(ratio);
+    const QImage icon = menuBarIcon(true, ratio);
+    EXPECT_EQ(icon.width(), std::lround(18 * ratio));
+    EXPECT_EQ(icon.height(), std::lround(18 * ratio));
+    EXPECT_EQ(icon.devicePixelRatio(), ratio);
+    // A shape, not a filled square: the corners stay clear, the padlock's body is solid.
+    EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0);
+    EXPECT_EQ(qAlpha(icon.pixel(icon.width() - 1, icon.height() - 1)), 0);
+    EXPECT_EQ(qAlpha(icon.pixel(icon.width() / 2, icon.height() * 7 / 15)), 255);
+    const int covered = opaquePixels(icon);
+    EXPECT_GT(covered, icon.width() * icon.height() / 8);
+    EXPECT_LT(covered, icon.width() * icon.height() * 2 / 3);
+  }
+}
+
+TEST(MenuBarIcon, EveryCoveredPixelTakesTheTint) {
+  const QColor tint(200, 40, 10);
+  const QImage icon = menuBarIcon(true, 1, tint).convertToFormat(QImage::Format_ARGB32);
+  for (int y = 0; y < icon.height(); ++y) {
+    for (int x = 0; x < icon.width(); ++x) {
+      const QRgb pixel = icon.pixel(x, y);
+      if (qAlpha(pixel) < 255) continue;
+      EXPECT_EQ(QColor(pixel).rgb(), tint.rgb()) << x << "," << y;
+    }
+  }
+}
+
+TEST(MenuBarIcon, IsDrawnAtFortyPercentWhileProtectionIsOff) {
+  const QImage on = menuBarIcon(true).convertToFormat(QImage::Format_ARGB32);
+  const QImage off = menuBarIcon(false).convertToFormat(QImage::Format_ARGB32);
+  ASSERT_EQ(on.size(), off.size());
+  for (int y = 0; y < on.height(); ++y) {
+    for (int x = 0; x < on.width(); ++x) {
+      SCOPED_TRACE(testing::Message() << x << "," << y);
+      const int full = qAlpha(on.pixel(x, y));
+      const int dimmed = qAlpha(off.pixel(x, y));
+      // The painter's opacity is quantised to 1/256 steps and alpha to whole numbers: allow
+      // two levels either way, and let the faintest edge pixels round away.
+      EXPECT_LE(std::abs(dimmed - full * 0.4), 2.0);
+      if (full >= 5) {
+        EXPECT_GT(dimmed, 0) << "the same shape";
+      }
+      if (full == 0) {
+        EXPECT_EQ(dimmed, 0) << "the same shape";
+      }
+    }
+  }
+}
+
+TEST(MenuBarIcon, AnSvgThatDoesNotLoadGivesNoImage) {
+  EXPECT_FALSE(templateImageFromSvg(menuBarIconSvg(), 18, Qt::black).isNull());
+  EXPECT_TRUE(templateImageFromSvg("<svg", 18, Qt::black).isNull());
+  EXPECT_TRUE(templateImageFromSvg("", 18, Qt::black).isNull());
+}
+
+TEST(MenuBarIcon, UnusableDeviceRatiosFallBackToOne) {
+  for (const qreal ratio : {0.0, -2.0, std::nan("")}) {
+    SCOPED_TRACE(ratio);
+    const QImage icon = menuBarIcon(true, ratio);
+    EXPECT_EQ(icon.size(), QSize(18, 18));
+  }
+}
+
+TEST(SymbolIcon, DrawsThreeDistinctSymbols) {
+  const auto render = [](StatusModel::Symbol symbol) {
+    QImage image(32, 32, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    SymbolIcon::draw(painter, symbol, Qt::black, 32);
+    return image;
+  };
+  const QImage lock = render(StatusModel::Symbol::Lock);
+  const QImage hourglass = render(StatusModel::Symbol::Hourglass);
+  const QImage eye = render(StatusModel::Symbol::Eye);
+  for (const QImage* image : {&lock, &hourglass, &eye}) {
+    EXPECT_GT(opaquePixels(*image), 32 * 32 / 10);
+    EXPECT_EQ(qAlpha(image->pixel(0, 0)), 0) << "drawn inside its square";
+  }
+  EXPECT_NE(lock, hourglass);
+  EXPECT_NE(hourglass, eye);
+  EXPECT_NE(lock, eye);
+}
+
+}  // namespace
+}  // namespace velvix

@@ -1,0 +1,97 @@
+#include "UiHarness.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QQmlComponent>
+#include <QTest>
+
+namespace velvix::test {
+
+UiHarness::UiHarness() {
+  engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+}
+
+UiHarness::~UiHarness() = default;
+
+std::unique_ptr<QQuickWindow> UiHarness::open(const QString& file) {
+  QQmlComponent component(&engine, QUrl(QStringLiteral("qrc:/qt/qml/Velvix/UI/") + file));
+  std::unique_ptr<QObject> object(component.createWithInitialProperties(
+      {{QStringLiteral("settings"), QVariant::fromValue(&settingsModel)},
+       {QStringLiteral("overlay"), QVariant::fromValue(&statusModel)}}));
+  if (!object) {
+    ADD_FAILURE() << "cannot create " << file.toStdString() << ": "
+                  << component.errorString().toStdString();
+    return nullptr;
+  }
+  std::unique_ptr<QQuickWindow> window(qobject_cast<QQuickWindow*>(object.release()));
+  if (!window) {
+    ADD_FAILURE() << file.toStdString() << " is not a window";
+    return nullptr;
+  }
+  window->show();
+  EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  settle();
+  return window;
+}
+
+void settle() {
+  // Layouts settle when a window polishes, which normally waits for the next frame; grabbing
+  // a frame polishes and renders at once, so no test has to wait for a timer. A fit may follow
+  // a polish, and a polish a fit: a few rounds reach the fixed point.
+  for (int i = 0; i < 4; ++i) {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    for (QWindow* window : QGuiApplication::topLevelWindows()) {
+      auto* quick = qobject_cast<QQuickWindow*>(window);
+      if (quick && quick->isVisible()) (void)quick->grabWindow();
+    }
+  }
+}
+
+namespace {
+
+QQuickItem* findBelow(QQuickItem& root, const QString& name) {
+  for (QQuickItem* child : root.childItems()) {
+    if (child->objectName() == name) return child;
+    if (QQuickItem* found = findBelow(*child, name)) return found;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+QQuickItem* find(QQuickItem& root, const QString& name) {
+  return findBelow(root, name);
+}
+
+QQuickItem* find(QQuickWindow& window, const QString& name) {
+  return findBelow(*window.contentItem(), name);
+}
+
+void click(QQuickItem& item, double fraction) {
+  const QPointF local(item.width() * fraction, item.height() / 2);
+  QTest::mouseClick(item.window(), Qt::LeftButton, {}, item.mapToScene(local).toPoint());
+  settle();
+}
+
+bool shown(const QQuickItem* item) {
+  return item && item->isVisible() && item->isEnabled();
+}
+
+QImage screenshot(QQuickWindow& window, const QString& name) {
+  settle();
+  QImage image = window.grabWindow();
+  const QDir folder(QStringLiteral(VELVIX_SCREENSHOT_DIR));
+  if (!folder.mkpath(QStringLiteral("."))) {
+    ADD_FAILURE() << "cannot create " << folder.path().toStdString();
+  } else if (!image.save(folder.filePath(name + QStringLiteral(".png")))) {
+    ADD_FAILURE() << "cannot save " << name.toStdString();
+  }
+  return image;
+}
+
+}  // namespace velvix::test

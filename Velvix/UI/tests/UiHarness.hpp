@@ -1,0 +1,91 @@
+#pragma once
+
+// A world for the views: settings over an in-memory store, a status source the test drives by
+// hand, the QML engine, and helpers to open a view's window, find its items and click them.
+
+#include "SettingsModel.hpp"
+#include "StatusModel.hpp"
+#include "StatusSource.hpp"
+
+#include <Simulator/MemoryDefaults.hpp>
+#include <Velvix/AppSettings.hpp>
+
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QString>
+
+#include <memory>
+
+namespace velvix::test {
+
+/// The overlay's status and access, set by the test. Notifies only on real changes, as the
+/// controller does.
+class FakeStatus final : public StatusSource {
+ public:
+  [[nodiscard]] OverlayController::Status status() const override { return status_; }
+  [[nodiscard]] bool hasAccessibilityAccess() const override { return access_; }
+  [[nodiscard]] ObserverList::Subscription observeStatus(std::function<void()> onChange) override {
+    return statusObservers_.add(std::move(onChange));
+  }
+  [[nodiscard]] ObserverList::Subscription observeAccessibilityAccess(
+      std::function<void()> onChange) override {
+    return accessObservers_.add(std::move(onChange));
+  }
+  void promptForTrust() override { ++prompts; }
+
+  void setStatus(OverlayController::Status status) {
+    if (status == status_) return;
+    status_ = status;
+    statusObservers_.notify();
+  }
+  void setAccess(bool access) {
+    if (access == access_) return;
+    access_ = access;
+    accessObservers_.notify();
+  }
+
+  int prompts = 0;
+
+ private:
+  OverlayController::Status status_ = OverlayController::Status::waitingForWhatsApp();
+  bool access_ = false;
+  ObserverList statusObservers_;
+  ObserverList accessObservers_;
+};
+
+class UiHarness {
+ public:
+  UiHarness();
+  ~UiHarness();
+
+  /// Creates the window of the module's `file` (a Window type taking `settings` and
+  /// `overlay`), shows it and lets it settle. Null, with a test failure, when it cannot load.
+  std::unique_ptr<QQuickWindow> open(const QString& file);
+
+  sim::MemoryDefaults defaults;
+  AppSettings settings{defaults};
+  FakeStatus status;
+  SettingsModel settingsModel{settings};
+  StatusModel statusModel{status};
+  QQmlEngine engine;
+};
+
+/// Runs queued work (deferred fits, geometry changes) and lets the scene graph catch up.
+void settle();
+
+/// The item named `name` anywhere under `window`, or null.
+[[nodiscard]] QQuickItem* find(QQuickWindow& window, const QString& name);
+/// The item named `name` under `root`, or null.
+[[nodiscard]] QQuickItem* find(QQuickItem& root, const QString& name);
+
+/// A mouse click at the centre of `item`, or at `fraction` of its width.
+void click(QQuickItem& item, double fraction = 0.5);
+
+/// Whether the item is visible and enabled on screen, its ancestors included.
+[[nodiscard]] bool shown(const QQuickItem* item);
+
+/// Saves what `window` shows as a PNG in the build's screenshot folder and returns the image.
+QImage screenshot(QQuickWindow& window, const QString& name);
+
+}  // namespace velvix::test
