@@ -41,8 +41,9 @@ class Tree {
       queue.pop_front();
       const Node& n = nodes_[static_cast<std::size_t>(id)];
       out.push_back({n.role, n.label, n.frame, parent});
-      for (const int child : n.children)
+      for (const int child : n.children) {
         queue.emplace_back(child, out.size() - 1);
+      }
     }
     return out;
   }
@@ -78,8 +79,9 @@ std::vector<AccessibilityNode> syntheticWindow(std::size_t target) {
   Tree t;
   const int window = t.add(-1, "AXWindow", Rect(0, 0, kWindow.width, kWindow.height), "WhatsApp");
   const int rail = t.add(window, "AXGroup", Rect(0, 0, 68, 900));
-  for (int k = 0; k < 6; ++k)
+  for (int k = 0; k < 6; ++k) {
     t.add(rail, "AXButton", Rect(14, 20 + 50.0 * k, 40, 40), "Chats");
+  }
   const int side = t.add(window, "AXGroup", Rect(0, 0, 440, 900));
   const int pane = t.add(window, "AXGroup", Rect(440, 0, 960, 900));
 

@@ -235,8 +235,9 @@ NodeList::NodeList(std::span<const AccessibilityNode> nodes) : nodes_(nodes) {
     const std::size_t p = parents_[i];
     if (p != kNone) childList_[childStart_[p]++] = i;
   }
-  for (std::size_t i = n; i > 0; --i)
+  for (std::size_t i = n; i > 0; --i) {
     childStart_[i] = childStart_[i - 1];
+  }
   childStart_[0] = 0;
 }
 
@@ -285,8 +286,9 @@ std::span<const Rect> ChatRowFinder::rowsIn(std::size_t container) {
   std::size_t bestLength = 0;
   for (std::size_t begin = 0; begin < candidates_.size();) {
     std::size_t end = begin + 1;
-    while (end < candidates_.size() && candidates_[end].key == candidates_[begin].key)
+    while (end < candidates_.size() && candidates_[end].key == candidates_[begin].key) {
       ++end;
+    }
     const std::size_t length = end - begin;
     if (length > bestLength ||
         (length == bestLength && candidates_[begin].position < candidates_[bestBegin].position)) {
@@ -355,8 +357,9 @@ bool isMediaLabel(const text::Characters& label) {
   // Split into characters once.
   static const std::array<text::Characters, kMediaPrefixes.size()> prefixes = [] {
     std::array<text::Characters, kMediaPrefixes.size()> split;
-    for (std::size_t k = 0; k < split.size(); ++k)
+    for (std::size_t k = 0; k < split.size(); ++k) {
       split[k].assign(kMediaPrefixes[k]);
+    }
     return split;
   }();
 
@@ -369,8 +372,9 @@ bool isMediaLabel(const text::Characters& label) {
     if (lineEnd > lineBegin) {
       ++linesSeen;
       std::size_t start = lineBegin;
-      while (start < lineEnd && !text::isLetter(label[start].first))
+      while (start < lineEnd && !text::isLetter(label[start].first)) {
         ++start;
+      }
       for (const text::Characters& prefix : prefixes) {
         if (prefix.size() <= lineEnd - start && label.matchesAt(start, prefix)) return true;
       }

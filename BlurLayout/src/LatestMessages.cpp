@@ -40,8 +40,9 @@ void LatestMessages::apply(DetectedElements& elements, bool canRemember) {
     return sortableMaxY(messages[a].frame) > sortableMaxY(messages[b].frame);
   });
   std::vector<std::size_t> position(n);
-  for (std::size_t p = 0; p < n; ++p)
+  for (std::size_t p = 0; p < n; ++p) {
     position[order[p]] = p;
+  }
 
   // The message directly above message i, when it is close enough to be its neighbour and has a
   // key to remember it by.
@@ -55,8 +56,9 @@ void LatestMessages::apply(DetectedElements& elements, bool canRemember) {
   };
 
   std::vector<std::string> chain;
-  if (const auto it = chains.find(*elements.conversationKey); it != chains.end())
+  if (const auto it = chains.find(*elements.conversationKey); it != chains.end()) {
     chain = it->second;
+  }
 
   // Refresh: the list shows its bottom, so its bottom-most messages are the latest. A chain that
   // starts with the same messages keeps the older ones it remembered.
@@ -84,8 +86,9 @@ void LatestMessages::apply(DetectedElements& elements, bool canRemember) {
     chain.push_back(messages[*a].key);
   }
 
-  for (auto& m : messages)
+  for (auto& m : messages) {
     m.isLatest = !m.key.empty() && contains(chain, m.key);
+  }
   chains[*elements.conversationKey] = std::move(chain);
 }
 

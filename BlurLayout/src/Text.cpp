@@ -95,8 +95,9 @@ std::size_t skipPrintableAscii(const unsigned char* bytes, std::size_t from,
     if (outside != 0) return i + static_cast<std::size_t>(std::countr_zero(outside)) / 8;
     i += 8;
   }
-  while (i < length && bytes[i] >= 0x20 && bytes[i] < 0x80)
+  while (i < length && bytes[i] >= 0x20 && bytes[i] < 0x80) {
     ++i;
+  }
   return i;
 }
 

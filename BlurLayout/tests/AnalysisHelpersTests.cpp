@@ -150,8 +150,9 @@ TEST(LabelReading, CodePointShortcutAgreesWithGraphemeClusters) {
   int shortcuts = 0;
   for (int round = 0; round < 20000; ++round) {
     std::string s;
-    for (int k = length(random); k > 0; --k)
+    for (int k = length(random); k > 0; --k) {
       s += pieces[piece(random)];
+    }
     characters.assign(s, text::Characters::Segmenter::breakIterator);
     const text::Scan scan = text::scan(s);
     shortcuts += scan.isWellFormed && scan.codePointsAreCharacters;
@@ -210,8 +211,9 @@ TEST(NodeList, TreatsBrokenParentsAsAbsent) {
             std::vector<std::size_t>{1});
   EXPECT_EQ(std::vector<std::size_t>(list.children(1).begin(), list.children(1).end()),
             std::vector<std::size_t>{5});
-  for (const std::size_t i : {2, 3, 4, 5, 6})
+  for (const std::size_t i : {2, 3, 4, 5, 6}) {
     EXPECT_TRUE(list.children(i).empty()) << i;
+  }
 }
 
 TEST(NodeList, ChildrenAreListedInIndexOrder) {
@@ -348,8 +350,9 @@ TEST(ChatRows, ReturnsTheLargestGroupOfEqualSize) {
     const NodeList list(t.nodes());
     ChatRowFinder finder(list);
     std::vector<Rect> expected;
-    for (const std::size_t p : c.expected)
+    for (const std::size_t p : c.expected) {
       expected.push_back(frames[p]);
+    }
     const auto rows = finder.rowsIn(container);
     EXPECT_EQ(std::vector<Rect>(rows.begin(), rows.end()), expected);
   }

@@ -32,8 +32,9 @@ DetectedElements elementsFor(const Read& read) {
   e.isRead = true;
   e.conversationKey = read.conversation;
   e.isShowingLatestMessages = read.showingLatest;
-  for (const Row& r : read.rows)
+  for (const Row& r : read.rows) {
     e.messages.push_back({Rect(400, r.top, 600, 40), false, r.key, false});
+  }
   return e;
 }
 
@@ -131,13 +132,15 @@ TEST(LatestMessages, RemembersAcrossReads) {
 TEST(LatestMessages, RewritesTheAnalysisMarks) {
   LatestMessages memory;
   DetectedElements e = elementsFor({"Alice", true, true, bottom, {}, {}});
-  for (auto& m : e.messages)
+  for (auto& m : e.messages) {
     m.isLatest = true;
+  }
   e.messages.push_back({Rect(400, 800, 600, 40), false, "", true});
   e.isShowingLatestMessages = false;  // nothing to learn, nothing remembered
   memory.apply(e, true);
-  for (const auto& m : e.messages)
+  for (const auto& m : e.messages) {
     EXPECT_FALSE(m.isLatest) << m;
+  }
 }
 
 TEST(LatestMessages, LeavesAReadWithoutConversationAlone) {

@@ -20,8 +20,9 @@ DetectedElements withRows(int count) {
   DetectedElements e;
   e.isRead = true;
   e.chatList = Rect(68, 60, 332, 840);
-  for (int i = 0; i < count; ++i)
+  for (int i = 0; i < count; ++i) {
     e.chatRows.emplace_back(68, 60 + 72 * i, 332, 72);
+  }
   return e;
 }
 

@@ -11,8 +11,9 @@ namespace {
 
 std::vector<std::string> split(const Characters& c) {
   std::vector<std::string> out;
-  for (const Character& ch : c.all())
+  for (const Character& ch : c.all()) {
     out.emplace_back(c.bytes(ch));
+  }
   return out;
 }
 
@@ -114,8 +115,9 @@ TEST(Characters, ShortcutAgreesWithTheBreakIterator) {
   Characters iterated;
   for (int round = 0; round < 5000; ++round) {
     std::string s;
-    for (int k = length(random); k > 0; --k)
+    for (int k = length(random); k > 0; --k) {
       s += pieces[piece(random)];
+    }
     automatic.assign(s, Characters::Segmenter::automatic);
     iterated.assign(s, Characters::Segmenter::breakIterator);
     ASSERT_EQ(split(automatic), split(iterated)) << "for " << ::testing::PrintToString(s);

@@ -65,8 +65,9 @@ inline std::string dump(const WhatsAppStructure::Analysis& analysis) {
   const auto rects = [&](const char* name, const std::vector<Rect>& list) {
     if (list.empty()) return;
     os << name << '\n';
-    for (const Rect& r : list)
+    for (const Rect& r : list) {
       os << "  " << r << '\n';
+    }
   };
   os << (e.isRead ? "read" : "layout") << '\n';
   if (e.conversationKey) os << "conversation \"" << *e.conversationKey << "\"\n";

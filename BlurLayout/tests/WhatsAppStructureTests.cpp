@@ -66,8 +66,9 @@ TreeBuilder whatsAppWindow(const WindowOptions& o) {
     t.heading(panel, Rect(16, 16, 300, 30), "New chat");
     t.group(panel, Rect(0, 100, 420, 64), "New group");
     t.heading(panel, Rect(16, 170, 300, 24), "Contacts on WhatsApp");
-    for (int k = 0; k < 4; ++k)
+    for (int k = 0; k < 4; ++k) {
       t.group(panel, Rect(0, 200 + 56 * k, 420, 56), names[k]);
+    }
   }
 
   const auto top = t.group(pane, Rect(420, 0, 780, 60));
@@ -314,8 +315,9 @@ TEST(Analyze, ComposerAndConversationFromTheInputField) {
 // A group at `x` whose children are `rows` rows of 300 x 72, below a root.
 std::size_t listWithRows(TreeBuilder& t, std::size_t parent, double x, int rows) {
   const auto list = t.group(parent, Rect(x, 0, 320, 900));
-  for (int k = 0; k < rows; ++k)
+  for (int k = 0; k < rows; ++k) {
     t.group(list, Rect(x, 80.0 * k, 300, 72));
+  }
   return list;
 }
 
@@ -347,6 +349,16 @@ TEST(Analyze, ChatListIsTheLeftGroupWithMostRows) {
        }},
       {"just left of a quarter is",
        [](TreeBuilder& t, std::size_t root) { return listWithRows(t, root, 299.9, 8); }},
+      {"the conversation found through the input field is no chat list",
+       [](TreeBuilder& t, std::size_t root) {
+         const auto pane = t.group(root, Rect(100, 0, 1100, 900));
+         const auto conversation = t.group(pane, Rect(100, 0, 1100, 800));
+         for (int k = 0; k < 4; ++k) {
+           t.group(conversation, Rect(110, 80.0 * k, 300, 72));
+         }
+         t.add(pane, "AXTextArea", Rect(110, 850, 900, 36));
+         return std::optional<std::size_t>();
+       }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -421,10 +433,13 @@ TEST(Analyze, ChatListLeavesOutRailAndHeader) {
     TreeBuilder t;
     const auto root = t.root("AXWindow", Rect(0, 0, 1200, 900));
     const auto list = t.group(root, c.container);
-    for (int k = 0; k < 3; ++k)
-      t.group(list, Rect(c.container.minX(), 100.0 + 72 * k, 300, 72));
-    for (const Rect& r : c.others)
+    // Rows as wide as the list, the first at its top: a row is never the list's header.
+    for (int k = 0; k < 3; ++k) {
+      t.group(list, Rect(c.container.minX(), c.container.minY() + 72 * k, c.container.width(), 72));
+    }
+    for (const Rect& r : c.others) {
       t.group(root, r);
+    }
     EXPECT_EQ(analyzed(t).elements.chatList, c.expected);
   }
 }
@@ -456,14 +471,17 @@ TEST(Analyze, PanelCoveringTheChatList) {
       return panel;
     };
     std::optional<std::size_t> firstPanel;
-    for (const Rect& r : c.panelsBefore)
+    for (const Rect& r : c.panelsBefore) {
       firstPanel = firstPanel.value_or(addPanel(r));
+    }
     const auto list = t.group(root, Rect(68, 0, 352, 900));
-    for (int k = 0; k < 3; ++k)
+    for (int k = 0; k < 3; ++k) {
       t.group(list, Rect(68, 100.0 + 72 * k, 352, 72));
+    }
     t.group(root, Rect(68, 0, 352, 900));  // same frame, no children: not a panel
-    for (const Rect& r : c.panelsAfter)
+    for (const Rect& r : c.panelsAfter) {
       addPanel(r);
+    }
 
     const Analysis a = analyzed(t);
     EXPECT_EQ(a.elements.isChatListCovered, c.covered);
@@ -669,8 +687,9 @@ TEST(Analyze, MessagesAndTheirLatest) {
     const auto window = t.root("AXWindow", Rect(0, 0, 800, 900));
     const auto pane = t.group(window, Rect(0, 0, 800, 900));
     const auto group = t.group(pane, Rect(0, 0, 800, 900), "Alice");
-    for (const auto& [role, frame] : c.children)
+    for (const auto& [role, frame] : c.children) {
       t.add(group, role, frame, "x, 9:41, Read");
+    }
     t.add(pane, "AXTextArea", Rect(0, 820, 800, 80));  // the area ends at 820
     if (c.jumpButton) t.button(pane, *c.jumpButton);
     const Analysis a = analyzed(t, Size{800, 900});
@@ -841,8 +860,9 @@ TEST(Analyze, MediaThumbnails) {
     std::size_t list = root;
     if (c.chatList) {
       list = t.group(root, Rect(68, 0, 352, 900));
-      for (int k = 0; k < 3; ++k)
+      for (int k = 0; k < 3; ++k) {
         t.group(list, Rect(68, 100.0 + 72 * k, 352, 72));
+      }
     }
     const auto g = conversation(t, root, Rect(500, 0, 700, 900), 3);
     const auto sheet = t.add(root, "AXSheet", Rect(100, 100, 600, 700));
@@ -884,20 +904,23 @@ TEST(Analyze, BrokenSnapshotsAreReadSafely) {
   } cases[] = {
       {"every parent out of range",
        [](auto& nodes) {
-         for (auto& n : nodes)
+         for (auto& n : nodes) {
            n.parent = nodes.size() + 7;
+         }
        },
        treeless},
       {"every parent the node itself",
        [](auto& nodes) {
-         for (std::size_t i = 0; i < nodes.size(); ++i)
+         for (std::size_t i = 0; i < nodes.size(); ++i) {
            nodes[i].parent = i;
+         }
        },
        treeless},
       {"every parent a later node, closing a cycle",
        [](auto& nodes) {
-         for (std::size_t i = 0; i < nodes.size(); ++i)
+         for (std::size_t i = 0; i < nodes.size(); ++i) {
            nodes[i].parent = (i + 1) % nodes.size();
+         }
        },
        treeless},
       {"rows with NaN and infinite frames are no rows",
@@ -957,8 +980,9 @@ TEST(Analyze, BrokenSnapshotsAreReadSafely) {
        }},
       {"ill-formed labels",
        [](auto& nodes) {
-         for (auto& n : nodes)
+         for (auto& n : nodes) {
            n.label += "\xF0\x9F\xFF\xC3";
+         }
        },
        [](const std::string& d) {
          EXPECT_TRUE(hasLine(d, "conversation \"Alice\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""));
