@@ -1,0 +1,158 @@
+#include <Simulator/Desktop.hpp>
+#include <Simulator/OverlayCoverage.hpp>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace velvix::sim {
+namespace {
+
+SensitiveArea box(Rect r, Sensitive category = Sensitive::name) {
+  return {.rect = r, .bounds = r, .category = category, .unit = r, .isWhole = true};
+}
+SensitiveArea disc(Rect r) {
+  return {.rect = r,
+          .bounds = r,
+          .isEllipse = true,
+          .category = Sensitive::picture,
+          .unit = r,
+          .isWhole = true};
+}
+SensitiveArea rounded(Rect r, double radius) {
+  return {.rect = r,
+          .bounds = r,
+          .cornerRadius = radius,
+          .category = Sensitive::thumbnail,
+          .unit = r,
+          .isWhole = true};
+}
+
+TEST(OverlayCoverage, CountsPrivatePointsLeftInSight) {
+  const double pi = 3.14159265358979;
+  // Corner cut of a 10-point rounded corner: about (1 - pi/4) * 100 points each.
+  const double corner = (1 - pi / 4) * 100;
+  const struct {
+    const char* name;
+    std::vector<SensitiveArea> areas;
+    std::vector<CoverPatch> patches;
+    std::vector<Rect> revealed;
+    double expected;
+    double tolerance;
+  } cases[] = {
+      {"nothing over a 20 x 10 name", {box({0, 0, 20, 10})}, {}, {}, 200, 0},
+      {"a square patch over it", {box({0, 0, 20, 10})}, {{{0, 0, 20, 10}, std::nullopt}}, {}, 0, 0},
+      {"a patch over its left half",
+       {box({0, 0, 20, 10})},
+       {{{0, 0, 10, 10}, std::nullopt}},
+       {},
+       100,
+       0},
+      {"fractional edges count whole sample points", {box({0.3, 0, 10, 1})}, {}, {}, 10, 0},
+      {"a rounded patch exactly over a box leaves its four corners",
+       {box({0, 0, 100, 60})},
+       {{{0, 0, 100, 60}, Shape::rounded}},
+       {},
+       4 * corner,
+       6},
+      {"a rounded patch 4 points larger all round hides it",
+       {box({0, 0, 100, 60})},
+       {{{-4, -4, 108, 68}, Shape::rounded}},
+       {},
+       0,
+       0},
+      {"a circle patch over the same disc",
+       {disc({10, 10, 48, 48})},
+       {{{10, 10, 48, 48}, Shape::circle}},
+       {},
+       0,
+       0},
+      {"a disc left open", {disc({10, 10, 48, 48})}, {}, {}, pi * 24 * 24, 8},
+      {"a disc under its square patch's rounded corners",
+       {disc({10, 10, 48, 48})},
+       {{{10, 10, 48, 48}, Shape::rounded}},
+       {},
+       0,
+       0},
+      {"a photo with 4-point corners under a patch of its size keeps slivers of its corners",
+       {rounded({0, 0, 32, 32}, 4)},
+       {{{0, 0, 32, 32}, Shape::rounded}},
+       {},
+       4 * (corner - (1 - pi / 4) * 16),
+       8},
+      {"the same photo under a patch 4 points larger",
+       {rounded({0, 0, 32, 32}, 4)},
+       {{{-4, -4, 40, 40}, Shape::rounded}},
+       {},
+       0,
+       0},
+      {"a clipped part of a disc",
+       {{.rect = {10, 10, 48, 24},
+         .bounds = {10, 10, 48, 48},
+         .isEllipse = true,
+         .category = Sensitive::picture}},
+       {},
+       {},
+       pi * 24 * 24 / 2,
+       8},
+      {"what the pointer reveals is allowed", {box({0, 0, 20, 10})}, {}, {{0, 0, 20, 5}}, 100, 0},
+      {"overlapping patches count once",
+       {box({0, 0, 30, 10})},
+       {{{0, 0, 20, 10}, std::nullopt}, {{10, 0, 15, 10}, std::nullopt}},
+       {},
+       50,
+       0},
+      {"a patch clipped by the panel",
+       {box({0, 0, 20, 10})},
+       {{{0, 0, 20, 10}, std::nullopt, Rect(0, 0, 15, 100)}},
+       {},
+       50,
+       0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Coverage result = uncovered(c.areas, c.patches, c.revealed);
+    EXPECT_NEAR(result.uncovered, c.expected, c.tolerance);
+  }
+}
+
+TEST(OverlayCoverage, SplitsByCategory) {
+  const std::vector<SensitiveArea> areas = {box({0, 0, 10, 10}, Sensitive::message),
+                                            box({0, 20, 5, 10}, Sensitive::composer)};
+  const Coverage result = uncovered(areas, {}, {});
+  EXPECT_EQ(result.byCategory[static_cast<std::size_t>(Sensitive::message)], 100);
+  EXPECT_EQ(result.byCategory[static_cast<std::size_t>(Sensitive::composer)], 50);
+  EXPECT_EQ(result.uncovered, 150);
+}
+
+TEST(OverlayCoverage, PatchesAreThePanelsVisibleViewsWhereThePanelIs) {
+  Desktop desktop;
+  desktop.windowServer().setScreens({Rect(0, 0, 1600, 1000)});
+  auto panel = desktop.toolkit().makeOverlayPanel();
+  const Rect window(100, 80, 800, 600);  // global, top-left origin
+  // The panel 5 points right of the window, in bottom-left coordinates.
+  panel->setFrame(Rect(105, 1000 - 80 - 600, 800, 600));
+  auto shown = panel->addBlurView();
+  shown->setFrame(Rect(10, 20, 30, 40));
+  shown->setMask(Shape::circle);
+  auto hidden = panel->addBlurView();
+  hidden->setFrame(Rect(50, 50, 10, 10));
+  hidden->setHidden(true);
+
+  EXPECT_TRUE(overlayPatches(desktop.toolkit(), desktop.windowServer(), window).empty())
+      << "an ordered-out panel shows nothing";
+  panel->orderFrontRegardless();
+  const auto patches = overlayPatches(desktop.toolkit(), desktop.windowServer(), window);
+  ASSERT_EQ(patches.size(), 1u);
+  EXPECT_EQ(patches[0].rect, Rect(15, 20, 30, 40));
+  EXPECT_EQ(patches[0].shape, Shape::circle);
+  EXPECT_EQ(patches[0].clip, Rect(5, 0, 800, 600));
+
+  desktop.windowServer().setActiveSpace(2);
+  EXPECT_TRUE(overlayPatches(desktop.toolkit(), desktop.windowServer(), window).empty())
+      << "a panel on another Space shows nothing here";
+}
+
+}  // namespace
+}  // namespace velvix::sim
