@@ -1,17 +1,14 @@
 #pragma once
 
-// The pixel work of the overlay, free of X calls so that it is tested on its own:
-//  - the 1-bit mask of the overlay's bounding shape, from the visible blur views (10-point
-//    rounded corners, or the ellipse inscribed in the frame) and the calibration guides;
-//  - frosted glass: a downscaled copy of the window's pixels, blurred, sampled back up and
-//    lightened.
+// The overlay's shape, free of X calls so that it is tested on its own: the 1-bit mask of its
+// bounding shape, from the visible blur views (10-point rounded corners, or the ellipse
+// inscribed in the frame) and the calibration guides; and a plain image type for screenshots.
 // One point is one pixel on X11. A pixel belongs to a shape when its centre does.
 
 #include <BlurLayout/Geometry.hpp>
 #include <BlurLayout/LayoutTypes.hpp>
 
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <vector>
 
@@ -80,29 +77,5 @@ struct Image {
     return pixels[static_cast<std::size_t>(y) * width + x];
   }
 };
-
-/// The image shrunk by an integer factor, each pixel the average of its factor x factor block
-/// (blocks cut by the right and bottom edges average what they hold).
-[[nodiscard]] Image downscaled(const Image& image, int factor);
-
-/// Blurs in place with three passes of a box of the given radius in each direction, which is
-/// close to a Gaussian; the edges repeat their outermost pixels.
-void boxBlur(Image& image, int radius);
-
-/// The blur the glass applies to its downscaled copy; replaceable by a better filter.
-using GlassFilter = std::function<void(Image& image, int radius)>;
-
-/// How the glass looks.
-struct GlassStyle {
-  int downscale = 4;      ///< the blur runs on a copy this many times smaller
-  int radius = 6;         ///< blur radius in downscaled pixels (24 points at full size)
-  double lighten = 0.25;  ///< share of white mixed in, like a light popover material
-};
-
-/// Frosted glass over `source`: downscale, filter, then for every pixel set in `mask` the
-/// blurred colour sampled back up (bilinear) and lightened, written to `target` (same size as
-/// the mask; pixels outside the mask are left alone). `source` has the mask's size too.
-void frost(const Image& source, const Bitmap& mask, const GlassStyle& style,
-           const GlassFilter& filter, Image& target);
 
 }  // namespace velvix::x11

@@ -121,8 +121,12 @@ std::unique_ptr<WindowCapture> WindowCapture::start(X11Connection& connection, W
 
 WindowCapture::WindowCapture(X11Connection& connection, Window source)
     : connection_(connection), source_(source) {
-  if (connection_.extensions().damageEventBase)
+  if (connection_.extensions().damageEventBase) {
     damage_ = XDamageCreate(connection_.display(), source_, XDamageReportNonEmpty);
+    connection_.checked([&] { XClearArea(connection_.display(), source_, 0, 0, 0, 0, True); });
+  } else {
+    hasPainted_ = true;  // nothing would ever tell; take the pixmap as it comes
+  }
 }
 
 WindowCapture::~WindowCapture() {
@@ -140,34 +144,30 @@ bool WindowCapture::isDamage(const XEvent& event) {
   if (notify.damage != damage_) return false;
   // Report-non-empty sends one event until the damage is taken away.
   XDamageSubtract(connection_.display(), damage_, None, None);
+  hasPainted_ = true;
   return true;
 }
 
-std::optional<Image> WindowCapture::capture() {
+const PixelBuffer* WindowCapture::capture() {
+  if (!hasPainted_) return nullptr;
   Display* display = connection_.display();
   XWindowAttributes attributes;
   bool ok = false;
   if (!connection_.checked([&] { ok = XGetWindowAttributes(display, source_, &attributes); }) ||
       !ok || attributes.map_state != IsViewable)
-    return std::nullopt;
+    return nullptr;
   if (!buffer_ || buffer_->width() != attributes.width || buffer_->height() != attributes.height ||
       buffer_->depth() != attributes.depth) {
     buffer_ = std::make_unique<PixelBuffer>(connection_, attributes.visual, attributes.depth,
                                             attributes.width, attributes.height);
   }
-  if (!buffer_->isValid()) return std::nullopt;
+  if (!buffer_->isValid()) return nullptr;
   Pixmap pixmap = None;
   if (!connection_.checked([&] { pixmap = XCompositeNameWindowPixmap(display, source_); }))
-    return std::nullopt;
+    return nullptr;
   const bool read = buffer_->read(pixmap);
   XFreePixmap(display, pixmap);
-  if (!read) return std::nullopt;
-  Image image(buffer_->width(), buffer_->height());
-  for (int y = 0; y < image.height; ++y) {
-    for (int x = 0; x < image.width; ++x)
-      image.at(x, y) = buffer_->get(x, y);
-  }
-  return image;
+  return read ? buffer_.get() : nullptr;
 }
 
 }  // namespace velvix::x11

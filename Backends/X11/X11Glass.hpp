@@ -6,6 +6,10 @@
 // draws into. Each capture names that pixmap afresh, so a resize or a remap never leaves a
 // stale one behind, and copies it through shared memory when the server offers MIT-SHM. A
 // DAMAGE object reports when the window painted since the last capture.
+//
+// A freshly redirected window's pixmap may hold only its background until the window paints
+// again, so starting a capture asks the window to repaint (an exposure), and no pixels are
+// given out before the first damage report says that painting happened.
 
 #include "Raster.hpp"
 #include "X11Connection.hpp"
@@ -35,7 +39,15 @@ class PixelBuffer {
   /// Writes the rectangle (x, y, w, h) of the buffer to the same place of `drawable`.
   void write(Drawable drawable, GC gc, int x, int y, int w, int h);
 
-  /// Pixel access as 0x00RRGGBB (the visuals we accept are 8-8-8 true colour).
+  /// The pixels: 32 bits each, blue in the lowest byte (the visuals we accept are 8-8-8 true
+  /// colour, so every byte is one channel), rows `stride()` bytes apart.
+  [[nodiscard]] std::uint8_t* data() { return reinterpret_cast<std::uint8_t*>(image_->data); }
+  [[nodiscard]] const std::uint8_t* data() const {
+    return reinterpret_cast<const std::uint8_t*>(image_->data);
+  }
+  [[nodiscard]] std::ptrdiff_t stride() const { return image_->bytes_per_line; }
+
+  /// Pixel access as 0x00RRGGBB.
   [[nodiscard]] std::uint32_t get(int x, int y) const;
   void put(int x, int y, std::uint32_t rgb);
 
@@ -62,8 +74,9 @@ class WindowCapture {
   [[nodiscard]] Window source() const { return source_; }
   /// True when `event` reports damage to the source (and takes note of it).
   bool isDamage(const XEvent& event);
-  /// The window's pixels now, or empty (unmapped, gone, of a visual we cannot read).
-  [[nodiscard]] std::optional<Image> capture();
+  /// The window's pixels now, valid until the next capture; null when there are none
+  /// (not painted since the capture started, unmapped, gone, of a visual we cannot read).
+  [[nodiscard]] const PixelBuffer* capture();
 
  private:
   WindowCapture(X11Connection& connection, Window source);
@@ -71,6 +84,7 @@ class WindowCapture {
   X11Connection& connection_;
   Window source_;
   unsigned long damage_ = 0;
+  bool hasPainted_ = false;
   std::unique_ptr<PixelBuffer> buffer_;
 };
 

@@ -2,6 +2,8 @@
 
 #include "X11Glass.hpp"
 
+#include <Simulator/Pixels/FrostedGlass.hpp>
+
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XInput2.h>
@@ -74,7 +76,7 @@ struct ViewSlot {
 class X11Panel final : public platform::Panel {
  public:
   X11Panel(X11Connection& connection, X11WindowServer& server, platform::Executor& main,
-           GlassFilter filter, std::vector<X11Panel*>& registry);
+           std::vector<X11Panel*>& registry);
   ~X11Panel() override;
 
   [[nodiscard]] Rect frame() const override { return frame_; }
@@ -119,14 +121,14 @@ class X11Panel final : public platform::Panel {
   [[nodiscard]] Rect topLeftFrame() const;
   void restackAboveTarget();
   void redraw();
-  void paint(const Bitmap& patches, const Bitmap& columns, const Bitmap& outlines,
-             const Bitmap& all);
+  void paint(std::span<const MaskShape> shapes, const Bitmap& patches, const Bitmap& columns,
+             const Bitmap& outlines, const Bitmap& all);
 
   X11Connection& connection_;
   X11WindowServer& server_;
   platform::Executor& main_;
-  GlassFilter filter_;
   std::vector<X11Panel*>& registry_;
+  pixels::FrostedGlass glass_;
   Window window_ = None;
   GC gc_ = nullptr;
   Visual* visual_ = nullptr;
@@ -177,12 +179,8 @@ class X11BlurView final : public platform::BlurView {
 };
 
 X11Panel::X11Panel(X11Connection& connection, X11WindowServer& server, platform::Executor& main,
-                   GlassFilter filter, std::vector<X11Panel*>& registry)
-    : connection_(connection),
-      server_(server),
-      main_(main),
-      filter_(std::move(filter)),
-      registry_(registry) {
+                   std::vector<X11Panel*>& registry)
+    : connection_(connection), server_(server), main_(main), registry_(registry) {
   Display* display = connection_.display();
   visual_ = DefaultVisual(display, connection_.screen());
   depth_ = DefaultDepth(display, connection_.screen());
@@ -362,12 +360,12 @@ void X11Panel::redraw() {
     }
     appliedShape_ = all;
   }
-  if (visible_ && !all.isEmpty()) paint(patches, columns, outlines, all);
+  if (visible_ && !all.isEmpty()) paint(shapes, patches, columns, outlines, all);
   XFlush(display);
 }
 
-void X11Panel::paint(const Bitmap& patches, const Bitmap& columns, const Bitmap& outlines,
-                     const Bitmap& all) {
+void X11Panel::paint(std::span<const MaskShape> shapes, const Bitmap& patches,
+                     const Bitmap& columns, const Bitmap& outlines, const Bitmap& all) {
   const int width = all.width(), height = all.height();
   if (!buffer_ || buffer_->width() != width || buffer_->height() != height)
     buffer_ = std::make_unique<PixelBuffer>(connection_, visual_, depth_, width, height);
@@ -385,23 +383,34 @@ void X11Panel::paint(const Bitmap& patches, const Bitmap& columns, const Bitmap&
   const auto source = server_.clientAt(topLeftFrame());
   if (!source || (capture_ && capture_->source() != *source)) capture_.reset();
   if (source && !capture_) capture_ = WindowCapture::start(connection_, *source);
-  std::optional<Image> pixels = capture_ ? capture_->capture() : std::nullopt;
+  const PixelBuffer* pixels = capture_ ? capture_->capture() : nullptr;
 
-  if (pixels && pixels->width == width && pixels->height == height) {
-    Image glass(width, height);
-    frost(*pixels, patches, GlassStyle{}, filter_, glass);
+  if (pixels && pixels->width() == width && pixels->height() == height) {
     for (int y = 0; y < height; ++y) {
-      for (int x = 0; x < width; ++x) {
-        if (patches.at(x, y)) buffer_->put(x, y, glass.at(x, y));
-      }
+      for (int x = 0; x < width; ++x)
+        buffer_->put(x, y, pixels->get(x, y));
     }
+    // Every byte is a channel and the glass treats all four alike, so X's pixel order needs
+    // no conversion.
+    std::vector<pixels::GlassPatch> patchList;
+    for (const MaskShape& shape : shapes) {
+      const Rect r = shape.rect.standardized();
+      patchList.push_back({r.minX(), r.minY(), r.width(), r.height(),
+                           shape.shape == Shape::circle ? pixels::PatchShape::ellipse
+                                                        : pixels::PatchShape::roundedRect,
+                           kPatchCornerRadius});
+    }
+    glass_.apply({buffer_->data(), width, height, buffer_->stride()}, patchList);
+
   } else {
     for (int y = 0; y < height; ++y) {
       for (int x = 0; x < width; ++x) {
         if (patches.at(x, y)) buffer_->put(x, y, kFallbackGlass);
       }
     }
-    if (capture_) scheduleRedraw();  // mid-resize: the window catches up with the panel soon
+    // Until WhatsApp has painted into its new pixmap, or while it catches up with a resize, the
+    // patches are plain; its next damage report brings the glass. Mid-resize, try again soon.
+    if (capture_ && pixels) scheduleRedraw();
   }
   int minX = width, minY = height, maxX = -1, maxY = -1;
   for (int y = 0; y < height; ++y) {
@@ -454,7 +463,7 @@ X11Toolkit::~X11Toolkit() {
 
 std::unique_ptr<platform::Panel> X11Toolkit::makeOverlayPanel() {
   return std::make_unique<X11Panel>(connection_, windowServer_, scheduler_.mainQueue(),
-                                    glassFilter_, handlers_->panels);
+                                    handlers_->panels);
 }
 
 std::unique_ptr<Subscription> X11Toolkit::observeWorkspace(

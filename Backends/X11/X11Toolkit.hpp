@@ -8,8 +8,8 @@
 // mask of the visible blur views (10-point rounded corners, or the inscribed ellipse) and the
 // guides; everywhere else WhatsApp shows through untouched. Its input shape is empty, so every
 // click and scroll reaches the window beneath. Inside the shape it draws frosted glass made
-// from WhatsApp's own pixels (see X11Glass.hpp), redrawn when WhatsApp repaints or the patches
-// change, at most once per display frame.
+// from WhatsApp's own pixels (captured as X11Glass.hpp says, frosted by pixels::FrostedGlass),
+// redrawn when WhatsApp repaints or the patches change, at most once per display frame.
 //
 // Ordering: orderAbove() puts the panel directly above the top-level window (the frame, under
 // a window manager) that holds the given client; while it stays ordered so, any restacking
@@ -46,9 +46,6 @@ class X11Toolkit final : public platform::Toolkit {
   [[nodiscard]] std::unique_ptr<platform::Subscription> addGlobalScrollWheelMonitor(
       std::function<void()> handler) override;
 
-  /// The frosted-glass filter the panels made from now on use (a box blur unless set).
-  void setGlassFilter(GlassFilter filter) { glassFilter_ = std::move(filter); }
-
  private:
   struct Handlers;
   void onEvent(const XEvent& event);
@@ -61,7 +58,6 @@ class X11Toolkit final : public platform::Toolkit {
   bool selectedRawButtons_ = false;
   std::optional<unsigned long> activeWindow_;
   std::optional<unsigned long> currentDesktop_;
-  GlassFilter glassFilter_;
 };
 
 }  // namespace velvix::x11

@@ -16,6 +16,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -46,6 +47,33 @@ double localContrast(const Image& image, const Rect& area) {
     }
   }
   return n ? sum / n : 0;
+}
+
+std::array<double, 3> meanColour(const Image& image, const Rect& area) {
+  std::array<double, 3> sum{};
+  long n = 0;
+  for (int y = static_cast<int>(area.minY()); y < static_cast<int>(area.maxY()); ++y) {
+    for (int x = static_cast<int>(area.minX()); x < static_cast<int>(area.maxX()); ++x) {
+      for (int c = 0; c < 3; ++c)
+        sum[c] += (image.at(x, y) >> (16 - 8 * c)) & 0xFF;
+      ++n;
+    }
+  }
+  for (double& s : sum)
+    s /= std::max(n, 1L);
+  return sum;
+}
+
+// Whether the glass over `area` is made of what lies beneath: its mean colour is that of the
+// client around the area (the blur's reach, about 12 points), lightened by the frosted tint (a
+// third of the way to white).
+bool glassComesFrom(const Image& client, const Image& overlay, const Rect& area) {
+  const auto below = meanColour(client, area.insetBy(-12, -12)), glass = meanColour(overlay, area);
+  for (int c = 0; c < 3; ++c) {
+    const double expected = below[c] + (249 - below[c]) * 0.35;
+    if (std::abs(glass[c] - expected) > 6) return false;
+  }
+  return true;
 }
 
 void savePng(const Image& image, const std::string& name) {
@@ -277,7 +305,32 @@ TEST_P(EndToEnd, OverlayBlursEveryPatchLeavesTheRestAndLetsClicksThrough) {
   ASSERT_TRUE(found);
   const Image before = screenshot();
   showOverlay(*found, kPatches);
-  const Image after = screenshot();
+  // The glass settles once the client has painted into its redirected pixmap.
+  const auto inner = [&](const MaskShape& patch) {
+    // The part of the patch every shape covers: the rectangle inset past the round corners, or
+    // the middle half of an ellipse.
+    const Rect r = patch.shape == Shape::circle
+                       ? patch.rect.insetBy(patch.rect.width() / 4, patch.rect.height() / 4)
+                       : patch.rect.insetBy(kPatchCornerRadius, kPatchCornerRadius / 2);
+    return r.offsetBy(found->frame.minX(), found->frame.minY());
+  };
+  Image after;
+  EXPECT_TRUE(waitFor([&] {
+    after = screenshot();
+    return std::all_of(std::begin(kPatches), std::end(kPatches), [&](const MaskShape& patch) {
+      return glassComesFrom(before, after, inner(patch));
+    });
+  })) << "the glass is not made of the client's pixels; "
+      << [&] {
+           std::ostringstream out;
+           for (const MaskShape& patch : kPatches) {
+             const auto b = meanColour(before, inner(patch).insetBy(-12, -12)),
+                        a = meanColour(after, inner(patch));
+             out << "[" << b[0] << ' ' << b[1] << ' ' << b[2] << " -> " << a[0] << ' ' << a[1]
+                 << ' ' << a[2] << "] ";
+           }
+           return out.str();
+         }();
   savePng(before, name("client"));
   savePng(after, name("overlay"));
 
@@ -298,12 +351,7 @@ TEST_P(EndToEnd, OverlayBlursEveryPatchLeavesTheRestAndLetsClicksThrough) {
   EXPECT_EQ(changedOutside, 0) << "pixels outside the patches differ from the client's";
 
   for (const MaskShape& patch : kPatches) {
-    // The part of the patch every shape covers: the rectangle inset past the round corners, or
-    // the middle half of an ellipse.
-    const Rect inner = patch.shape == Shape::circle
-                           ? patch.rect.insetBy(patch.rect.width() / 4, patch.rect.height() / 4)
-                           : patch.rect.insetBy(kPatchCornerRadius, kPatchCornerRadius / 2);
-    const Rect onScreen = inner.offsetBy(found->frame.minX(), found->frame.minY());
+    const Rect onScreen = inner(patch);
     const double sharp = localContrast(before, onScreen), blurred = localContrast(after, onScreen);
     SCOPED_TRACE(::testing::Message()
                  << "patch " << patch.rect << ": " << sharp << " -> " << blurred);
