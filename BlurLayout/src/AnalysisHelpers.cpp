@@ -50,6 +50,14 @@ std::pair<std::size_t, std::size_t> lineFrom(std::string_view text, std::size_t 
   return {n, n};
 }
 
+// Where the last ", " that ends at or before `end` starts; npos when there is none.
+std::size_t lastSeparatorBefore(std::string_view text, std::size_t end) noexcept {
+  for (std::size_t k = end; k >= 2; --k) {
+    if (text[k - 1] == ' ' && text[k - 2] == ',') return k - 2;
+  }
+  return std::string_view::npos;
+}
+
 // The text cut after its last time stamp, for well-formed text whose code points are
 // characters of their own: components are byte ranges, characters are code points.
 std::string messageKeyOfCodePoints(std::string_view label) {
@@ -57,7 +65,7 @@ std::string messageKeyOfCodePoints(std::string_view label) {
   for (;;) {
     // ", " cannot overlap itself, so the separators found from the right are the ones found
     // from the left.
-    const std::size_t separator = end >= 2 ? label.rfind(", ", end - 2) : std::string_view::npos;
+    const std::size_t separator = lastSeparatorBefore(label, end);
     const std::size_t begin = separator == std::string_view::npos ? 0 : separator + 2;
     std::size_t count = 0;
     bool hasColon = false;
