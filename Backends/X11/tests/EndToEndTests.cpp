@@ -8,10 +8,23 @@
 
 #include "XvfbSession.hpp"
 
+#include <BlurLayout/BlurLayout.hpp>
+#include <Simulator/LogCapture.hpp>
+#include <Simulator/MemoryDefaults.hpp>
+#include <Velvix/AppSettings.hpp>
+#include <Velvix/OverlayController.hpp>
+#include <Velvix/WhatsAppWindow.hpp>
+
+namespace velvix::x11 {
+namespace {
+using ControllerStatus = OverlayController::Status;  // Xlib makes "Status" a macro
+}  // namespace
+}  // namespace velvix::x11
+
+// Xlib last of all, for the same reason.
 #include <Backends/X11/Raster.hpp>
 #include <Backends/X11/X11Connection.hpp>
 #include <Backends/X11/X11Desktop.hpp>
-#include <Velvix/WhatsAppWindow.hpp>
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -483,6 +496,144 @@ TEST_P(EndToEnd, ActivationAndDesktopChangesAreWorkspaceNotifications) {
   EXPECT_TRUE(waitFor([&] { return spaces == 1; }));
   // WhatsApp's window is on the other desktop now: not on screen.
   EXPECT_TRUE(waitFor([&] { return !whatsApp(); }));
+}
+
+// The whole overlay: the app's controller over this backend, following the stand-in client
+// through the visibility rules.
+TEST_P(EndToEnd, TheOverlayFollowsWhatsAppThroughMovesCoversMinimisingAndClosing) {
+  ASSERT_EQ(xdotool("mousemove 5 5"), 0);  // off WhatsApp: nothing is revealed yet
+  const Image client = screenshot();
+  sim::MemoryDefaults defaults;
+  AppSettings settings(defaults);
+  sim::LogCapture log;
+  OverlayController controller(settings,
+                               OverlayPorts{desktop_->accessibility(), desktop_->windowServer(),
+                                            desktop_->toolkit(), desktop_->scheduler(), log});
+  controller.start();
+  const Window panel = static_cast<Window>(controller.panel().windowNumber());
+  const auto isMapped = [&] {
+    XWindowAttributes a;
+    return XGetWindowAttributes(display(), panel, &a) && a.map_state == IsViewable;
+  };
+  const auto liesOnClient = [&] {
+    return isMapped() && serverGeometry(panel) == serverGeometry(clientWindow_);
+  };
+  const auto directlyAbove = [&] {
+    const auto order = stacking();
+    const auto f = std::find(order.begin(), order.end(), topLevelOf(clientWindow_));
+    return f != order.end() && f + 1 != order.end() && *(f + 1) == panel;
+  };
+
+  // Shown over WhatsApp, in layout mode (no accessibility on Linux yet), every patch blurred.
+  ASSERT_TRUE(waitFor(liesOnClient)) << describeWindows();
+  EXPECT_EQ(controller.status(), ControllerStatus::protecting(false));
+  const auto found = whatsApp();
+  ASSERT_TRUE(found);
+  const auto regions = BlurLayout::regions(found->frame.size, settings.metrics(),
+                                           settings.options(), DetectedElements(), {});
+  const auto blurs = BlurLayout::visibleBlurs(regions, std::nullopt);
+  ASSERT_FALSE(blurs.empty());
+  const auto onScreen = [&](const Rect& r) {
+    return r.offsetBy(found->frame.minX(), found->frame.minY());
+  };
+  const VisibleBlur target =
+      *std::max_element(blurs.begin(), blurs.end(), [](const auto& a, const auto& b) {
+        return a.rect.width() * a.rect.height() < b.rect.width() * b.rect.height();
+      });
+  Image shown;
+  int checked = 0;
+  EXPECT_TRUE(waitFor([&] {
+    shown = screenshot();
+    const Rect largest = onScreen(target.rect.insetBy(kPatchCornerRadius, kPatchCornerRadius));
+    if (!glassComesFrom(client, shown, largest)) return false;  // still plain, not yet glass
+    checked = 0;
+    for (const VisibleBlur& blur : blurs) {
+      const Rect inner = onScreen(blur.rect.insetBy(kPatchCornerRadius, kPatchCornerRadius / 2));
+      if (inner.isNull() || localContrast(client, inner) < 5) continue;
+      if (localContrast(shown, inner) * 10 > localContrast(client, inner)) return false;
+      ++checked;
+    }
+    return checked > 0;
+  })) << "not every patch is blurred: "
+      << [&] {
+           std::ostringstream out;
+           for (const VisibleBlur& blur : blurs) {
+             const Rect inner =
+                 onScreen(blur.rect.insetBy(kPatchCornerRadius, kPatchCornerRadius / 2));
+             out << blur.rect << ' ' << localContrast(client, inner) << " -> "
+                 << localContrast(shown, inner) << "; ";
+           }
+           return out.str();
+         }();
+  savePng(shown, name("controller-shown"));
+
+  // Hovering reveals what lies beneath the pointer.
+  const Point hover = {target.rect.midX(), target.rect.midY()};
+  const auto revealed = BlurLayout::visibleBlurs(regions, hover);
+  ASSERT_TRUE(std::none_of(revealed.begin(), revealed.end(),
+                           [&](const VisibleBlur& b) { return b.rect.contains(hover); }));
+  const Point hoverOnScreen{found->frame.minX() + hover.x, found->frame.minY() + hover.y};
+  ASSERT_EQ(xdotool("mousemove " + std::to_string(int(hoverOnScreen.x)) + " " +
+                    std::to_string(int(hoverOnScreen.y))),
+            0);
+  const Rect around(hoverOnScreen.x - 20, hoverOnScreen.y - 10, 40, 20);
+  const auto matchesClient = [&](const Image& image) {
+    for (int y = int(around.minY()); y < int(around.maxY()); ++y)
+      for (int x = int(around.minX()); x < int(around.maxX()); ++x)
+        if (image.at(x, y) != client.at(x, y)) return false;
+    return true;
+  };
+  EXPECT_TRUE(waitFor([&] { return matchesClient(screenshot()); }))
+      << "hovering did not reveal the content";
+  savePng(screenshot(), name("controller-hover"));
+  ASSERT_EQ(xdotool("mousemove 5 5"), 0);
+  EXPECT_TRUE(waitFor([&] { return !matchesClient(screenshot()); }))
+      << "leaving did not blur again";
+
+  // Moved and resized: the overlay follows.
+  ASSERT_EQ(xdotool("windowmove " + std::to_string(clientWindow_) + " 180 120"), 0);
+  EXPECT_TRUE(waitFor([&] {
+    return liesOnClient() && serverGeometry(clientWindow_).origin.x != found->frame.minX();
+  })) << "the overlay did not follow the move";
+  ASSERT_EQ(xdotool("windowsize " + std::to_string(clientWindow_) + " 900 620"), 0);
+  EXPECT_TRUE(waitFor([&] {
+    return liesOnClient() && serverGeometry(clientWindow_).size.width == 900;
+  })) << "the overlay did not follow the resize";
+  savePng(screenshot(), name("controller-moved"));
+
+  // Covered by another window: the overlay stays directly above WhatsApp, beneath the cover.
+  Window cover = None;
+  auto other = startClient("Other", "Cover", Rect(500, 300, 400, 300), cover);
+  ASSERT_TRUE(other);
+  EXPECT_TRUE(waitFor([&] {
+    const auto order = stacking();
+    const auto p = std::find(order.begin(), order.end(), panel);
+    const auto c = std::find(order.begin(), order.end(), topLevelOf(cover));
+    return directlyAbove() && p < c && c != order.end();
+  })) << "the overlay is not between WhatsApp and the window covering it";
+  savePng(screenshot(), name("controller-covered"));
+  other.reset();
+
+  // Minimised (with a window manager) or unmapped: the overlay goes, and comes back with it.
+  if (session_->hasWindowManager()) {
+    ASSERT_EQ(xdotool("windowminimize --sync " + std::to_string(clientWindow_)), 0);
+  } else {
+    ASSERT_EQ(xdotool("windowunmap --sync " + std::to_string(clientWindow_)), 0);
+  }
+  EXPECT_TRUE(waitFor([&] { return !isMapped(); }, 3s)) << "the overlay outstayed WhatsApp";
+  EXPECT_EQ(controller.status(), ControllerStatus::waitingForWhatsApp());
+  if (session_->hasWindowManager()) {
+    ASSERT_EQ(xdotool("windowactivate --sync " + std::to_string(clientWindow_)), 0);
+  } else {
+    ASSERT_EQ(xdotool("windowmap --sync " + std::to_string(clientWindow_)), 0);
+  }
+  EXPECT_TRUE(waitFor(liesOnClient)) << "the overlay did not come back with WhatsApp";
+
+  // Closed: the overlay goes for good.
+  client_.reset();
+  EXPECT_TRUE(waitFor([&] { return !isMapped(); }, 3s)) << "the overlay outstayed WhatsApp";
+  EXPECT_EQ(controller.status(), ControllerStatus::waitingForWhatsApp());
+  savePng(screenshot(), name("controller-closed"));
 }
 
 INSTANTIATE_TEST_SUITE_P(X11, EndToEnd, ::testing::Values(false, true),
