@@ -1,0 +1,142 @@
+// The scheduler on Qt's event loop and real threads.
+
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+
+#include <Backends/X11/QtScheduler.hpp>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace velvix::x11 {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Runs Qt's loop until `done` or `timeout`.
+bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
+TEST(QtScheduler, MainQueueRunsPostsInOrderOnTheMainThreadFromAnyThread) {
+  QtScheduler scheduler;
+  std::vector<int> order;
+  std::atomic<bool> fromThreadRanOnMain{false};
+  scheduler.mainQueue().post([&] { order.push_back(1); });
+  std::thread other([&] {
+    scheduler.mainQueue().post([&] {
+      fromThreadRanOnMain = scheduler.mainQueue().isCurrent();
+      order.push_back(2);
+    });
+  });
+  other.join();
+  scheduler.mainQueue().postAfter(20ms, [&] { order.push_back(3); });
+  ASSERT_TRUE(runUntil([&] { return order.size() == 3; }));
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+  EXPECT_TRUE(fromThreadRanOnMain);
+}
+
+TEST(QtScheduler, MainQueueDelayIsKeptEvenWhenPostedFromAnotherThread) {
+  QtScheduler scheduler;
+  std::atomic<bool> ran{false};
+  const auto start = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::duration waited{};
+  std::thread other([&] {
+    scheduler.mainQueue().postAfter(50ms, [&] {
+      waited = std::chrono::steady_clock::now() - start;
+      ran = true;
+    });
+  });
+  other.join();
+  ASSERT_TRUE(runUntil([&] { return ran.load(); }));
+  EXPECT_GE(waited, 50ms);
+}
+
+TEST(QtScheduler, SerialExecutorRunsByDueTimeThenPostingOrderOffTheMainThread) {
+  QtScheduler scheduler;
+  auto executor = scheduler.makeSerialExecutor("test");
+  std::mutex mutex;
+  std::vector<int> order;
+  std::atomic<int> offMain{0}, current{0};
+  const auto record = [&](int n) {
+    return [&, n] {
+      if (!scheduler.mainQueue().isCurrent()) ++offMain;
+      if (executor->isCurrent()) ++current;
+      std::lock_guard lock(mutex);
+      order.push_back(n);
+    };
+  };
+  executor->postAfter(40ms, record(4));
+  executor->postAfter(20ms, record(3));
+  executor->post(record(1));
+  executor->post(record(2));
+  ASSERT_TRUE(runUntil([&] {
+    std::lock_guard lock(mutex);
+    return order.size() == 4;
+  }));
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
+  EXPECT_EQ(offMain, 4);
+  EXPECT_EQ(current, 4);
+  EXPECT_FALSE(executor->isCurrent());
+}
+
+TEST(QtScheduler, WorkPostedBeforeTheOwnerLetsGoStillRuns) {
+  QtScheduler scheduler;
+  std::atomic<bool> ran{false};
+  {
+    auto executor = scheduler.makeSerialExecutor("short-lived");
+    executor->postAfter(30ms, [&] { ran = true; });
+  }
+  EXPECT_TRUE(runUntil([&] { return ran.load(); }));
+}
+
+TEST(QtScheduler, RepeatingRunsUntilCancelled) {
+  QtScheduler scheduler;
+  int ticks = 0;
+  auto repeating = scheduler.scheduleRepeating(10ms, [&] { ++ticks; });
+  ASSERT_TRUE(runUntil([&] { return ticks >= 3; }));
+  repeating->cancel();
+  const int atCancel = ticks;
+  // Long enough for several more intervals; none may come.
+  runUntil([] { return false; }, 60ms);
+  EXPECT_EQ(ticks, atCancel);
+}
+
+TEST(QtScheduler, DisplayTickerRunsAtTheDisplayRate) {
+  QtScheduler scheduler(100);
+  int ticks = 0;
+  const auto start = std::chrono::steady_clock::now();
+  auto ticker = scheduler.startDisplayTicker([&] { ++ticks; });
+  ASSERT_TRUE(runUntil([&] { return ticks >= 10; }));
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(elapsed, 90ms);  // ten ticks at 100 Hz
+  EXPECT_LT(elapsed, 1000ms);
+}
+
+TEST(QtScheduler, ClocksMoveForward) {
+  QtScheduler scheduler;
+  const double media = scheduler.mediaTime();
+  const platform::WallTime wall = scheduler.now();
+  std::this_thread::sleep_for(5ms);
+  EXPECT_GE(scheduler.mediaTime() - media, 0.004);
+  EXPECT_GE(scheduler.now() - wall, 0.004);
+  EXPECT_GT(scheduler.now() - platform::WallTime::distantPast(), 1e9);
+}
+
+}  // namespace
+}  // namespace velvix::x11
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
