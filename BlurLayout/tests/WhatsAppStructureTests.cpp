@@ -97,12 +97,12 @@ TreeBuilder whatsAppWindow(const WindowOptions& o) {
     const auto toolbar = t.group(body, Rect(300, 100, 600, 56));
     t.button(body, Rect(560, 160, 80, 80), "Edit");
     t.button(body, Rect(550, 150, 100, 100.5), "Profile photo");
-    const auto names = t.group(body, Rect(320, 260, 560, 80));
+    const auto nameGroup = t.group(body, Rect(320, 260, 560, 80));
     t.text(body, Rect(400, 350, 400, 20), "~alice");
     const auto about = t.group(body, Rect(320, 400, 560, 40));
     const auto media = t.group(body, Rect(300, 450, 600, 100));
     t.text(toolbar, Rect(310, 110, 40, 40), "Close");
-    t.heading(names, Rect(400, 265, 400, 30), "Alice Smith");
+    t.heading(nameGroup, Rect(400, 265, 400, 30), "Alice Smith");
     t.text(about, Rect(320, 400, 200, 20), "Phone number");
     t.text(about, Rect(320, 420, 200, 20), "+1 555 0100");
     t.text(media, Rect(320, 460, 80, 80), "Photo");
