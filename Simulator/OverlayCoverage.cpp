@@ -68,18 +68,44 @@ std::pair<double, double> patchExtentAt(const CoverPatch& patch, double y) {
 
 namespace {
 
+using Intervals = std::vector<std::pair<double, double>>;
+
 // Sample centres k + 0.5 within [a, b).
 double samplesIn(double a, double b) {
   if (!(b > a)) return 0;
   return std::max(0.0, std::ceil(b - 0.5) - std::ceil(a - 0.5));
 }
 
+// The parts of [left, right) that none of `covers` (half-open, any order) covers.
+Intervals gaps(double left, double right, Intervals& covers) {
+  std::sort(covers.begin(), covers.end());
+  Intervals out;
+  double at = left;
+  for (const auto& [l, r] : covers) {
+    if (r <= at) continue;
+    if (l > at) out.emplace_back(at, std::min(l, right));
+    at = std::max(at, r);
+    if (at >= right) return out;
+  }
+  if (at < right) out.emplace_back(at, right);
+  return out;
+}
+
+// Every patch's extent on the line `y`.
+void extentsOn(double y, std::span<const CoverPatch> patches, Intervals& out) {
+  for (const CoverPatch& patch : patches) {
+    const auto [l, r] = patchExtentAt(patch, y);
+    if (r > l) out.emplace_back(l, r);
+  }
+}
+
 }  // namespace
 
 Coverage uncovered(std::span<const SensitiveArea> areas, std::span<const CoverPatch> patches,
-                   std::span<const Rect> revealed) {
+                   std::span<const Rect> revealed,
+                   std::optional<std::span<const CoverPatch>> onlyUnder) {
   Coverage coverage;
-  std::vector<std::pair<double, double>> covers;
+  Intervals covers, reference;
   for (const SensitiveArea& area : areas) {
     const Rect r = area.rect.standardized();
     if (r.isNull() || r.hasNaN()) continue;
@@ -92,23 +118,25 @@ Coverage uncovered(std::span<const SensitiveArea> areas, std::span<const CoverPa
       right = std::min(right, r.maxX());
       if (!(right > left)) continue;
       covers.clear();
-      for (const CoverPatch& patch : patches) {
-        const auto [l, rr] = patchExtentAt(patch, y);
-        if (rr > l) covers.emplace_back(l, rr);
-      }
+      extentsOn(y, patches, covers);
       for (const Rect& shown : revealed)
         if (!shown.isNull() && y >= shown.minY() && y < shown.maxY())
           covers.emplace_back(shown.minX(), shown.maxX());
-      std::sort(covers.begin(), covers.end());
-      // Walk the merged covers across [left, right), counting the gaps.
-      double at = left;
-      for (const auto& [l, rr] : covers) {
-        if (rr <= at) continue;
-        if (l > at) missed += samplesIn(at, std::min(l, right));
-        at = std::max(at, rr);
-        if (at >= right) break;
+      const Intervals open = gaps(left, right, covers);
+      if (!onlyUnder) {
+        for (const auto& [a, b] : open)
+          missed += samplesIn(a, b);
+        continue;
       }
-      if (at < right) missed += samplesIn(at, right);
+      // Only what the reference patches would have covered: the gaps of the gaps.
+      reference.clear();
+      extentsOn(y, *onlyUnder, reference);
+      for (const auto& [a, b] : open) {
+        double inGap = samplesIn(a, b);
+        for (const auto& [c, d] : gaps(a, b, reference))
+          inGap -= samplesIn(c, d);
+        missed += inGap;
+      }
     }
     coverage.uncovered += missed;
     coverage.byCategory[static_cast<std::size_t>(area.category)] += missed;

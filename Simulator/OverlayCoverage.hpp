@@ -46,9 +46,12 @@ struct Coverage {
   std::array<double, 7> byCategory{};  ///< indexed by Sensitive
 };
 
-/// What `patches` leave of `areas` in sight, not counting anything within `revealed`.
-[[nodiscard]] Coverage uncovered(std::span<const SensitiveArea> areas,
-                                 std::span<const CoverPatch> patches,
-                                 std::span<const Rect> revealed);
+/// What `patches` leave of `areas` in sight, not counting anything within `revealed`. With
+/// `onlyUnder`, only what those patches would have covered counts: the leak of `patches`
+/// beyond that of a reference overlay.
+[[nodiscard]] Coverage uncovered(
+    std::span<const SensitiveArea> areas, std::span<const CoverPatch> patches,
+    std::span<const Rect> revealed,
+    std::optional<std::span<const CoverPatch>> onlyUnder = std::nullopt);
 
 }  // namespace velvix::sim

@@ -117,6 +117,20 @@ TEST(OverlayCoverage, CountsPrivatePointsLeftInSight) {
   }
 }
 
+TEST(OverlayCoverage, CountsOnlyWhatAReferenceOverlayWouldHaveCovered) {
+  const std::vector<SensitiveArea> areas = {box({0, 0, 30, 10})};
+  const std::vector<CoverPatch> actual = {{{0, 0, 10, 10}, std::nullopt}};
+  const std::vector<CoverPatch> reference = {{{0, 0, 25, 10}, std::nullopt}};
+  EXPECT_EQ(uncovered(areas, actual, {}).uncovered, 200);
+  // Of the 20 x 10 left open, the reference would have covered 15 x 10.
+  EXPECT_EQ(uncovered(areas, actual, {}, std::span(reference)).uncovered, 150);
+  // What the pointer reveals is not counted either way.
+  const std::vector<Rect> revealed = {{10, 0, 5, 10}};
+  EXPECT_EQ(uncovered(areas, actual, revealed, std::span(reference)).uncovered, 100);
+  // A reference that covers nothing more than the overlay: nothing counts.
+  EXPECT_EQ(uncovered(areas, actual, {}, std::span(actual)).uncovered, 0);
+}
+
 TEST(OverlayCoverage, SplitsByCategory) {
   const std::vector<SensitiveArea> areas = {box({0, 0, 10, 10}, Sensitive::message),
                                             box({0, 20, 5, 10}, Sensitive::composer)};
