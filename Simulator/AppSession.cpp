@@ -1,0 +1,178 @@
+#include "AppSession.hpp"
+
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velvix::sim {
+
+namespace {
+// The label the overlay controller gives its follow loop's executor.
+constexpr std::string_view kFollowLoopLabel = "app.velvix.follow";
+}  // namespace
+
+BlurOptions AppSessionOptions::everythingBlurred() {
+  BlurOptions o;
+  o.isEnabled = o.unblurLastMessages = o.blurMessages = o.blurPreviews = o.blurTextInput =
+      o.blurNames = o.blurProfilePictures = o.blurMediaPreview = o.blurMediaGallery = true;
+  return o;
+}
+
+LayoutMetrics AppSessionOptions::calibratedMetrics() {
+  using G = WhatsAppModel::Geometry;
+  LayoutMetrics m;
+  m.railWidth = G::railWidth;
+  m.chatListWidth = G::listWidth;
+  m.chatListHeaderHeight = G::listHeaderHeight;
+  m.avatarSize = 48;
+  m.avatarInset = 24;
+  m.conversationHeaderHeight = G::conversationHeaderHeight;
+  m.composerHeight = G::composerHeight;
+  m.composerSideInset = 44;
+  m.lastMessagesHeight = 170;
+  m.revealBandHeight = 90;
+  return m;
+}
+
+// Passes everything to the Simulator's scheduler, noting which executor is the follow loop's.
+class AppSession::SchedulerTap final : public platform::Scheduler {
+ public:
+  explicit SchedulerTap(SimScheduler& inner) : inner_(inner) {}
+
+  platform::Executor& mainQueue() override { return inner_.mainQueue(); }
+  std::shared_ptr<platform::Executor> makeSerialExecutor(std::string_view label) override {
+    auto executor = inner_.makeSerialExecutor(label);
+    if (label == kFollowLoopLabel) {
+      std::lock_guard lock(mutex_);
+      follow_ = executor;
+    }
+    return executor;
+  }
+  std::unique_ptr<platform::Repeating> scheduleRepeating(Duration interval,
+                                                         std::function<void()> action) override {
+    return inner_.scheduleRepeating(interval, std::move(action));
+  }
+  std::unique_ptr<platform::Repeating> startDisplayTicker(std::function<void()> action) override {
+    return inner_.startDisplayTicker([this, action = std::move(action)] {
+      action();
+      if (afterFrame) afterFrame();
+    });
+  }
+  platform::WallTime now() const override { return inner_.now(); }
+  double mediaTime() const override { return inner_.mediaTime(); }
+
+  std::function<void()> afterFrame;  // main thread only
+
+  /// Whether the calling code runs on the follow loop's executor.
+  bool isOnFollowLoop() const {
+    std::lock_guard lock(mutex_);
+    const auto follow = follow_.lock();
+    return follow && follow->isCurrent();
+  }
+
+ private:
+  SimScheduler& inner_;
+  mutable std::mutex mutex_;
+  std::weak_ptr<platform::Executor> follow_;
+};
+
+// Passes everything to the Simulator's accessibility, except, when told to, the follow loop's
+// position requests.
+class AppSession::AccessibilityTap final : public platform::Accessibility {
+ public:
+  AccessibilityTap(SimAccessibility& inner, const SchedulerTap& scheduler, bool refuse,
+                   std::shared_ptr<std::atomic<long>> refused)
+      : inner_(inner), scheduler_(scheduler), refuse_(refuse), refused_(std::move(refused)) {}
+
+  bool isProcessTrusted() const override { return inner_.isProcessTrusted(); }
+  void promptForTrust() override { inner_.promptForTrust(); }
+  platform::Element applicationElement(platform::ProcessId pid) override {
+    return inner_.applicationElement(pid);
+  }
+  platform::Error setMessagingTimeout(const platform::Element& element, double seconds) override {
+    return inner_.setMessagingTimeout(element, seconds);
+  }
+  platform::AttributeResult copyAttributeValue(const platform::Element& element,
+                                               Attribute attribute) override {
+    if (refuse_ && attribute == Attribute::position && scheduler_.isOnFollowLoop()) {
+      ++*refused_;
+      return {platform::Error::cannotComplete, {}};
+    }
+    return inner_.copyAttributeValue(element, attribute);
+  }
+  platform::MultipleAttributeResult copyMultipleAttributeValues(
+      const platform::Element& element, std::span<const Attribute> attributes) override {
+    return inner_.copyMultipleAttributeValues(element, attributes);
+  }
+
+ private:
+  SimAccessibility& inner_;
+  const SchedulerTap& scheduler_;
+  bool refuse_;
+  std::shared_ptr<std::atomic<long>> refused_;
+};
+
+AppSession::AppSession(AppSessionOptions options)
+    : scheduler_(std::make_unique<SchedulerTap>(desktop_.scheduler())),
+      accessibility_(std::make_unique<AccessibilityTap>(desktop_.accessibility(), *scheduler_,
+                                                        !options.followsScrolling, refused_)) {
+  auto& server = desktop_.windowServer();
+  server.setScreens({Rect(0, 0, 1680, 1050)});
+  server.setMouseTopLeft({1600, 1000});
+  desktop_.accessibility().setTrusted(options.isTrusted);
+  whatsApp_ =
+      std::make_unique<WhatsAppModel>(desktop_, std::move(options.state), std::move(options.model));
+  // WhatsApp is the application in use.
+  server.setFrontmostApplication(whatsApp_->options().pid);
+
+  settings_ = std::make_unique<AppSettings>(defaults_);
+  const BlurOptions& o = options.options;
+  settings_->setIsEnabled(o.isEnabled);
+  settings_->setUnblurLastMessages(o.unblurLastMessages);
+  settings_->setBlurMessages(o.blurMessages);
+  settings_->setBlurPreviews(o.blurPreviews);
+  settings_->setBlurTextInput(o.blurTextInput);
+  settings_->setBlurNames(o.blurNames);
+  settings_->setBlurProfilePictures(o.blurProfilePictures);
+  settings_->setBlurMediaPreview(o.blurMediaPreview);
+  settings_->setBlurMediaGallery(o.blurMediaGallery);
+  settings_->setUsesAccessibility(options.usesAccessibility);
+  settings_->setMetrics(options.metrics);
+
+  controller_ = std::make_unique<OverlayController>(
+      *settings_, OverlayPorts{*accessibility_, desktop_.windowServer(), desktop_.toolkit(),
+                               *scheduler_, desktop_.log()});
+}
+
+AppSession::~AppSession() {
+  // Work still queued refers to the controller: drop it first.
+  desktop_.stop();
+  controller_.reset();
+}
+
+void AppSession::moveMouse(Point windowRelative) {
+  const Point o = whatsApp_->state().windowFrame.origin;
+  desktop_.windowServer().setMouseTopLeft({o.x + windowRelative.x, o.y + windowRelative.y});
+}
+
+void AppSession::onDisplayFrame(std::function<void()> hook) {
+  scheduler_->afterFrame = std::move(hook);
+}
+
+void AppSession::moveMouseAway() {
+  desktop_.windowServer().setMouseTopLeft({1600, 1000});
+}
+
+std::optional<Point> AppSession::mouseInWindow() const {
+  auto& server = const_cast<Desktop&>(desktop_).windowServer();
+  const auto screens = server.screens();
+  const double height = screens.empty() ? 0 : screens.front().height();
+  const Point m = server.mouseLocation();
+  const Rect frame = whatsApp_->state().windowFrame;
+  const Point local{m.x - frame.minX(), height - m.y - frame.minY()};
+  if (!Rect(0, 0, frame.width(), frame.height()).contains(local)) return std::nullopt;
+  return local;
+}
+
+}  // namespace velvix::sim
