@@ -6,10 +6,10 @@ namespace velvix {
 
 bool DetectedElements::lostContent(const DetectedElements& comparedTo) const {
   const DetectedElements& previous = comparedTo;
-  const bool rowsLost = !previous.chatRows.empty() && chatRows.empty() && contactRows.empty() &&
-                        !isChatListCovered;
-  const bool allLost = (previous.chatList || previous.messageArea) && !chatList && !messageArea &&
-                       !sheet;
+  const bool rowsLost =
+      !previous.chatRows.empty() && chatRows.empty() && contactRows.empty() && !isChatListCovered;
+  const bool allLost =
+      (previous.chatList || previous.messageArea) && !chatList && !messageArea && !sheet;
   return rowsLost || allLost;
 }
 
@@ -51,8 +51,8 @@ std::ostream& operator<<(std::ostream& os, const AccessibilityNode& node) {
 }
 
 std::ostream& operator<<(std::ostream& os, const DetectedElements::Message& message) {
-  return os << '{' << message.frame << (message.isMedia ? " media" : "") << " key \""
-            << message.key << '"' << (message.isLatest ? " latest" : "") << '}';
+  return os << '{' << message.frame << (message.isMedia ? " media" : "") << " key \"" << message.key
+            << '"' << (message.isLatest ? " latest" : "") << '}';
 }
 
 std::ostream& operator<<(std::ostream& os, const DetectedElements& e) {
