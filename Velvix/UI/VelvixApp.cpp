@@ -1,0 +1,140 @@
+#include "VelvixApp.hpp"
+
+#include "MenuBarIcon.hpp"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QPalette>
+#include <QPixmap>
+#include <QQmlComponent>
+#include <QScreen>
+#include <QSystemTrayIcon>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace velvix {
+
+namespace {
+
+std::unique_ptr<OverlayController> startedOverlay(AppSettings& settings,
+                                                  const OverlayPorts& ports) {
+  auto overlay = std::make_unique<OverlayController>(settings, ports);
+  overlay->start();
+  return overlay;
+}
+
+}  // namespace
+
+VelvixApp::VelvixApp(platform::Defaults& defaults, const OverlayPorts& ports, QObject* parent)
+    : QObject(parent),
+      settings_(defaults),
+      overlay_(startedOverlay(settings_, ports)),
+      status_(*overlay_, ports.accessibility),
+      settingsModel_(settings_),
+      statusModel_(status_) {
+  engine_.addImportPath(QStringLiteral("qrc:/qt/qml"));
+}
+
+VelvixApp::~VelvixApp() = default;
+
+std::unique_ptr<QQuickWindow> VelvixApp::createWindow(const QString& file,
+                                                      const QVariantMap& properties) {
+  QQmlComponent component(&engine_, QUrl(QStringLiteral("qrc:/qt/qml/Velvix/UI/") + file));
+  QVariantMap all = properties;
+  all.insert(QStringLiteral("settings"), QVariant::fromValue(&settingsModel_));
+  all.insert(QStringLiteral("overlay"), QVariant::fromValue(&statusModel_));
+  std::unique_ptr<QObject> object(component.createWithInitialProperties(all));
+  auto* window = qobject_cast<QQuickWindow*>(object.get());
+  if (!window) {
+    // The views are compiled into the program; failing here is a build fault, not a user's.
+    std::fprintf(stderr, "velvix: cannot create %s: %s\n", qPrintable(file),
+                 qPrintable(component.errorString()));
+    return nullptr;
+  }
+  object.release();
+  return std::unique_ptr<QQuickWindow>(window);
+}
+
+void VelvixApp::openInterface(Shell shell) {
+  if (options_) return;
+  const bool drops = shell == Shell::trayIcon;
+  options_ =
+      createWindow(QStringLiteral("OptionsWindow.qml"), {{QStringLiteral("dropsFromTray"), drops}});
+  if (!options_) return;
+  connect(options_.get(), SIGNAL(layoutRequested()), this, SLOT(openCalibration()));
+  connect(options_.get(), SIGNAL(quitRequested()), this, SIGNAL(quitRequested()));
+
+  if (!drops) {
+    // Without a tray this window is the only way back to the options and to "Quit Velvix":
+    // closing it must not leave an invisible process that nothing can reach or end.
+    connect(options_.get(), &QWindow::visibleChanged, this, [this](bool visible) {
+      if (!visible) emit quitRequested();
+    });
+    options_->show();
+    return;
+  }
+
+  tray_ = std::make_unique<QSystemTrayIcon>();
+  tray_->setToolTip(QStringLiteral("Velvix"));
+  refreshTrayIcon();
+  trayFollowsSwitch_ =
+      settings_.observe(AppSettings::Property::isEnabled, [this] { refreshTrayIcon(); });
+  connect(tray_.get(), &QSystemTrayIcon::activated, this,
+          [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger) togglePanel();
+          });
+  tray_->show();
+}
+
+void VelvixApp::refreshTrayIcon() {
+  if (!tray_) return;
+  const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1;
+  const QColor tint = QGuiApplication::palette().color(QPalette::WindowText);
+  tray_->setIcon(QIcon(QPixmap::fromImage(menuBarIcon(settings_.isEnabled(), ratio, tint))));
+}
+
+QPoint VelvixApp::panelPosition(const QRect& anchor, const QSize& panel, const QRect& available) {
+  // QRect's right() and bottom() are inclusive (one less than the edge) and its centre rounds
+  // down: work with the edges themselves.
+  const int anchorMidX = anchor.x() + anchor.width() / 2;
+  const int anchorMidY = anchor.y() + anchor.height() / 2;
+  const int availableRight = available.x() + available.width();
+  const int left = std::clamp(anchorMidX - panel.width() / 2, available.x(),
+                              std::max(available.x(), availableRight - panel.width()));
+  const bool bottomPanel = anchorMidY > available.y() + available.height() / 2;
+  const int top = bottomPanel ? std::max(available.y(), anchor.y() - panel.height())
+                              : anchor.y() + anchor.height();
+  return {left, top};
+}
+
+void VelvixApp::togglePanel() {
+  if (!options_) return;
+  if (options_->isVisible()) {
+    options_->hide();
+    return;
+  }
+  // Some trays do not say where their icons are; the pointer that clicked one is close by.
+  QRect anchor = tray_ ? tray_->geometry() : QRect();
+  if (!anchor.isValid()) anchor = QRect(QCursor::pos(), QSize(1, 1));
+  QScreen* screen = QGuiApplication::screenAt(anchor.center());
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  const QRect available =
+      screen ? screen->availableGeometry() : QRect(anchor.topLeft(), options_->size());
+  options_->setPosition(panelPosition(anchor, options_->size(), available));
+  options_->show();
+  options_->requestActivate();
+}
+
+void VelvixApp::openCalibration() {
+  if (!calibration_) {
+    calibration_ = createWindow(QStringLiteral("CalibrationWindow.qml"), {});
+    if (!calibration_) return;
+  }
+  calibration_->show();
+  calibration_->raise();
+  calibration_->requestActivate();
+}
+
+}  // namespace velvix

@@ -1,0 +1,85 @@
+#pragma once
+
+// The composition root: one AppSettings over the user-defaults store, one OverlayController
+// over the chosen desktop's services, started at once so that protection runs from launch
+// before any window opens; then the interface — the tray icon with its options panel (or, on
+// a desktop without a tray, the options panel as a small window) and the "Velvix Layout"
+// calibration window, opened on demand. Everything lives until "Quit Velvix".
+//
+// Main thread only. The store and the services must outlive the app.
+
+#include "SettingsModel.hpp"
+#include "StatusModel.hpp"
+#include "StatusSource.hpp"
+
+#include <Velvix/AppSettings.hpp>
+#include <Velvix/OverlayController.hpp>
+
+#include <QObject>
+#include <QQmlEngine>
+#include <QQuickWindow>
+#include <QRect>
+#include <QVariantMap>
+
+#include <memory>
+
+class QSystemTrayIcon;
+
+namespace velvix {
+
+class VelvixApp : public QObject {
+  Q_OBJECT
+
+ public:
+  /// How the options panel is reached.
+  enum class Shell {
+    trayIcon,  ///< from an icon in the system tray, as a panel dropped below it
+    window,    ///< as a small window of its own, open from the start
+  };
+
+  /// Creates the settings and the overlay and starts protection. Opens no window.
+  VelvixApp(platform::Defaults& defaults, const OverlayPorts& ports, QObject* parent = nullptr);
+  ~VelvixApp() override;
+
+  /// Shows the interface. With `trayIcon`, the QApplication must exist (the tray needs it).
+  void openInterface(Shell shell);
+
+  [[nodiscard]] AppSettings& settings() { return settings_; }
+  [[nodiscard]] OverlayController& overlay() { return *overlay_; }
+  [[nodiscard]] QQuickWindow* optionsWindow() const { return options_.get(); }
+  [[nodiscard]] QQuickWindow* calibrationWindow() const { return calibration_.get(); }
+  [[nodiscard]] QSystemTrayIcon* trayIcon() const { return tray_.get(); }
+
+  /// Where the dropped panel goes for a tray icon at `anchor` on a screen whose free area is
+  /// `available`: below the icon, centred on it, kept on the screen; above it when the tray is
+  /// in the lower half of the screen (a bottom panel), where below would be off-screen.
+  [[nodiscard]] static QPoint panelPosition(const QRect& anchor, const QSize& panel,
+                                            const QRect& available);
+
+ public slots:
+  /// Opens the calibration window, or brings it forward when it is open.
+  void openCalibration();
+
+ signals:
+  /// "Quit Velvix" was chosen, or the only window of a tray-less desktop was closed.
+  void quitRequested();
+
+ private:
+  [[nodiscard]] std::unique_ptr<QQuickWindow> createWindow(const QString& file,
+                                                           const QVariantMap& properties);
+  void togglePanel();
+  void refreshTrayIcon();
+
+  AppSettings settings_;
+  std::unique_ptr<OverlayController> overlay_;
+  ControllerStatus status_;
+  SettingsModel settingsModel_;
+  StatusModel statusModel_;
+  QQmlEngine engine_;
+  std::unique_ptr<QQuickWindow> options_;
+  std::unique_ptr<QQuickWindow> calibration_;
+  std::unique_ptr<QSystemTrayIcon> tray_;
+  AppSettings::Subscription trayFollowsSwitch_;
+};
+
+}  // namespace velvix

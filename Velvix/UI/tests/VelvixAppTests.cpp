@@ -1,0 +1,210 @@
+#include "ConsoleLog.hpp"
+#include "DesktopView.hpp"
+#include "SimulatedDesktop.hpp"
+#include "UiHarness.hpp"
+#include "VelvixApp.hpp"
+
+#include <Simulator/LogCapture.hpp>
+#include <Simulator/MemoryDefaults.hpp>
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+
+#include <chrono>
+
+namespace velvix::test {
+namespace {
+
+using namespace std::chrono_literals;
+using Status = OverlayController::Status;
+
+class App : public ::testing::Test {
+ protected:
+  sim::LogCapture log;
+  SimulatedDesktop desktop{log};
+  sim::MemoryDefaults defaults;
+};
+
+int visibleWindows() {
+  int count = 0;
+  for (const QWindow* window : QGuiApplication::topLevelWindows())
+    count += window->isVisible();
+  return count;
+}
+
+TEST_F(App, ProtectsFromLaunchBeforeAnyWindowOpens) {
+  const int before = visibleWindows();
+  VelvixApp app(defaults, desktop.ports());
+  EXPECT_EQ(visibleWindows(), before) << "no window of its own yet";
+  EXPECT_FALSE(app.optionsWindow());
+
+  desktop.advance(200ms);
+  EXPECT_EQ(app.overlay().status(), Status::protecting(false)) << "layout mode: no access yet";
+  ASSERT_TRUE(desktop.desktop().toolkit().panel());
+  EXPECT_TRUE(desktop.desktop().toolkit().panel()->isVisible());
+}
+
+TEST_F(App, StartsFromTheStoredSettings) {
+  defaults.setBool("onOff", false);
+  VelvixApp app(defaults, desktop.ports());
+  EXPECT_FALSE(app.settings().isEnabled());
+  desktop.advance(200ms);
+  EXPECT_EQ(app.overlay().status(), Status::disabled());
+}
+
+TEST_F(App, WithoutATrayTheOptionsPanelIsAWindowOpenFromTheStart) {
+  VelvixApp app(defaults, desktop.ports());
+  QSignalSpy quit(&app, &VelvixApp::quitRequested);
+  app.openInterface(VelvixApp::Shell::window);
+  ASSERT_TRUE(app.optionsWindow());
+  EXPECT_TRUE(app.optionsWindow()->isVisible());
+  EXPECT_FALSE(app.optionsWindow()->flags().testFlag(Qt::Popup));
+  EXPECT_FALSE(app.trayIcon());
+
+  // It is the only way to the options: closing it ends the app rather than orphaning it.
+  app.optionsWindow()->close();
+  settle();
+  EXPECT_EQ(quit.count(), 1);
+}
+
+TEST_F(App, TheTrayIconFollowsTheMainSwitch) {
+  VelvixApp app(defaults, desktop.ports());
+  app.openInterface(VelvixApp::Shell::trayIcon);
+  ASSERT_TRUE(app.trayIcon());
+  EXPECT_FALSE(app.optionsWindow()->isVisible()) << "the panel waits for a click on the icon";
+  EXPECT_TRUE(app.optionsWindow()->flags().testFlag(Qt::Popup));
+
+  const auto maxAlpha = [&] {
+    const QImage image = app.trayIcon()->icon().pixmap(QSize(18, 18)).toImage();
+    int alpha = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x)
+        alpha = std::max(alpha, qAlpha(image.pixel(x, y)));
+    }
+    return alpha;
+  };
+  EXPECT_EQ(maxAlpha(), 255);
+  app.settings().setIsEnabled(false);
+  EXPECT_NEAR(maxAlpha(), 0.4 * 255, 2);
+  app.settings().setIsEnabled(true);
+  EXPECT_EQ(maxAlpha(), 255) << "full opacity again without a restart";
+}
+
+TEST_F(App, LayoutOpensOneCalibrationWindowAndQuitAsksToQuit) {
+  VelvixApp app(defaults, desktop.ports());
+  QSignalSpy quit(&app, &VelvixApp::quitRequested);
+  app.openInterface(VelvixApp::Shell::window);
+  QQuickWindow& options = *app.optionsWindow();
+  settle();
+
+  click(*find(options, "layout"));
+  QQuickWindow* calibration = app.calibrationWindow();
+  ASSERT_TRUE(calibration);
+  EXPECT_TRUE(calibration->isVisible());
+  EXPECT_EQ(calibration->title(), "Velvix Layout");
+
+  calibration->close();
+  settle();
+  click(*find(options, "layout"));
+  EXPECT_EQ(app.calibrationWindow(), calibration) << "reopened, not duplicated";
+  EXPECT_TRUE(calibration->isVisible());
+  EXPECT_EQ(quit.count(), 0);
+
+  click(*find(options, "quit"));
+  EXPECT_EQ(quit.count(), 1);
+}
+
+TEST(PanelPosition, DropsBelowTheIconAndStaysOnScreen) {
+  const QRect screen(0, 0, 1000, 700);
+  const QSize panel(283, 400);
+  const struct {
+    const char* name;
+    QRect anchor;
+    QPoint expected;
+  } cases[] = {
+      {"centred below a top tray icon", QRect(500, 0, 20, 24), QPoint(510 - 141, 24)},
+      {"kept inside the right edge", QRect(980, 0, 20, 24), QPoint(1000 - 283, 24)},
+      {"kept inside the left edge", QRect(0, 0, 20, 24), QPoint(0, 24)},
+      {"above an icon in a bottom panel", QRect(500, 676, 20, 24), QPoint(510 - 141, 276)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(VelvixApp::panelPosition(c.anchor, panel, screen), c.expected);
+  }
+}
+
+TEST(SimulatedDesktopView, FrostedGlassCoversWhatTheOverlayBlurs) {
+  sim::LogCapture log;
+  SimulatedDesktop desktop(log);
+  sim::MemoryDefaults defaults;
+  VelvixApp app(defaults, desktop.ports());
+  desktop.advance(200ms);
+  const QImage protectedImage = desktop.render();
+  ASSERT_EQ(protectedImage.size(), QSize(SimulatedDesktop::kWidth, SimulatedDesktop::kHeight));
+
+  app.settings().setIsEnabled(false);
+  desktop.advance(100ms);
+  const QImage plain = desktop.render();
+
+  const auto views = desktop.desktop().toolkit().blurViews();
+  ASSERT_FALSE(views.empty());
+  ASSERT_TRUE(desktop.desktop().toolkit().panel());
+  // Compare where a patch lay: glass there, WhatsApp's own pixels without protection.
+  const Rect frame =
+      desktop.desktop().windowServer().window(desktop.whatsApp().windowNumber()).bounds;
+  int changed = 0;
+  int total = 0;
+  for (const auto& view : views) {
+    if (view.isHidden) continue;
+    const Rect r = view.frame.offsetBy(frame.minX(), frame.minY()).insetBy(12, 12);
+    for (int y = static_cast<int>(r.minY()); y < r.maxY(); y += 3) {
+      for (int x = static_cast<int>(r.minX()); x < r.maxX(); x += 3) {
+        ++total;
+        changed += protectedImage.pixel(x, y) != plain.pixel(x, y);
+      }
+    }
+  }
+  ASSERT_GT(total, 0);
+  EXPECT_GT(changed, total / 2);
+  // Outside WhatsApp's window nothing is covered.
+  EXPECT_EQ(protectedImage.pixel(10, 10), plain.pixel(10, 10));
+}
+
+TEST(SimulatedDesktopView, TheGrantPromptStandsForTheUserGrantingAccess) {
+  sim::LogCapture log;
+  SimulatedDesktop desktop(log);
+  sim::MemoryDefaults defaults;
+  VelvixApp app(defaults, desktop.ports());
+  desktop.advance(100ms);
+  EXPECT_FALSE(app.overlay().hasAccessibilityAccess());
+  desktop.ports().accessibility.promptForTrust();
+  desktop.advance(1s);
+  EXPECT_TRUE(app.overlay().hasAccessibilityAccess());
+  EXPECT_EQ(app.overlay().status(), Status::protecting(true)) << "precise once WhatsApp is read";
+}
+
+TEST(SimulatedDesktopView, MapsTheWindowOntoTheDesktopKeepingItsShape) {
+  sim::LogCapture log;
+  SimulatedDesktop desktop(log);
+  DesktopView view(desktop);
+  view.resize(700, 600);  // half the desktop's width; height to spare above and below
+  const struct {
+    const char* name;
+    QPointF widget;
+    std::optional<QPointF> expected;
+  } cases[] = {
+      {"top-left of the drawn desktop", QPointF(0, 75), QPointF(0, 0)},
+      {"scaled by two", QPointF(350, 300), QPointF(700, 450)},
+      {"in the bar above the desktop", QPointF(350, 10), std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(view.desktopPoint(c.widget), c.expected);
+  }
+}
+
+}  // namespace
+}  // namespace velvix::test
