@@ -3,8 +3,9 @@
 // Velvix's desktop when there is no real one to protect: the Simulator's desktop with the
 // simulated WhatsApp client on it, run by the real clock and shown in a window (DesktopView),
 // so that one sees Velvix cover a conversation and can try every switch. The real mouse hovers
-// and scrolls the simulated WhatsApp; the overlay's patches are drawn as frosted glass over
-// its pixels, with the layout guides when they are on.
+// and scrolls the simulated WhatsApp; the Simulator's renderer paints it with the overlay's
+// patches as frosted glass over its pixels, and the layout guides when they are on. The window
+// shows WhatsApp's window with a margin of desktop around it.
 //
 // The Accessibility permission starts out missing, so Velvix begins in layout mode; the grant
 // buttons' prompt stands for the user granting it, as they would in the system's settings.
@@ -14,7 +15,7 @@
 #include "DesktopScene.hpp"
 
 #include <Simulator/Desktop.hpp>
-#include <Simulator/Pixels/FrostedGlass.hpp>
+#include <Simulator/Pixels/DesktopFrame.hpp>
 #include <Simulator/WhatsAppModel.hpp>
 #include <Velvix/OverlayController.hpp>
 
@@ -26,9 +27,8 @@ namespace velvix {
 
 class SimulatedDesktop final : public DesktopScene {
  public:
-  /// The desktop's size, in points.
-  static constexpr int kWidth = 1400;
-  static constexpr int kHeight = 900;
+  /// The desktop shown around WhatsApp's window, in points on every side.
+  static constexpr int kMargin = 40;
 
   /// A desktop with WhatsApp showing `state`; its log lines go to `log`, which must outlive it.
   explicit SimulatedDesktop(platform::LogSink& log,
@@ -41,8 +41,8 @@ class SimulatedDesktop final : public DesktopScene {
   [[nodiscard]] sim::Desktop& desktop() { return desktop_; }
   [[nodiscard]] sim::WhatsAppModel& whatsApp() { return *whatsApp_; }
 
-  // DesktopScene
-  [[nodiscard]] QSize size() const override { return {kWidth, kHeight}; }
+  // DesktopScene: the part of the desktop around WhatsApp's window.
+  [[nodiscard]] QSize size() const override;
   void advance(std::chrono::nanoseconds elapsed) override;
   [[nodiscard]] QImage render() override;
   void pointerMoved(QPointF point) override;
@@ -52,14 +52,14 @@ class SimulatedDesktop final : public DesktopScene {
  private:
   class PromptGrants;
 
-  void paintWhatsApp(QImage& image, const Rect& frame) const;
-  void paintGuides(QImage& image);
+  /// The shown part's top-left corner in global desktop points.
+  [[nodiscard]] Point shownOrigin() const;
 
   platform::LogSink& log_;
   sim::Desktop desktop_;
   std::unique_ptr<PromptGrants> accessibility_;
   std::unique_ptr<sim::WhatsAppModel> whatsApp_;
-  pixels::FrostedGlass glass_;
+  pixels::DesktopRenderer renderer_;
 };
 
 }  // namespace velvix

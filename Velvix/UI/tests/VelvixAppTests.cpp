@@ -143,7 +143,7 @@ TEST(SimulatedDesktopView, FrostedGlassCoversWhatTheOverlayBlurs) {
   VelvixApp app(defaults, desktop.ports());
   desktop.advance(200ms);
   const QImage protectedImage = desktop.render();
-  ASSERT_EQ(protectedImage.size(), QSize(SimulatedDesktop::kWidth, SimulatedDesktop::kHeight));
+  ASSERT_EQ(protectedImage.size(), desktop.size());
 
   app.settings().setIsEnabled(false);
   desktop.advance(100ms);
@@ -152,14 +152,14 @@ TEST(SimulatedDesktopView, FrostedGlassCoversWhatTheOverlayBlurs) {
   const auto views = desktop.desktop().toolkit().blurViews();
   ASSERT_FALSE(views.empty());
   ASSERT_TRUE(desktop.desktop().toolkit().panel());
-  // Compare where a patch lay: glass there, WhatsApp's own pixels without protection.
-  const Rect frame =
-      desktop.desktop().windowServer().window(desktop.whatsApp().windowNumber()).bounds;
+  // Compare where a patch lay: glass there, WhatsApp's own pixels without protection. The
+  // panel lies over the window, which is drawn a margin in from the image's corner.
   int changed = 0;
   int total = 0;
   for (const auto& view : views) {
     if (view.isHidden) continue;
-    const Rect r = view.frame.offsetBy(frame.minX(), frame.minY()).insetBy(12, 12);
+    const Rect r =
+        view.frame.offsetBy(SimulatedDesktop::kMargin, SimulatedDesktop::kMargin).insetBy(12, 12);
     for (int y = static_cast<int>(r.minY()); y < r.maxY(); y += 3) {
       for (int x = static_cast<int>(r.minX()); x < r.maxX(); x += 3) {
         ++total;
@@ -190,15 +190,17 @@ TEST(SimulatedDesktopView, MapsTheWindowOntoTheDesktopKeepingItsShape) {
   sim::LogCapture log;
   SimulatedDesktop desktop(log);
   DesktopView view(desktop);
-  view.resize(700, 600);  // half the desktop's width; height to spare above and below
+  ASSERT_EQ(desktop.size(), QSize(1280, 880));  // the sample's window and its margin
+  view.resize(640, 600);  // half the width; 160 to spare in height, split above and below
   const struct {
     const char* name;
     QPointF widget;
     std::optional<QPointF> expected;
   } cases[] = {
-      {"top-left of the drawn desktop", QPointF(0, 75), QPointF(0, 0)},
-      {"scaled by two", QPointF(350, 300), QPointF(700, 450)},
-      {"in the bar above the desktop", QPointF(350, 10), std::nullopt},
+      {"top-left of the drawn desktop", QPointF(0, 80), QPointF(0, 0)},
+      {"scaled by two", QPointF(320, 300), QPointF(640, 440)},
+      {"in the bar above the desktop", QPointF(320, 10), std::nullopt},
+      {"in the bar below the desktop", QPointF(320, 590), std::nullopt},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
