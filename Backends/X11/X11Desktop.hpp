@@ -10,7 +10,8 @@
 // Accessibility on Linux (the AT-SPI bus) is not wired yet: the accessibility port reports no
 // access, so the app runs in layout mode. Log lines go to standard error.
 //
-// Main thread only; create it after the QCoreApplication and destroy it before.
+// Main thread only; create it after the QCoreApplication and destroy it before. What was made
+// from it (the overlay panel above all, so the app's controller) must go before it does.
 
 #include <Velvix/Platform/Accessibility.hpp>
 #include <Velvix/Platform/Log.hpp>

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 
 namespace velvix::x11 {
 
@@ -60,6 +61,26 @@ struct HandlerList {
 
 int toPixels(double points) {
   return std::isfinite(points) ? static_cast<int>(std::clamp(std::lround(points), 0L, 32767L)) : 0;
+}
+
+// How far the glass's blur reaches, in pixels (the filter's default radius).
+constexpr int kGlassReach = 12;
+
+// The first and past-the-last rows holding a set pixel (0 and 0 for an empty bitmap).
+int patchesTop(const Bitmap& mask) {
+  for (int y = 0; y < mask.height(); ++y) {
+    for (int i = 0; i < mask.bytesPerRow(); ++i)
+      if (mask.bytes()[static_cast<std::size_t>(y) * mask.bytesPerRow() + i]) return y;
+  }
+  return 0;
+}
+
+int patchesBottom(const Bitmap& mask) {
+  for (int y = mask.height(); y-- > 0;) {
+    for (int i = 0; i < mask.bytesPerRow(); ++i)
+      if (mask.bytes()[static_cast<std::size_t>(y) * mask.bytesPerRow() + i]) return y + 1;
+  }
+  return 0;
 }
 
 class X11Panel;
@@ -386,9 +407,14 @@ void X11Panel::paint(std::span<const MaskShape> shapes, const Bitmap& patches,
   const PixelBuffer* pixels = capture_ ? capture_->capture() : nullptr;
 
   if (pixels && pixels->width() == width && pixels->height() == height) {
-    for (int y = 0; y < height; ++y) {
-      for (int x = 0; x < width; ++x)
-        buffer_->put(x, y, pixels->get(x, y));
+    // Only the rows the patches and their blur's reach need the window's pixels. Both buffers
+    // hold 32-bit pixels of the same channel order; the fourth byte is padding to the server.
+    const int reach = 3 * kGlassReach;
+    const int firstRow = std::max(0, patchesTop(patches) - reach);
+    const int endRow = std::min(height, patchesBottom(patches) + reach);
+    for (int y = firstRow; y < endRow; ++y) {
+      std::memcpy(buffer_->data() + y * buffer_->stride(), pixels->data() + y * pixels->stride(),
+                  static_cast<std::size_t>(width) * 4);
     }
     // Every byte is a channel and the glass treats all four alike, so X's pixel order needs
     // no conversion.
