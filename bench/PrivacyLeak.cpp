@@ -21,7 +21,10 @@
 // loop (the product), in precise mode without it (the baseline: patches move only with each
 // read), and in layout mode.
 //
-//   velvix-privacy-leak [--frames]     --frames: one line per frame that left something uncovered
+//   velvix-privacy-leak [--frames] [--element-cost=MICROSECONDS]
+//     --frames        one line per frame that left something uncovered
+//     --element-cost  virtual time one element read takes (default 20): slower reads leave more
+//                     of the following to the follow loop
 
 #include <Simulator/AppSession.hpp>
 #include <Simulator/OverlayCoverage.hpp>
@@ -32,6 +35,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -108,8 +112,9 @@ struct Run {
   long refused = 0;
 };
 
-Run measure(Mode mode, List list, double speed, bool printFrames) {
+Run measure(Mode mode, List list, double speed, bool printFrames, sim::Duration elementCost) {
   sim::AppSessionOptions options;
+  options.model.elementReadCost = elementCost;
   options.state = longAccount();
   options.followsScrolling = mode != Mode::withoutFollowing;
   options.isTrusted = mode != Mode::layout;
@@ -194,11 +199,29 @@ Run measure(Mode mode, List list, double speed, bool printFrames) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool printFrames = argc > 1 && std::strcmp(argv[1], "--frames") == 0;
+  bool printFrames = false;
+  double costMicroseconds = 20;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--frames") == 0) {
+      printFrames = true;
+    } else if (std::strncmp(argv[i], "--element-cost=", 15) == 0) {
+      costMicroseconds = std::atof(argv[i] + 15);
+      if (!(costMicroseconds >= 0 && costMicroseconds < 1e6)) {
+        std::fprintf(stderr, "velvix-privacy-leak: bad element cost %s\n", argv[i] + 15);
+        return 2;
+      }
+    } else {
+      std::fprintf(stderr, "usage: velvix-privacy-leak [--frames] [--element-cost=MICROSECONDS]\n");
+      return 2;
+    }
+  }
+  const auto elementCost = std::chrono::duration_cast<sim::Duration>(
+      std::chrono::duration<double, std::micro>(costMicroseconds));
   std::printf(
       "Privacy leak while scrolling: %g s of wheel events at %g Hz per run, the sample "
-      "account with a long history, every option on (latest three messages readable).\n\n",
-      kScrollSeconds, kRefresh);
+      "account with a long history, every option on (latest three messages readable), %g us per "
+      "element read.\n\n",
+      kScrollSeconds, kRefresh, costMicroseconds);
   std::printf(
       "| mode | list | pt/s | frames | anything uncovered | motion leak | motion leak "
       "> %g pt2 | largest motion leak, pt2 | motion leak x time, pt2 s | layout's own "
@@ -214,7 +237,7 @@ int main(int argc, char** argv) {
         if (printFrames)
           std::printf("  %s, %s, %.0f pt/s:\n", name(mode),
                       list == List::messages ? "messages" : "chat list", speed);
-        const Run r = measure(mode, list, speed, printFrames);
+        const Run r = measure(mode, list, speed, printFrames, elementCost);
         std::size_t worst = 0;
         for (std::size_t k = 1; k < r.byCategory.size(); ++k)
           if (r.byCategory[k] > r.byCategory[worst]) worst = k;
