@@ -306,13 +306,17 @@ std::vector<VisibleBlur> visibleBlurs(std::span<const BlurRegion> regions,
     }
     const auto bandHeight = region.reveal.bandHeight();
     if (!bandHeight) continue;  // a whole region disappears under the pointer
+    // The band never has a negative height (a NaN or negative measurement opens none), and the
+    // pieces never reach beyond the region, even when the hover area does.
     const Rect& R = region.rect;
-    const double h = *bandHeight;
-    const double above = (mouse->y - h * 0.5) - R.minY();
+    const double h = *bandHeight > 0 ? *bandHeight : 0;
+    const double bandTop = mouse->y - h * 0.5;
+    const double bandBottom = mouse->y + h * 0.5;
+    const double above = (bandTop < R.maxY() ? bandTop : R.maxY()) - R.minY();
     if (above >= 1) out.push_back({Rect(R.minX(), R.minY(), R.width(), above), Shape::rounded});
-    const double bandBottom = h * 0.5 + mouse->y;
-    const double below = R.maxY() - bandBottom;
-    if (below >= 1) out.push_back({Rect(R.minX(), bandBottom, R.width(), below), Shape::rounded});
+    const double belowTop = bandBottom > R.minY() ? bandBottom : R.minY();
+    const double below = R.maxY() - belowTop;
+    if (below >= 1) out.push_back({Rect(R.minX(), belowTop, R.width(), below), Shape::rounded});
   }
   return out;
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -80,10 +81,24 @@ TEST(VisibleBlurs, HoverReveal) {
        {picture},
        Point{nan, nan},
        {{Rect(20, 110, 52, 52), Shape::circle}}},
-      {"a NaN band height reveals the band's region without pieces",
+      // Stored measurements can hold anything; a band never reveals more than its region, and
+      // a band without a usable height reveals nothing.
+      {"a NaN band height opens no band",
        {bandRegion(Rect(0, 0, 300, 600), nan)},
        Point{10, 300},
-       {}},
+       {{Rect(0, 0, 300, 300), Shape::rounded}, {Rect(0, 300, 300, 300), Shape::rounded}}},
+      {"a negative band height opens no band",
+       {bandRegion(Rect(0, 0, 300, 600), -160)},
+       Point{10, 300},
+       {{Rect(0, 0, 300, 300), Shape::rounded}, {Rect(0, 300, 300, 300), Shape::rounded}}},
+      {"a pointer in the hover area below the rect leaves no piece beyond the rect",
+       {BlurRegion(Rect(0, 0, 300, 100), Rect(0, 0, 300, 600), Reveal::band(90), Shape::rounded)},
+       Point{10, 400},
+       {{Rect(0, 0, 300, 100), Shape::rounded}}},
+      {"a pointer in the hover area above the rect leaves no piece beyond the rect",
+       {BlurRegion(Rect(0, 300, 300, 100), Rect(0, 0, 300, 600), Reveal::band(90), Shape::rounded)},
+       Point{10, 50},
+       {{Rect(0, 300, 300, 100), Shape::rounded}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -95,12 +110,14 @@ TEST(VisibleBlurs, HoverReveal) {
 // the layout asked for.
 TEST(VisibleBlurs, PiecesStayInsideTheirRegion) {
   const std::vector<BlurRegion> regions = {bandRegion(Rect(0, 0, 300, 600)),
-                                           bandRegion(Rect(10, 50, 100, 3), 1)};
+                                           bandRegion(Rect(10, 50, 100, 3), 1),
+                                           bandRegion(Rect(10, 650, 100, 30), -144)};
   for (double y = -100; y <= 700; y += 0.7) {
     SCOPED_TRACE(y);
     for (const VisibleBlur& blur : BlurLayout::visibleBlurs(regions, Point{50, y})) {
-      const bool inside =
-          regions[0].rect.contains(blur.rect) || regions[1].rect.contains(blur.rect);
+      const bool inside = std::any_of(regions.begin(), regions.end(), [&](const BlurRegion& r) {
+        return r.rect.contains(blur.rect);
+      });
       EXPECT_TRUE(inside) << testing::PrintToString(blur);
       EXPECT_GE(blur.rect.height(), 1);
     }
