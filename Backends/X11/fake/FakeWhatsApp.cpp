@@ -1,13 +1,25 @@
 // velvix-fake-whatsapp: a stand-in for WhatsApp's desktop client, for tests and demos. An X
-// window of class "WhatsApp" drawn like WhatsApp's main window: a rail of icons, a chat list
-// (pictures, names, previews), an open conversation with its header, message bubbles and
-// pictures, and the composer. Every area is full of text and pictures, so a blur over any of it
-// shows. The wheel scrolls the list under the pointer; each left click is counted in the
-// window's _VELVIX_CLICKS property, so a test can tell that a click reached it.
+// window of class "WhatsApp" showing the Simulator's WhatsApp model, painted by its renderer
+// (built with VELVIX_BUILD_PIXELS): the rail, the chat list, the open conversation and the
+// composer, with real text. The wheel scrolls the list under the pointer.
 //
-//   velvix-fake-whatsapp [--geometry WxH+X+Y] [--class NAME] [--title TITLE] [--no-pid]
+// --plain draws a simpler picture instead, in which every area is full of sharp text and
+// pictures, so that a blur over any of it shows (the end-to-end tests use it). Either way each
+// left click is counted in the window's _VELVIX_CLICKS property, so a test can tell that a
+// click reached it.
+//
+//   velvix-fake-whatsapp [--geometry WxH+X+Y] [--class NAME] [--title TITLE] [--no-pid] [--plain]
 //
 // The same program makes the other windows tests need (--class Other --title Cover).
+
+#if VELVIX_FAKE_WITH_MODEL
+// Qt before Xlib: Xlib's macros (Bool, Status) break Qt's headers.
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <Simulator/Pixels/DesktopFrame.hpp>
+#include <Simulator/WhatsAppModel.hpp>
+#endif
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -20,6 +32,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 namespace {
@@ -93,6 +106,15 @@ struct App {
   }
 
   void draw() {
+#if VELVIX_FAKE_WITH_MODEL
+    if (model) {
+      drawModel();
+      XCopyArea(display, buffer, window, gc, 0, 0, static_cast<unsigned>(width),
+                static_cast<unsigned>(height), 0, 0);
+      XFlush(display);
+      return;
+    }
+#endif
     fill(0xFFFFFF, 0, 0, width, height);
     // Rail.
     fill(0xF0F2F5, 0, 0, kRail, height);
@@ -152,6 +174,44 @@ struct App {
     XFlush(display);
   }
 
+#if VELVIX_FAKE_WITH_MODEL
+  // The model, when shown: it lays itself out in a window at the origin of its own desktop.
+  std::unique_ptr<velvix::sim::Desktop> desktop;
+  std::unique_ptr<velvix::sim::WhatsAppModel> model;
+
+  void startModel() {
+    desktop = std::make_unique<velvix::sim::Desktop>();
+    desktop->windowServer().setScreens({velvix::Rect(0, 0, 8192, 8192)});
+    velvix::sim::WhatsAppModelOptions options;
+    options.measureText = velvix::pixels::measureText;
+    model =
+        std::make_unique<velvix::sim::WhatsAppModel>(*desktop, stateFor(width, height), options);
+  }
+  static velvix::sim::WhatsAppState stateFor(int w, int h) {
+    velvix::sim::WhatsAppState state = velvix::sim::WhatsAppState::sample();
+    state.windowFrame = velvix::Rect(0, 0, w, h);
+    return state;
+  }
+  void drawModel() {
+    QImage image(width, height, QImage::Format_RGB32);  // 0xffRRGGBB: X's 24-bit true colour
+    image.fill(Qt::white);
+    {
+      QPainter painter(&image);
+      painter.setRenderHint(QPainter::Antialiasing);
+      velvix::pixels::paintScene(painter, model->scene());
+    }
+    XImage* x =
+        XCreateImage(display, DefaultVisual(display, DefaultScreen(display)),
+                     static_cast<unsigned>(DefaultDepth(display, DefaultScreen(display))), ZPixmap,
+                     0, reinterpret_cast<char*>(image.bits()), static_cast<unsigned>(width),
+                     static_cast<unsigned>(height), 32, static_cast<int>(image.bytesPerLine()));
+    XPutImage(display, buffer, gc, x, 0, 0, 0, 0, static_cast<unsigned>(width),
+              static_cast<unsigned>(height));
+    x->data = nullptr;  // the QImage owns the pixels
+    XDestroyImage(x);
+  }
+#endif
+
   void resize(int w, int h) {
     if (buffer != None && w == width && h == height) return;
     width = std::max(w, 1), height = std::max(h, 1);
@@ -172,6 +232,7 @@ int main(int argc, char** argv) {
   int x = 100, y = 80, w = 1000, h = 700;
   std::string cls = "WhatsApp", title = "WhatsApp";
   bool setsPid = true;
+  bool plain = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--geometry" && i + 1 < argc) {
@@ -185,14 +246,24 @@ int main(int argc, char** argv) {
       title = argv[++i];
     } else if (arg == "--no-pid") {
       setsPid = false;
+    } else if (arg == "--plain") {
+      plain = true;
     } else {
       std::fprintf(stderr,
                    "usage: velvix-fake-whatsapp [--geometry WxH+X+Y] [--class NAME] "
-                   "[--title TITLE] [--no-pid]\n");
+                   "[--title TITLE] [--no-pid] [--plain]\n");
       return 2;
     }
   }
 
+#if VELVIX_FAKE_WITH_MODEL
+  // Qt only paints into images here; the window is ours, so Qt needs no display of its own.
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  int qtArgc = 1;
+  QGuiApplication qt(qtArgc, argv);
+#else
+  plain = true;
+#endif
   App app;
   app.display = XOpenDisplay(nullptr);
   if (!app.display) {
@@ -234,6 +305,9 @@ int main(int argc, char** argv) {
   app.font = XLoadQueryFont(display, "fixed");
   if (app.font) XSetFont(display, app.gc, app.font->fid);
   app.resize(w, h);
+#if VELVIX_FAKE_WITH_MODEL
+  if (!plain) app.startModel();
+#endif
   XMapWindow(display, app.window);
   XFlush(display);
 
@@ -258,6 +332,9 @@ int main(int argc, char** argv) {
       case ConfigureNotify:
         if (event.xconfigure.width != app.width || event.xconfigure.height != app.height) {
           app.resize(event.xconfigure.width, event.xconfigure.height);
+#if VELVIX_FAKE_WITH_MODEL
+          if (app.model) app.model->setState(App::stateFor(app.width, app.height));
+#endif
           app.draw();
         }
         break;
@@ -269,6 +346,13 @@ int main(int argc, char** argv) {
                           reinterpret_cast<const unsigned char*>(&app.clicks), 1);
         } else if (button == Button4 || button == Button5) {
           const int step = button == Button4 ? -36 : 36;
+#if VELVIX_FAKE_WITH_MODEL
+          if (app.model) {
+            app.desktop->windowServer().setMouseTopLeft(
+                {double(event.xbutton.x), double(event.xbutton.y)});
+            (void)app.model->scrollWheel(step * 2);
+          }
+#endif
           if (event.xbutton.x < kRail + kChatList) {
             app.chatScroll = std::clamp(app.chatScroll + step, 0, 40 * kRow);
           } else {

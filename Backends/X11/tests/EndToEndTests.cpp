@@ -153,6 +153,8 @@ class EndToEnd : public ::testing::TestWithParam<bool> {
       << geometry.minY();
     std::vector<std::string> argv = {
         VELVIX_FAKE_WHATSAPP, "--geometry", g.str(), "--class", cls, "--title", title};
+    // The plain picture: sharp text and pictures in every area, so that every blur shows.
+    argv.push_back("--plain");
     if (!setsPid) argv.push_back("--no-pid");
     auto child = ChildProcess::spawn(argv, session_->display());
     if (!child) return nullptr;
