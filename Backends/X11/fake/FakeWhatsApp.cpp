@@ -262,7 +262,7 @@ int main(int argc, char** argv) {
   int qtArgc = 1;
   QGuiApplication qt(qtArgc, argv);
 #else
-  plain = true;
+  (void)plain;  // without the renderer the plain picture is all there is
 #endif
   App app;
   app.display = XOpenDisplay(nullptr);
