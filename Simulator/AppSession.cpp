@@ -1,16 +1,10 @@
 #include "AppSession.hpp"
 
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace velvix::sim {
-
-namespace {
-// The label the overlay controller gives its follow loop's executor.
-constexpr std::string_view kFollowLoopLabel = "app.velvix.follow";
-}  // namespace
 
 BlurOptions AppSessionOptions::everythingBlurred() {
   BlurOptions o;
@@ -35,19 +29,14 @@ LayoutMetrics AppSessionOptions::calibratedMetrics() {
   return m;
 }
 
-// Passes everything to the Simulator's scheduler, noting which executor is the follow loop's.
+// Passes everything to the Simulator's scheduler, and tells when the display ticker has drawn.
 class AppSession::SchedulerTap final : public platform::Scheduler {
  public:
   explicit SchedulerTap(SimScheduler& inner) : inner_(inner) {}
 
   platform::Executor& mainQueue() override { return inner_.mainQueue(); }
   std::shared_ptr<platform::Executor> makeSerialExecutor(std::string_view label) override {
-    auto executor = inner_.makeSerialExecutor(label);
-    if (label == kFollowLoopLabel) {
-      std::lock_guard lock(mutex_);
-      follow_ = executor;
-    }
-    return executor;
+    return inner_.makeSerialExecutor(label);
   }
   std::unique_ptr<platform::Repeating> scheduleRepeating(Duration interval,
                                                          std::function<void()> action) override {
@@ -64,59 +53,12 @@ class AppSession::SchedulerTap final : public platform::Scheduler {
 
   std::function<void()> afterFrame;  // main thread only
 
-  /// Whether the calling code runs on the follow loop's executor.
-  bool isOnFollowLoop() const {
-    std::lock_guard lock(mutex_);
-    const auto follow = follow_.lock();
-    return follow && follow->isCurrent();
-  }
-
  private:
   SimScheduler& inner_;
-  mutable std::mutex mutex_;
-  std::weak_ptr<platform::Executor> follow_;
-};
-
-// Passes everything to the Simulator's accessibility, except, when told to, the follow loop's
-// position requests.
-class AppSession::AccessibilityTap final : public platform::Accessibility {
- public:
-  AccessibilityTap(SimAccessibility& inner, const SchedulerTap& scheduler, bool refuse,
-                   std::shared_ptr<std::atomic<long>> refused)
-      : inner_(inner), scheduler_(scheduler), refuse_(refuse), refused_(std::move(refused)) {}
-
-  bool isProcessTrusted() const override { return inner_.isProcessTrusted(); }
-  void promptForTrust() override { inner_.promptForTrust(); }
-  platform::Element applicationElement(platform::ProcessId pid) override {
-    return inner_.applicationElement(pid);
-  }
-  platform::Error setMessagingTimeout(const platform::Element& element, double seconds) override {
-    return inner_.setMessagingTimeout(element, seconds);
-  }
-  platform::AttributeResult copyAttributeValue(const platform::Element& element,
-                                               Attribute attribute) override {
-    if (refuse_ && attribute == Attribute::position && scheduler_.isOnFollowLoop()) {
-      ++*refused_;
-      return {platform::Error::cannotComplete, {}};
-    }
-    return inner_.copyAttributeValue(element, attribute);
-  }
-  platform::MultipleAttributeResult copyMultipleAttributeValues(
-      const platform::Element& element, std::span<const Attribute> attributes) override {
-    return inner_.copyMultipleAttributeValues(element, attributes);
-  }
-
- private:
-  SimAccessibility& inner_;
-  const SchedulerTap& scheduler_;
-  bool refuse_;
-  std::shared_ptr<std::atomic<long>> refused_;
 };
 
 AppSession::AppSession(AppSessionOptions options)
-    : scheduler_(std::make_unique<SchedulerTap>(desktop_.scheduler())),
-      accessibility_(std::make_unique<AccessibilityTap>(desktop_.accessibility(), *scheduler_,
-                                                        !options.followsScrolling, refused_)) {
+    : scheduler_(std::make_unique<SchedulerTap>(desktop_.scheduler())) {
   auto& server = desktop_.windowServer();
   server.setScreens({Rect(0, 0, 1680, 1050)});
   server.setMouseTopLeft({1600, 1000});
@@ -141,8 +83,10 @@ AppSession::AppSession(AppSessionOptions options)
   settings_->setMetrics(options.metrics);
 
   controller_ = std::make_unique<OverlayController>(
-      *settings_, OverlayPorts{*accessibility_, desktop_.windowServer(), desktop_.toolkit(),
-                               *scheduler_, desktop_.log()});
+      *settings_,
+      OverlayPorts{desktop_.accessibility(), desktop_.windowServer(), desktop_.toolkit(),
+                   *scheduler_, desktop_.log()},
+      OverlayOptions{.followsScrolling = options.followsScrolling});
 }
 
 AppSession::~AppSession() {

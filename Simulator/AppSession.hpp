@@ -9,10 +9,8 @@
 //   session.moveMouse({600, 400});
 //   session.runFor(std::chrono::seconds(1));
 //
-// For a baseline without scroll following, the session can keep the follow loop from measuring:
-// it hands the controller its ports through two thin taps that recognise the follow loop's
-// executor by its label and answer its position requests with "cannot complete", so the loop
-// never applies an offset. The reader's own requests are untouched.
+// For a baseline without scroll following, the session starts the controller without its
+// follow loop.
 
 #include "Desktop.hpp"
 #include "MemoryDefaults.hpp"
@@ -22,7 +20,6 @@
 #include <Velvix/AppSettings.hpp>
 #include <Velvix/OverlayController.hpp>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -38,7 +35,7 @@ struct AppSessionOptions {
   bool usesAccessibility = true;
   /// Whether the user granted Accessibility access.
   bool isTrusted = true;
-  /// Off: the follow loop's measurements all fail (the baseline of the privacy-leak measure).
+  /// Off: no follow loop (the baseline of the privacy-leak measure).
   bool followsScrolling = true;
 
   [[nodiscard]] static BlurOptions everythingBlurred();
@@ -73,18 +70,12 @@ class AppSession {
   /// screen refresh shows the overlay's new frame.
   void onDisplayFrame(std::function<void()> hook);
 
-  /// Follow-loop position requests refused so far (only with followsScrolling off).
-  [[nodiscard]] long refusedMeasurements() const { return refused_->load(); }
-
  private:
   class SchedulerTap;
-  class AccessibilityTap;
 
   Desktop desktop_;
   MemoryDefaults defaults_;
-  std::shared_ptr<std::atomic<long>> refused_ = std::make_shared<std::atomic<long>>(0);
   std::unique_ptr<SchedulerTap> scheduler_;
-  std::unique_ptr<AccessibilityTap> accessibility_;
   std::unique_ptr<WhatsAppModel> whatsApp_;
   std::unique_ptr<AppSettings> settings_;
   std::unique_ptr<OverlayController> controller_;

@@ -53,9 +53,11 @@ bool GuidesView::update(std::span<const Rect> regions, const LayoutMetrics& metr
   return true;
 }
 
-OverlayController::OverlayController(AppSettings& settings, const OverlayPorts& ports)
+OverlayController::OverlayController(AppSettings& settings, const OverlayPorts& ports,
+                                     OverlayOptions options)
     : settings_(settings),
       ports_(ports),
+      options_(options),
       logger_(ports.log, "window"),
       hasAccessibilityAccess_(ports.accessibility.isProcessTrusted()),
       panel_(ports.toolkit.makeOverlayPanel()),
@@ -101,7 +103,7 @@ void OverlayController::start() {
   scheduler.mainQueue().post([this, alive = std::weak_ptr<char>(alive_)] {
     if (!alive.expired()) readStep();
   });
-  startFollowLoop();
+  if (options_.followsScrolling) startFollowLoop();
 }
 
 // MARK: Frame timer and visibility

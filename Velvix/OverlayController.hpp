@@ -49,6 +49,13 @@ struct OverlayPorts {
   platform::LogSink& log;
 };
 
+/// Choices fixed at construction.
+struct OverlayOptions {
+  /// Whether patches follow WhatsApp's scrolling between reads. Off only to measure what the
+  /// follow loop is worth.
+  bool followsScrolling = true;
+};
+
 /// What the guides over WhatsApp show; redrawn only when it changes.
 class GuidesView {
  public:
@@ -84,7 +91,7 @@ class OverlayController {
   };
 
   /// Builds the panel and its views. Starts nothing.
-  OverlayController(AppSettings& settings, const OverlayPorts& ports);
+  OverlayController(AppSettings& settings, const OverlayPorts& ports, OverlayOptions options = {});
   OverlayController(const OverlayController&) = delete;
   OverlayController& operator=(const OverlayController&) = delete;
   ~OverlayController();
@@ -146,6 +153,7 @@ class OverlayController {
 
   AppSettings& settings_;
   OverlayPorts ports_;
+  OverlayOptions options_;
   platform::Logger logger_;
 
   Status status_ = Status::waitingForWhatsApp();

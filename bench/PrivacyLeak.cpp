@@ -109,7 +109,6 @@ struct Run {
   double motionSeconds = 0;            // motion leak × time, square points × seconds
   double designSeconds = 0;            // the layout's own leak × time
   std::array<double, 7> byCategory{};  // motion leak × time
-  long refused = 0;
 };
 
 Run measure(Mode mode, List list, double speed, bool printFrames, sim::Duration elementCost) {
@@ -192,7 +191,6 @@ Run measure(Mode mode, List list, double speed, bool printFrames, sim::Duration 
     session.runFor(frame - kWheelPhase);
   }
   measuring = false;
-  run.refused = session.refusedMeasurements();
   return run;
 }
 
@@ -230,7 +228,6 @@ int main(int argc, char** argv) {
   std::printf("|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---|\n");
   bool goalMet = true;
   bool motionGoalMet = true;
-  bool baselineBlocked = true;
   for (Mode mode : {Mode::precise, Mode::withoutFollowing, Mode::layout}) {
     for (List list : {List::messages, List::chatList}) {
       for (double speed : {500.0, 1500.0, 3000.0}) {
@@ -252,16 +249,11 @@ int main(int argc, char** argv) {
           if (r.framesUncovered > 0) goalMet = false;
           if (r.framesMoving > 0) motionGoalMet = false;
         }
-        if (mode == Mode::withoutFollowing && r.refused == 0) baselineBlocked = false;
       }
     }
   }
   std::printf("\nGoal (no frame with anything uncovered at 1,500 pt/s in precise mode): %s\n",
               goalMet ? "met" : "missed");
   std::printf("The same counting only motion leaks: %s\n", motionGoalMet ? "met" : "missed");
-  if (!baselineBlocked) {
-    std::printf("The baseline did not switch the follow loop off (its executor was not found).\n");
-    return 2;
-  }
   return 0;
 }

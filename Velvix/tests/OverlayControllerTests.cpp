@@ -470,6 +470,23 @@ TEST_F(OverlayTest, FollowsScrollingAndStopsWhenTheWheelRests) {
   EXPECT_EQ(controller->scrollVelocity(), ScrollOffset{});
 }
 
+TEST_F(OverlayTest, WithoutScrollFollowingNothingIsMeasured) {
+  controller.reset();
+  controller = std::make_unique<OverlayController>(
+      *settings,
+      OverlayPorts{desktop.accessibility(), desktop.windowServer(), desktop.toolkit(),
+                   desktop.scheduler(), desktop.log()},
+      OverlayOptions{.followsScrolling = false});
+  publishWhatsAppTree();
+  desktop.accessibility().setCallCost(200us);
+  start();
+  desktop.runFor(500ms);
+  ASSERT_EQ(controller->status(), Status::protecting(true));
+  scrollMessages(600ms, 300);
+  EXPECT_EQ(controller->scrollVelocity(), ScrollOffset{});
+  EXPECT_EQ(controller->stats().measurements, 0);
+}
+
 TEST_F(OverlayTest, MeasurementsOfAnIgnoredReadAreNotApplied) {
   publishWhatsAppTree();
   desktop.accessibility().setCallCost(2ms);  // a read takes tens of milliseconds
