@@ -11,6 +11,9 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <chrono>
+#include <optional>
+
 namespace velvix {
 
 class DesktopView : public QWidget {

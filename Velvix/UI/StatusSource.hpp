@@ -10,6 +10,7 @@
 #include <Velvix/Platform/Accessibility.hpp>
 
 #include <functional>
+#include <utility>
 
 namespace velvix {
 

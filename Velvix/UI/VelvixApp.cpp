@@ -37,7 +37,10 @@ VelvixApp::VelvixApp(platform::Defaults& defaults, const OverlayPorts& ports, QO
   engine_.addImportPath(QStringLiteral("qrc:/qt/qml"));
 }
 
-VelvixApp::~VelvixApp() = default;
+VelvixApp::~VelvixApp() {
+  // Closing the windows on the way out is not the user asking to quit.
+  if (options_) options_->disconnect(this);
+}
 
 std::unique_ptr<QQuickWindow> VelvixApp::createWindow(const QString& file,
                                                       const QVariantMap& properties) {
