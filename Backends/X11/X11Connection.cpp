@@ -164,6 +164,20 @@ bool X11Connection::checked(const std::function<void()>& requests) {
   return !failed;
 }
 
+bool X11Connection::selectRawEvent(int type) {
+  if (!extensions_.xinputOpcode) return false;
+  if (std::find(rawEvents_.begin(), rawEvents_.end(), type) != rawEvents_.end()) return true;
+  unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+  for (int t : rawEvents_)
+    XISetMask(bits, t);
+  XISetMask(bits, type);
+  // Every device, slaves included: handlers count an event once, from the device it came from.
+  XIEventMask mask{XIAllDevices, static_cast<int>(sizeof(bits)), bits};
+  if (!checked([&] { XISelectEvents(display_, root_, &mask, 1); })) return false;
+  rawEvents_.push_back(type);
+  return true;
+}
+
 void X11Connection::unmarkOwnWindow(Window window) {
   std::erase(own_, window);
 }

@@ -58,6 +58,11 @@ class X11Connection {
   /// Whether events wait in Xlib's queue (read during a round trip, so the socket is quiet).
   [[nodiscard]] bool hasQueuedEvents() const;
 
+  /// Adds an XInput2 raw event type (XI_RawButtonPress...) to what the root window reports to
+  /// us from every device; selections of several parts add up. False without XInput2 or when
+  /// the server refused.
+  bool selectRawEvent(int type);
+
   /// Runs `requests` and waits for the server: false when any of them failed.
   bool checked(const std::function<void()>& requests);
 
@@ -83,6 +88,7 @@ class X11Connection {
   Atoms atoms_{};
   Extensions extensions_;
   std::vector<Window> own_;
+  std::vector<int> rawEvents_;
   struct Listener {
     ListenerId id;
     std::function<void(const XEvent&)> call;

@@ -501,18 +501,7 @@ std::unique_ptr<Subscription> X11Toolkit::observeWorkspace(
 
 std::unique_ptr<Subscription> X11Toolkit::addGlobalScrollWheelMonitor(
     std::function<void()> handler) {
-  const auto opcode = connection_.extensions().xinputOpcode;
-  if (!opcode) return nullptr;
-  if (!selectedRawButtons_) {
-    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
-    XISetMask(bits, XI_RawButtonPress);
-    // Every device, slaves included: a press is counted once, from the device it happened on.
-    XIEventMask mask{XIAllDevices, static_cast<int>(sizeof(bits)), bits};
-    if (!connection_.checked(
-            [&] { XISelectEvents(connection_.display(), connection_.root(), &mask, 1); }))
-      return nullptr;
-    selectedRawButtons_ = true;
-  }
+  if (!connection_.selectRawEvent(XI_RawButtonPress)) return nullptr;
   return handlers_->scroll->add(handlers_->scroll, std::move(handler));
 }
 

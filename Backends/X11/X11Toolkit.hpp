@@ -55,7 +55,6 @@ class X11Toolkit final : public platform::Toolkit {
   platform::Scheduler& scheduler_;
   X11Connection::ListenerId listener_;
   std::shared_ptr<Handlers> handlers_;
-  bool selectedRawButtons_ = false;
   std::optional<unsigned long> activeWindow_;
   std::optional<unsigned long> currentDesktop_;
 };

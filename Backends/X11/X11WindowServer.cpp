@@ -3,6 +3,7 @@
 #include <Velvix/WhatsAppWindow.hpp>
 
 #include <X11/Xatom.h>
+#include <X11/extensions/XInput2.h>
 
 #include <unistd.h>
 #include <algorithm>
@@ -17,9 +18,11 @@ using platform::WindowEntry;
 
 namespace {
 
-// XQueryPointer on every call would be a round trip per frame; within this span the last
-// answer stands.
-constexpr auto kPointerFreshness = std::chrono::milliseconds(4);
+// XQueryPointer on every call would be a round trip per frame. The last answer stands while
+// the pointer has not moved (XInput2 raw motion says when it does) and for at most this long,
+// should it be moved without motion events (a warp); without XInput2, for one frame.
+constexpr auto kPointerFreshness = std::chrono::milliseconds(250);
+constexpr auto kPointerFreshnessWithoutMotion = std::chrono::milliseconds(4);
 
 bool isProcessAlive(std::int32_t pid) {
   return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM);
@@ -31,6 +34,7 @@ X11WindowServer::X11WindowServer(X11Connection& connection) : connection_(connec
   XSelectInput(connection_.display(), connection_.root(),
                SubstructureNotifyMask | PropertyChangeMask);
   listener_ = connection_.addListener([this](const XEvent& event) { onEvent(event); });
+  tracksMotion_ = connection_.selectRawEvent(XI_RawMotion);
 }
 
 X11WindowServer::~X11WindowServer() {
@@ -53,6 +57,12 @@ void X11WindowServer::onEvent(const XEvent& event) {
     case DestroyNotify:
       watched_.erase(event.xdestroywindow.window);
       dirty_ = true;
+      break;
+    case GenericEvent:
+      if (connection_.extensions().xinputOpcode &&
+          event.xcookie.extension == *connection_.extensions().xinputOpcode &&
+          event.xcookie.evtype == XI_RawMotion)
+        pointerMoved_ = true;
       break;
     case MapNotify:
     case UnmapNotify:
@@ -291,8 +301,11 @@ std::vector<Rect> X11WindowServer::screens() const {
 }
 
 Point X11WindowServer::mouseLocation() const {
+  connection_.dispatchPending();  // motion reported since the last answer
   const auto now = std::chrono::steady_clock::now();
-  if (now - pointerTime_ > kPointerFreshness) {
+  const auto freshness = tracksMotion_ ? kPointerFreshness : kPointerFreshnessWithoutMotion;
+  if (pointerMoved_ || now - pointerTime_ > freshness) {
+    pointerMoved_ = false;
     Window root = None, child = None;
     int rootX = 0, rootY = 0, x = 0, y = 0;
     unsigned int mask = 0;

@@ -84,6 +84,8 @@ class X11WindowServer final : public platform::WindowServer {
   mutable std::set<std::int32_t> whatsAppPids_;
   mutable std::optional<Window> activeWindow_;
   mutable bool activeDirty_ = true;
+  bool tracksMotion_ = false;
+  mutable bool pointerMoved_ = true;
   mutable std::chrono::steady_clock::time_point pointerTime_;
   mutable Point pointer_;
 };
