@@ -93,6 +93,21 @@ TEST_F(App, TheTrayIconFollowsTheMainSwitch) {
   EXPECT_EQ(maxAlpha(), 255) << "full opacity again without a restart";
 }
 
+TEST_F(App, ClickingTheTrayIconDropsThePanelAndClickingAgainPutsItAway) {
+  VelvixApp app(defaults, desktop.ports());
+  app.openInterface(VelvixApp::Shell::trayIcon);
+  QQuickWindow& panel = *app.optionsWindow();
+
+  emit app.trayIcon()->activated(QSystemTrayIcon::Context);
+  EXPECT_FALSE(panel.isVisible()) << "only a plain click drops the panel";
+  emit app.trayIcon()->activated(QSystemTrayIcon::Trigger);
+  settle();
+  EXPECT_TRUE(panel.isVisible());
+  EXPECT_EQ(panel.width(), 283);
+  emit app.trayIcon()->activated(QSystemTrayIcon::Trigger);
+  EXPECT_FALSE(panel.isVisible());
+}
+
 TEST_F(App, LayoutOpensOneCalibrationWindowAndQuitAsksToQuit) {
   VelvixApp app(defaults, desktop.ports());
   QSignalSpy quit(&app, &VelvixApp::quitRequested);
