@@ -4,7 +4,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <cerrno>
@@ -39,9 +39,11 @@ std::vector<std::string> environmentWith(const std::string& display) {
   return env;
 }
 
-// posix_spawnp with the given extra file actions; -1 on failure.
+// Starts `argv` with `env`, its standard output on `output` (-1: ours). The child is ended
+// with SIGTERM when this process dies, so that a crashed test leaves no X server behind.
+// -1 when it could not be started.
 pid_t spawnWith(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                posix_spawn_file_actions_t* actions) {
+                int output) {
   std::vector<char*> args, envp;
   for (const auto& a : argv)
     args.push_back(const_cast<char*>(a.c_str()));
@@ -49,9 +51,27 @@ pid_t spawnWith(const std::vector<std::string>& argv, const std::vector<std::str
   for (const auto& e : env)
     envp.push_back(const_cast<char*>(e.c_str()));
   envp.push_back(nullptr);
-  pid_t pid = -1;
-  if (posix_spawnp(&pid, args[0], actions, nullptr, args.data(), envp.data()) != 0) return -1;
-  return pid;
+  // A failed exec reports its errno through this pipe; a successful one closes it.
+  int status[2];
+  if (pipe2(status, O_CLOEXEC) != 0) return -1;
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    // Only async-signal-safe calls from here on: other threads of ours may hold locks.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) _exit(127);  // the parent went before we could watch it
+    if (output >= 0) dup2(output, STDOUT_FILENO);
+    execvpe(args[0], args.data(), envp.data());
+    const int error = errno;
+    (void)!write(status[1], &error, sizeof error);
+    _exit(127);
+  }
+  close(status[1]);
+  int error = 0;
+  const bool failed = pid < 0 || read(status[0], &error, sizeof error) == sizeof error;
+  close(status[0]);
+  if (failed && pid > 0) waitpid(pid, nullptr, 0);
+  return failed ? -1 : pid;
 }
 
 }  // namespace
@@ -60,11 +80,7 @@ std::unique_ptr<ChildProcess> ChildProcess::spawn(const std::vector<std::string>
                                                   const std::string& display) {
   int out[2];
   if (pipe2(out, O_CLOEXEC) != 0) return nullptr;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  const pid_t pid = spawnWith(argv, environmentWith(display), &actions);
-  posix_spawn_file_actions_destroy(&actions);
+  const pid_t pid = spawnWith(argv, environmentWith(display), out[1]);
   close(out[1]);
   if (pid < 0) {
     close(out[0]);
