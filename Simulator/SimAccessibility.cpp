@@ -55,21 +55,21 @@ ElementId SimAccessibility::addApplication(platform::ProcessId pid) {
   if (auto it = applications_.find(pid); it != applications_.end()) return it->second;
   const ElementId id = nextId_++;
   Node node;
-  node.spec.role = "AXApplication";
+  node.definition.role = "AXApplication";
   node.isApplication = true;
   nodes_.emplace(id, std::move(node));
   applications_.emplace(pid, id);
   return id;
 }
 
-ElementId SimAccessibility::addChild(ElementId parent, ElementSpec spec) {
+ElementId SimAccessibility::addChild(ElementId parent, ElementSpec definition) {
   std::lock_guard lock(mutex_);
   Node* parentNode = find(parent);
   if (!parentNode) throw std::out_of_range("no simulated element " + std::to_string(parent));
   const ElementId id = nextId_++;
   parentNode->children.push_back(id);
   Node node;
-  node.spec = std::move(spec);
+  node.definition = std::move(definition);
   node.parent = parent;
   nodes_.emplace(id, std::move(node));
   return id;
@@ -83,7 +83,7 @@ void SimAccessibility::setAttribute(ElementId element, Attribute attribute,
 
 void SimAccessibility::setFrame(ElementId element, Rect frame) {
   std::lock_guard lock(mutex_);
-  if (Node* node = find(element)) node->spec.frame = frame;
+  if (Node* node = find(element)) node->definition.frame = frame;
 }
 
 void SimAccessibility::inject(ElementId element, std::optional<Attribute> attribute, Fault fault) {
@@ -151,7 +151,7 @@ Rect SimAccessibility::frameNow(ElementId element) const {
   std::lock_guard lock(mutex_);
   const Node* node = find(element);
   if (!node) return Rect::null();
-  return node->spec.frame.offsetBy(0, -scrollAbove(*node, now));
+  return node->definition.frame.offsetBy(0, -scrollAbove(*node, now));
 }
 
 std::optional<ElementId> SimAccessibility::idOf(const platform::Element& element) const {
@@ -264,19 +264,19 @@ SimAccessibility::Slot SimAccessibility::read(const Node& node, Attribute attrib
   if (auto it = node.overrides.find(attribute); it != node.overrides.end()) {
     value = it->second;
   } else {
-    const Rect frame = node.spec.frame.offsetBy(0, -scrollAbove(node, time));
+    const Rect frame = node.definition.frame.offsetBy(0, -scrollAbove(node, time));
     switch (attribute) {
       case Attribute::role:
-        value = Value(node.spec.role);
+        value = Value(node.definition.role);
         break;
       case Attribute::description:
-        value = node.spec.description;
+        value = node.definition.description;
         break;
       case Attribute::title:
-        value = node.spec.title;
+        value = node.definition.title;
         break;
       case Attribute::value:
-        value = node.spec.value;
+        value = node.definition.value;
         break;
       case Attribute::position:
         if (!node.isApplication) value = Value(frame.origin);

@@ -58,9 +58,9 @@ class SimAccessibility final : public platform::Accessibility {
   ElementId addApplication(platform::ProcessId pid);
   /// Adds a child after the parent's existing children. The children of an application element
   /// are its windows.
-  ElementId addChild(ElementId parent, ElementSpec spec);
+  ElementId addChild(ElementId parent, ElementSpec definition);
   /// Replaces one attribute's value (empty: the attribute is absent). Role, position and size
-  /// set here override the spec's.
+  /// set here override the element's definition.
   void setAttribute(ElementId element, Attribute attribute, std::optional<Value> value);
   void setFrame(ElementId element, Rect frame);
   /// Makes `fault` happen on the element; with no attribute, on every call to the element.
@@ -104,7 +104,7 @@ class SimAccessibility final : public platform::Accessibility {
 
  private:
   struct Node {
-    ElementSpec spec;
+    ElementSpec definition;
     std::optional<ElementId> parent;
     std::vector<ElementId> children;
     bool isApplication = false;

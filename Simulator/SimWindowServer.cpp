@@ -14,9 +14,9 @@ std::size_t SimWindowServer::indexOf(std::uint32_t number) const {
   throw std::out_of_range("no simulated window with number " + std::to_string(number));
 }
 
-std::uint32_t SimWindowServer::addWindow(WindowSpec spec) {
-  if (spec.number == 0) spec.number = nextNumber_++;
-  windows_.push_back(std::move(spec));
+std::uint32_t SimWindowServer::addWindow(WindowSpec definition) {
+  if (definition.number == 0) definition.number = nextNumber_++;
+  windows_.push_back(std::move(definition));
   return windows_.back().number;
 }
 

@@ -49,7 +49,7 @@ class SimWindowServer final : public platform::WindowServer {
 
   // --- configuration -------------------------------------------------------------------------
   /// Adds a window behind all others of its layer; returns its number.
-  std::uint32_t addWindow(WindowSpec spec);
+  std::uint32_t addWindow(WindowSpec definition);
   /// The window's description, to change in place (bounds, alpha, visibility...).
   WindowSpec& window(std::uint32_t number);
   void removeWindow(std::uint32_t number);

@@ -926,11 +926,11 @@ void WhatsAppModel::publish() {
   // Adds `node` under `parent`, and everything below it, at global positions.
   std::function<ElementId(ElementId, const AxNode&)> add = [&](ElementId parent,
                                                                const AxNode& node) {
-    ElementSpec spec{.role = node.role, .frame = node.frame.offsetBy(o.x, o.y)};
-    if (!node.description.empty()) spec.description = Value(node.description);
-    if (!node.title.empty()) spec.title = Value(node.title);
-    if (!node.value.empty()) spec.value = Value(node.value);
-    const ElementId id = ax.addChild(parent, std::move(spec));
+    ElementSpec definition{.role = node.role, .frame = node.frame.offsetBy(o.x, o.y)};
+    if (!node.description.empty()) definition.description = Value(node.description);
+    if (!node.title.empty()) definition.title = Value(node.title);
+    if (!node.value.empty()) definition.value = Value(node.value);
+    const ElementId id = ax.addChild(parent, std::move(definition));
     ax.setElementCost(id, options_.elementReadCost);
     ++elementsCreated_;
     if (node.list >= 0) lists_[static_cast<std::size_t>(node.list)].container = id;
@@ -985,11 +985,11 @@ void WhatsAppModel::syncList(List list) {
     Published p{.index = item.index};
     std::function<ElementId(ElementId, const AxNode&)> add = [&](ElementId parent,
                                                                  const AxNode& node) {
-      ElementSpec spec{.role = node.role, .frame = node.frame.offsetBy(origin.x, origin.y)};
-      if (!node.description.empty()) spec.description = Value(node.description);
-      if (!node.title.empty()) spec.title = Value(node.title);
-      if (!node.value.empty()) spec.value = Value(node.value);
-      const ElementId id = ax.addChild(parent, std::move(spec));
+      ElementSpec definition{.role = node.role, .frame = node.frame.offsetBy(origin.x, origin.y)};
+      if (!node.description.empty()) definition.description = Value(node.description);
+      if (!node.title.empty()) definition.title = Value(node.title);
+      if (!node.value.empty()) definition.value = Value(node.value);
+      const ElementId id = ax.addChild(parent, std::move(definition));
       ax.setElementCost(id, options_.elementReadCost);
       ++elementsCreated_;
       for (const AxNode& child : node.children)
@@ -1008,10 +1008,10 @@ void WhatsAppModel::syncJumpButton() {
   SimAccessibility& ax = desktop_.accessibility();
   const bool wanted = pane_ && state_.scroll.messagesFromBottom >= 1;
   if (wanted && !jumpButton_) {
-    ElementSpec spec{.role = "AXButton",
-                     .description = Value("Scroll to bottom"),
-                     .frame = layout_->jumpButton.offsetBy(origin().x, origin().y)};
-    jumpButton_ = ax.addChild(pane_, std::move(spec));
+    ElementSpec definition{.role = "AXButton",
+                           .description = Value("Scroll to bottom"),
+                           .frame = layout_->jumpButton.offsetBy(origin().x, origin().y)};
+    jumpButton_ = ax.addChild(pane_, std::move(definition));
     ax.setElementCost(*jumpButton_, options_.elementReadCost);
     ++elementsCreated_;
   } else if (!wanted && jumpButton_) {

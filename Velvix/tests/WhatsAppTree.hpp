@@ -33,11 +33,11 @@ struct WhatsAppTree {
   /// Adds an element at a window-relative frame.
   sim::ElementId add(sim::ElementId parent, std::string role, Rect relative,
                      std::string description = "") {
-    sim::ElementSpec spec;
-    spec.role = std::move(role);
-    if (!description.empty()) spec.description = platform::Value(std::move(description));
-    spec.frame = relative.offsetBy(frame.minX(), frame.minY());
-    return ax.addChild(parent, std::move(spec));
+    sim::ElementSpec definition;
+    definition.role = std::move(role);
+    if (!description.empty()) definition.description = platform::Value(std::move(description));
+    definition.frame = relative.offsetBy(frame.minX(), frame.minY());
+    return ax.addChild(parent, std::move(definition));
   }
 
   /// A window at `frame` (offset by `shift` points, as a window that moved would be).

@@ -25,9 +25,9 @@ WindowSpec other(std::uint32_t number, Rect bounds) {
 }
 
 template <typename Change>
-WindowSpec with(WindowSpec spec, Change change) {
-  change(spec);
-  return spec;
+WindowSpec with(WindowSpec definition, Change change) {
+  change(definition);
+  return definition;
 }
 
 const Rect kMain(100, 100, 800, 600);
