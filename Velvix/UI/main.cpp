@@ -98,6 +98,8 @@ int main(int argc, char** argv) {
   std::optional<Backend> backend;
 #if VELVIX_HAS_X11
   if (!wantsSimulated) backend = x11Desktop();
+#else
+  (void)wantsSimulated;  // without a real backend the simulated desktop is the only one
 #endif
   if (!backend) backend = simulated(log);
 
