@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -379,6 +380,18 @@ TEST_F(OverlayTest, TheSummaryComesWithTheFirstFrameThenEveryFiveSeconds) {
   EXPECT_EQ(summaries(), 1);
   desktop.runFor(200ms);
   EXPECT_EQ(summaries(), 2);
+}
+
+TEST_F(OverlayTest, TheSummaryPrintsAFrameBeyondTheIntegerRangeAsItsBound) {
+  desktop.windowServer().window(whatsApp).bounds = Rect(1e300, 80, 1000, 700);
+  start();
+  const auto lines = windowLines();
+  const auto summary = std::find_if(lines.begin(), lines.end(),
+                                    [](const auto& l) { return l.starts_with("Summary: "); });
+  ASSERT_NE(summary, lines.end());
+  EXPECT_TRUE(summary->starts_with(
+      "Summary: window 7 " + std::to_string(std::numeric_limits<long>::max()) + ",80 1000x700 "))
+      << *summary;
 }
 
 TEST(RenderStats, LogsRatesEveryTwoSecondsAndRestarts) {
