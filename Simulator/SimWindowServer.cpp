@@ -1,5 +1,7 @@
 #include "SimWindowServer.hpp"
 
+#include <Velvix/Platform/Toolkit.hpp>
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -100,9 +102,9 @@ std::optional<std::vector<platform::WindowEntry>> SimWindowServer::onScreenWindo
 std::int32_t SimWindowServer::windowLevel(platform::WindowLevelKey key) const {
   switch (key) {
     case platform::WindowLevelKey::normal:
-      return 0;
+      return platform::kNormalWindowLevel;
     case platform::WindowLevelKey::floating:
-      return 3;
+      return platform::kFloatingWindowLevel;
     case platform::WindowLevelKey::dock:
       return dockLevel_;
   }

@@ -116,9 +116,7 @@ void OverlayController::tick() {
     return;
   }
 
-  const Point raw = ports_.windowServer.mouseLocation();
-  const auto found =
-      WhatsAppWindow::current(ports_.windowServer, Point{raw.x, screenHeight() - raw.y});
+  const auto found = WhatsAppWindow::current(ports_.windowServer, mouseTopLeft());
   const platform::WallTime now = ports_.scheduler.now();
 
   if (!found) {
@@ -258,8 +256,7 @@ void OverlayController::refreshBlurs() {
 }
 
 std::optional<Point> OverlayController::localMouseLocation(const Rect& frame) const {
-  const Point raw = ports_.windowServer.mouseLocation();
-  const Point p{raw.x, screenHeight() - raw.y};
+  const Point p = mouseTopLeft();
   if (!frame.contains(p)) return std::nullopt;
   return Point{p.x - frame.minX(), p.y - frame.minY()};
 }
@@ -440,9 +437,12 @@ void OverlayController::deactivateTracker() {
   reader_->tracker()->deactivate();
 }
 
-double OverlayController::screenHeight() const {
+Point OverlayController::mouseTopLeft() const {
+  // The pointer comes in bottom-left-origin space; the first screen's height flips it.
   const auto screens = ports_.windowServer.screens();
-  return screens.empty() ? 0 : screens.front().height();
+  const double height = screens.empty() ? 0 : screens.front().height();
+  const Point raw = ports_.windowServer.mouseLocation();
+  return {raw.x, height - raw.y};
 }
 
 std::ostream& operator<<(std::ostream& os, const OverlayController::Status& status) {

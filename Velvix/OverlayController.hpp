@@ -149,7 +149,8 @@ class OverlayController {
   void setHasAccessibilityAccess(bool value);
   void deactivateTracker();
   [[nodiscard]] bool isOn() const { return settings_.isEnabled(); }
-  [[nodiscard]] double screenHeight() const;
+  /// The pointer in top-left-origin global points, the window list's space.
+  [[nodiscard]] Point mouseTopLeft() const;
 
   AppSettings& settings_;
   OverlayPorts ports_;

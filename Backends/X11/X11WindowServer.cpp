@@ -1,5 +1,6 @@
 #include "X11WindowServer.hpp"
 
+#include <Velvix/Platform/Toolkit.hpp>
 #include <Velvix/WhatsAppWindow.hpp>
 
 #include <X11/Xatom.h>
@@ -234,9 +235,9 @@ std::optional<std::vector<WindowEntry>> X11WindowServer::onScreenWindows() const
 std::int32_t X11WindowServer::windowLevel(platform::WindowLevelKey key) const {
   switch (key) {
     case platform::WindowLevelKey::normal:
-      return 0;
+      return platform::kNormalWindowLevel;
     case platform::WindowLevelKey::floating:
-      return 3;
+      return platform::kFloatingWindowLevel;
     case platform::WindowLevelKey::dock:
       return kDockLevel;
   }
