@@ -4,6 +4,7 @@
 #include <Velvix/ScrollTracker.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -291,6 +292,66 @@ void OverlayController::logSummary(const WhatsAppWindow& window, const DetectedE
       panel.frame() == flippedForScreen(window.frame, ports_.windowServer));
 }
 
+// The follow loop: measure on its own executor, apply on the main queue, wait 8 ms, repeat. The
+// background half touches only the tracker; the main-thread half only runs while the
+// controller is alive, which is decided on the main thread too.
+//
+// While the tracker is inactive every measurement would come back empty, so the loop parks
+// instead of waking 125 times a second for nothing (in layout mode that is all the time). The
+// main thread wakes it when it accepts a read: measurements taken between the reader's publish
+// and that moment belong to a generation the controller does not hold yet and would be dropped.
+struct OverlayController::FollowLoop : std::enable_shared_from_this<FollowLoop> {
+  FollowLoop(std::shared_ptr<ScrollTracker> tracker, std::weak_ptr<platform::Executor> executor,
+             platform::Executor& main, std::weak_ptr<char> alive,
+             std::function<void(ScrollOffset, std::int64_t)> apply)
+      : tracker(std::move(tracker)),
+        executor(std::move(executor)),
+        main(main),
+        alive(std::move(alive)),
+        apply(std::move(apply)) {}
+
+  std::shared_ptr<ScrollTracker> tracker;
+  std::weak_ptr<platform::Executor> executor;
+  platform::Executor& main;
+  std::weak_ptr<char> alive;
+  std::function<void(ScrollOffset, std::int64_t)> apply;
+  std::atomic<bool> parked = false;
+
+  void iterate() {
+    if (alive.expired()) return;  // a stale read of the flag only costs one more measurement
+    const auto measurement = tracker->measure();
+    if (!measurement) {
+      if (tracker->isActive()) {
+        sleep();
+      } else {
+        park();
+      }
+      return;
+    }
+    main.post([self = shared_from_this(), m = *measurement] {
+      if (self->alive.expired()) return;
+      self->apply(m.offset, m.generation);
+      self->sleep();
+    });
+  }
+  void sleep() {
+    if (const auto e = executor.lock()) {
+      e->postAfter(kFollowInterval, [self = shared_from_this()] { self->iterate(); });
+    }
+  }
+  void park() {
+    parked.store(true);
+    // An activation between the look above and the flag may have found the loop not parked
+    // yet and gone unnoticed: look once more. Whoever clears the flag resumes the loop.
+    if (tracker->isActive() && parked.exchange(false)) sleep();
+  }
+  /// Any thread.
+  void wake() {
+    if (!parked.exchange(false)) return;
+    if (const auto e = executor.lock()) e->post([self = shared_from_this()] { self->iterate(); });
+  }
+};
+
 // MARK: Read loop
 
 void OverlayController::readAfter(platform::Duration delay) {
@@ -356,48 +417,10 @@ void OverlayController::accept(const WhatsAppWindow& captured, double sinceScrol
   detected_ = Detected{captured.id, elements.withContentBehindSheet(previous)};
   detectedGeneration_ = generation;
   scrollSample_ = {ports_.scheduler.mediaTime(), {}};
+  if (followLoop_) followLoop_->wake();
 }
 
 // MARK: Follow loop
-
-// The follow loop: measure on its own executor, apply on the main queue, wait 8 ms, repeat. The
-// background half touches only the tracker; the main-thread half only runs while the
-// controller is alive, which is decided on the main thread too.
-struct OverlayController::FollowLoop : std::enable_shared_from_this<FollowLoop> {
-  FollowLoop(std::shared_ptr<ScrollTracker> tracker, std::weak_ptr<platform::Executor> executor,
-             platform::Executor& main, std::weak_ptr<char> alive,
-             std::function<void(ScrollOffset, std::int64_t)> apply)
-      : tracker(std::move(tracker)),
-        executor(std::move(executor)),
-        main(main),
-        alive(std::move(alive)),
-        apply(std::move(apply)) {}
-
-  std::shared_ptr<ScrollTracker> tracker;
-  std::weak_ptr<platform::Executor> executor;
-  platform::Executor& main;
-  std::weak_ptr<char> alive;
-  std::function<void(ScrollOffset, std::int64_t)> apply;
-
-  void iterate() {
-    if (alive.expired()) return;  // a stale read of the flag only costs one more measurement
-    const auto measurement = tracker->measure();
-    if (!measurement) {
-      sleep();
-      return;
-    }
-    main.post([self = shared_from_this(), m = *measurement] {
-      if (self->alive.expired()) return;
-      self->apply(m.offset, m.generation);
-      self->sleep();
-    });
-  }
-  void sleep() {
-    if (const auto e = executor.lock()) {
-      e->postAfter(kFollowInterval, [self = shared_from_this()] { self->iterate(); });
-    }
-  }
-};
 
 void OverlayController::startFollowLoop() {
   followExecutor_ = ports_.scheduler.makeSerialExecutor("app.velvix.follow");

@@ -65,4 +65,9 @@ ScrollTracker::State ScrollTracker::state() const {
   return state_;
 }
 
+bool ScrollTracker::isActive() const {
+  std::lock_guard lock(mutex_);
+  return state_.isActive;
+}
+
 }  // namespace velvix

@@ -62,6 +62,8 @@ class ScrollTracker {
 
   /// A copy of the whole record.
   [[nodiscard]] State state() const;
+  /// Whether a successful read is being measured against.
+  [[nodiscard]] bool isActive() const;
 
  private:
   platform::Accessibility& accessibility_;

@@ -500,6 +500,25 @@ TEST_F(OverlayTest, WithoutScrollFollowingNothingIsMeasured) {
   EXPECT_EQ(controller->stats().measurements, 0);
 }
 
+TEST_F(OverlayTest, FollowLoopRestsWhileNothingIsReadAndResumesWithTheFirstRead) {
+  // Layout mode: no access, so nothing is read and nothing can be measured.
+  start();
+  desktop.runFor(1s);
+  const long before = desktop.scheduler().callbacksRun();
+  desktop.runFor(1s);
+  // The frame timer (30), the display ticker (60) and the read loop's access check (10); a
+  // follow loop polling every 8 ms would add 125.
+  EXPECT_LE(desktop.scheduler().callbacksRun() - before, 110);
+
+  publishWhatsAppTree();
+  desktop.accessibility().setCallCost(200us);
+  desktop.runFor(500ms);
+  ASSERT_EQ(controller->status(), Status::protecting(true));
+  scrollMessages(300ms, 300);
+  EXPECT_GT(controller->stats().measurements, 0);
+  EXPECT_NE(controller->scrollVelocity().messages, 0);
+}
+
 TEST_F(OverlayTest, MeasurementsOfAnIgnoredReadAreNotApplied) {
   publishWhatsAppTree();
   desktop.accessibility().setCallCost(2ms);  // a read takes tens of milliseconds
