@@ -6,11 +6,14 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace velvix::x11 {
 
@@ -143,10 +146,120 @@ class QtScheduler::MainQueue final : public platform::Executor {
   QObject* context_;
 };
 
+// The display's beat on the main thread. The display ticker runs on every beat, and repeating
+// timers no shorter than a beat run on the beat they fall due (within half a beat), as a
+// display link and coalescing run-loop timers do: at 60 Hz the 30 Hz frame timer shares every
+// other wake-up with the ticker instead of adding 30 of its own. The beat stops while nothing
+// is scheduled on it.
+class FrameClock {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  FrameClock(QObject* context, Clock::duration period)
+      : timer_(new QTimer(context)), period_(period), origin_(Clock::now()) {
+    timer_->setTimerType(Qt::PreciseTimer);
+    timer_->setSingleShot(true);
+    QObject::connect(timer_, &QTimer::timeout, timer_, [this] { beat(); });
+  }
+  ~FrameClock() { delete timer_.data(); }  // its connection refers to this clock
+  FrameClock(const FrameClock&) = delete;
+  FrameClock& operator=(const FrameClock&) = delete;
+
+  [[nodiscard]] Clock::duration period() const { return period_; }
+
+  /// Runs `action` on the beats every `interval` (at least one period) from now.
+  std::uint64_t add(Clock::duration interval, std::function<void()> action) {
+    const std::uint64_t id = nextId_++;
+    entries_.push_back({id, interval, Clock::now() + interval, std::move(action)});
+    arm();
+    return id;
+  }
+  void remove(std::uint64_t id) {
+    std::erase_if(entries_, [id](const Entry& e) { return e.id == id; });
+    if (entries_.empty() && timer_) timer_->stop();
+  }
+
+ private:
+  struct Entry {
+    std::uint64_t id;
+    Clock::duration interval;
+    Clock::time_point due;
+    std::function<void()> action;
+  };
+
+  // The first beat at or after `t`.
+  [[nodiscard]] Clock::time_point beatAtOrAfter(Clock::time_point t) const {
+    if (t <= origin_) return origin_;
+    const auto beats = (t - origin_ + period_ - Clock::duration(1)) / period_;
+    return origin_ + beats * period_;
+  }
+
+  void arm() {
+    if (!timer_ || entries_.empty()) return;
+    auto due = entries_.front().due;
+    for (const Entry& e : entries_)
+      due = std::min(due, e.due);
+    next_ = beatAtOrAfter(due - period_ / 2);
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next_ - Clock::now());
+    timer_->start(static_cast<int>(std::max<long long>(wait.count(), 0)));
+  }
+
+  void beat() {
+    const auto beatTime = next_;
+    const auto now = Clock::now();
+    // An action may add or remove entries, this one included: run by id, looked up afresh.
+    std::vector<std::uint64_t> due;
+    for (const Entry& e : entries_) {
+      if (e.due <= beatTime + period_ / 2) due.push_back(e.id);
+    }
+    for (const std::uint64_t id : due) {
+      auto it = std::find_if(entries_.begin(), entries_.end(),
+                             [id](const Entry& e) { return e.id == id; });
+      if (it == entries_.end()) continue;
+      it->due += it->interval;
+      // After a stall the missed firings are dropped, not run back to back.
+      if (it->due <= now) it->due = now + it->interval;
+      const auto action = it->action;  // the entry may go while it runs
+      action();
+    }
+    arm();
+  }
+
+  QPointer<QTimer> timer_;
+  Clock::duration period_;
+  Clock::time_point origin_;
+  Clock::time_point next_;
+  std::vector<Entry> entries_;
+  std::uint64_t nextId_ = 1;
+};
+
+namespace {
+
+class BeatRepeating final : public platform::Repeating {
+ public:
+  BeatRepeating(std::weak_ptr<FrameClock> clock, std::uint64_t id)
+      : clock_(std::move(clock)), id_(id) {}
+  ~BeatRepeating() override { cancel(); }
+  void cancel() override {
+    if (const auto clock = clock_.lock()) clock->remove(id_);
+    clock_.reset();
+  }
+
+ private:
+  std::weak_ptr<FrameClock> clock_;
+  std::uint64_t id_;
+};
+
+}  // namespace
+
 QtScheduler::QtScheduler(double refreshRate)
     : context_(std::make_unique<QObject>()),
       main_(std::make_unique<MainQueue>(context_.get())),
-      refreshRate_(refreshRate > 0 ? refreshRate : 60) {}
+      clock_(std::make_shared<FrameClock>(
+          context_.get(),
+          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+              std::chrono::duration<double>(
+                  1 / (refreshRate > 0 && refreshRate <= 1000 ? refreshRate : 60))))) {}
 
 QtScheduler::~QtScheduler() = default;
 
@@ -160,13 +273,16 @@ std::shared_ptr<platform::Executor> QtScheduler::makeSerialExecutor(std::string_
 
 std::unique_ptr<platform::Repeating> QtScheduler::scheduleRepeating(Duration interval,
                                                                     std::function<void()> action) {
+  const auto exact = std::chrono::duration_cast<std::chrono::steady_clock::duration>(interval);
+  if (exact >= clock_->period()) {
+    return std::make_unique<BeatRepeating>(clock_, clock_->add(exact, std::move(action)));
+  }
   return std::make_unique<TimerRepeating>(context_.get(), std::max(toMilliseconds(interval), 1),
                                           std::move(action));
 }
 
 std::unique_ptr<platform::Repeating> QtScheduler::startDisplayTicker(std::function<void()> action) {
-  const int ms = std::max(1, static_cast<int>(1000.0 / refreshRate_));
-  return std::make_unique<TimerRepeating>(context_.get(), ms, std::move(action));
+  return std::make_unique<BeatRepeating>(clock_, clock_->add(clock_->period(), std::move(action)));
 }
 
 platform::WallTime QtScheduler::now() const {

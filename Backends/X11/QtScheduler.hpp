@@ -2,7 +2,9 @@
 
 // The Scheduler over Qt's event loop: the main queue is the thread that runs the
 // QCoreApplication, timers are QTimers, and each serial executor is a thread of its own with a
-// queue ordered by due time. The display ticker runs at the display rate (60 Hz unless told).
+// queue ordered by due time. The display ticker runs at the display rate (60 Hz unless told),
+// and repeating timers at least as long as a display frame run on its beat, so that together
+// they wake the process no more often than the display refreshes.
 //
 // Construct on the main thread after the QCoreApplication exists.
 
@@ -13,6 +15,8 @@
 class QObject;
 
 namespace velvix::x11 {
+
+class FrameClock;
 
 class QtScheduler final : public platform::Scheduler {
  public:
@@ -36,7 +40,7 @@ class QtScheduler final : public platform::Scheduler {
   class MainQueue;
   std::unique_ptr<QObject> context_;
   std::unique_ptr<MainQueue> main_;
-  double refreshRate_;
+  std::shared_ptr<FrameClock> clock_;
 };
 
 }  // namespace velvix::x11

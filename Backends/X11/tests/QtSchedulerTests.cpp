@@ -5,6 +5,7 @@
 
 #include <Backends/X11/QtScheduler.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -120,6 +121,35 @@ TEST(QtScheduler, DisplayTickerRunsAtTheDisplayRate) {
   const auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_GE(elapsed, 90ms);  // ten ticks at 100 Hz
   EXPECT_LT(elapsed, 1000ms);
+}
+
+TEST(QtScheduler, FrameTimerSharesTheTickersWakeUps) {
+  QtScheduler scheduler(60);
+  using Clock = std::chrono::steady_clock;
+  std::vector<Clock::time_point> frames, beats;
+  auto ticker = scheduler.startDisplayTicker([&] { beats.push_back(Clock::now()); });
+  auto timer = scheduler.scheduleRepeating(std::chrono::microseconds(33'333),
+                                           [&] { frames.push_back(Clock::now()); });
+  ASSERT_TRUE(runUntil([&] { return frames.size() >= 20; }));
+  ticker->cancel();
+  timer->cancel();
+
+  // Each frame runs right beside a beat, in the same wake-up; a thread switch away in between
+  // is rare, hence the allowance.
+  int shared = 0;
+  for (const auto frame : frames) {
+    const bool besideABeat = std::any_of(beats.begin(), beats.end(), [&](auto beat) {
+      return std::chrono::abs(beat - frame) < 1ms;
+    });
+    shared += besideABeat ? 1 : 0;
+  }
+  EXPECT_GE(shared, 18) << "of " << frames.size();
+  // One frame for every other beat.
+  EXPECT_NEAR(static_cast<double>(beats.size()) / static_cast<double>(frames.size()), 2.0, 0.3);
+
+  const auto count = frames.size() + beats.size();
+  runUntil([] { return false; }, 100ms);
+  EXPECT_EQ(frames.size() + beats.size(), count) << "both stopped when cancelled";
 }
 
 TEST(QtScheduler, ClocksMoveForward) {
