@@ -33,9 +33,7 @@ VelvixApp::VelvixApp(platform::Defaults& defaults, const OverlayPorts& ports, QO
       overlay_(startedOverlay(settings_, ports)),
       status_(*overlay_, ports.accessibility),
       settingsModel_(settings_),
-      statusModel_(status_) {
-  engine_.addImportPath(QStringLiteral("qrc:/qt/qml"));
-}
+      statusModel_(status_) {}
 
 VelvixApp::~VelvixApp() {
   // Closing the windows on the way out is not the user asking to quit.
@@ -44,7 +42,11 @@ VelvixApp::~VelvixApp() {
 
 std::unique_ptr<QQuickWindow> VelvixApp::createWindow(const QString& file,
                                                       const QVariantMap& properties) {
-  QQmlComponent component(&engine_, QUrl(QStringLiteral("qrc:/qt/qml/Velvix/UI/") + file));
+  if (!engine_) {
+    engine_ = std::make_unique<QQmlEngine>();
+    engine_->addImportPath(QStringLiteral("qrc:/qt/qml"));
+  }
+  QQmlComponent component(engine_.get(), QUrl(QStringLiteral("qrc:/qt/qml/Velvix/UI/") + file));
   QVariantMap all = properties;
   all.insert(QStringLiteral("settings"), QVariant::fromValue(&settingsModel_));
   all.insert(QStringLiteral("overlay"), QVariant::fromValue(&statusModel_));
@@ -61,15 +63,9 @@ std::unique_ptr<QQuickWindow> VelvixApp::createWindow(const QString& file,
 }
 
 void VelvixApp::openInterface(Shell shell) {
-  if (options_) return;
-  const bool drops = shell == Shell::trayIcon;
-  options_ =
-      createWindow(QStringLiteral("OptionsWindow.qml"), {{QStringLiteral("dropsFromTray"), drops}});
-  if (!options_) return;
-  connect(options_.get(), SIGNAL(layoutRequested()), this, SLOT(openCalibration()));
-  connect(options_.get(), SIGNAL(quitRequested()), this, SIGNAL(quitRequested()));
-
-  if (!drops) {
+  if (options_ || tray_) return;
+  if (shell == Shell::window) {
+    if (!createOptions(false)) return;
     // Without a tray this window is the only way back to the options and to "Quit Velvix":
     // closing it must not leave an invisible process that nothing can reach or end.
     connect(options_.get(), &QWindow::visibleChanged, this, [this](bool visible) {
@@ -79,6 +75,8 @@ void VelvixApp::openInterface(Shell shell) {
     return;
   }
 
+  // The panel is built at the first click: until then Velvix runs without a QML scene, which
+  // is most of its memory.
   tray_ = std::make_unique<QSystemTrayIcon>();
   tray_->setToolTip(QStringLiteral("Velvix"));
   refreshTrayIcon();
@@ -89,6 +87,15 @@ void VelvixApp::openInterface(Shell shell) {
             if (reason == QSystemTrayIcon::Trigger) togglePanel();
           });
   tray_->show();
+}
+
+bool VelvixApp::createOptions(bool dropsFromTray) {
+  options_ = createWindow(QStringLiteral("OptionsWindow.qml"),
+                          {{QStringLiteral("dropsFromTray"), dropsFromTray}});
+  if (!options_) return false;
+  connect(options_.get(), SIGNAL(layoutRequested()), this, SLOT(openCalibration()));
+  connect(options_.get(), SIGNAL(quitRequested()), this, SIGNAL(quitRequested()));
+  return true;
 }
 
 void VelvixApp::refreshTrayIcon() {
@@ -113,7 +120,7 @@ QPoint VelvixApp::panelPosition(const QRect& anchor, const QSize& panel, const Q
 }
 
 void VelvixApp::togglePanel() {
-  if (!options_) return;
+  if (!options_ && !createOptions(true)) return;
   if (options_->isVisible()) {
     options_->hide();
     return;

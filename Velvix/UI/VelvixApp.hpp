@@ -41,11 +41,13 @@ class VelvixApp : public QObject {
   VelvixApp(platform::Defaults& defaults, const OverlayPorts& ports, QObject* parent = nullptr);
   ~VelvixApp() override;
 
-  /// Shows the interface. With `trayIcon`, the QApplication must exist (the tray needs it).
+  /// Shows the interface. With `trayIcon`, the QApplication must exist (the tray needs it), and
+  /// the options panel is created at the first click on the icon.
   void openInterface(Shell shell);
 
   [[nodiscard]] AppSettings& settings() { return settings_; }
   [[nodiscard]] OverlayController& overlay() { return *overlay_; }
+  /// The options panel once it exists.
   [[nodiscard]] QQuickWindow* optionsWindow() const { return options_.get(); }
   [[nodiscard]] QQuickWindow* calibrationWindow() const { return calibration_.get(); }
   [[nodiscard]] QSystemTrayIcon* trayIcon() const { return tray_.get(); }
@@ -67,6 +69,7 @@ class VelvixApp : public QObject {
  private:
   [[nodiscard]] std::unique_ptr<QQuickWindow> createWindow(const QString& file,
                                                            const QVariantMap& properties);
+  [[nodiscard]] bool createOptions(bool dropsFromTray);
   void togglePanel();
   void refreshTrayIcon();
 
@@ -75,7 +78,7 @@ class VelvixApp : public QObject {
   ControllerStatus status_;
   SettingsModel settingsModel_;
   StatusModel statusModel_;
-  QQmlEngine engine_;
+  std::unique_ptr<QQmlEngine> engine_;  // made with the first window
   std::unique_ptr<QQuickWindow> options_;
   std::unique_ptr<QQuickWindow> calibration_;
   std::unique_ptr<QSystemTrayIcon> tray_;

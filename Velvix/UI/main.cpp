@@ -21,6 +21,8 @@
 
 #include <QtQml/qqmlextensionplugin.h>
 #include <QApplication>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
 #include <QSystemTrayIcon>
 
 #include <cstdio>
@@ -89,6 +91,9 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  // The panels are small forms: Qt Quick's software renderer draws them as fast as GL would,
+  // and keeps the GL driver out of the process (with Mesa, some 65 MB of it resident).
+  QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
   QApplication app(argc, argv);
   app.setApplicationName(QStringLiteral("Velvix"));
   // The tray icon, not a window, keeps Velvix running: closing a window does not quit.

@@ -74,8 +74,7 @@ TEST_F(App, TheTrayIconFollowsTheMainSwitch) {
   VelvixApp app(defaults, desktop.ports());
   app.openInterface(VelvixApp::Shell::trayIcon);
   ASSERT_TRUE(app.trayIcon());
-  EXPECT_FALSE(app.optionsWindow()->isVisible()) << "the panel waits for a click on the icon";
-  EXPECT_TRUE(app.optionsWindow()->flags().testFlag(Qt::Popup));
+  EXPECT_FALSE(app.optionsWindow()) << "the panel waits for a click on the icon";
 
   const auto maxAlpha = [&] {
     const QImage image = app.trayIcon()->icon().pixmap(QSize(18, 18)).toImage();
@@ -96,12 +95,14 @@ TEST_F(App, TheTrayIconFollowsTheMainSwitch) {
 TEST_F(App, ClickingTheTrayIconDropsThePanelAndClickingAgainPutsItAway) {
   VelvixApp app(defaults, desktop.ports());
   app.openInterface(VelvixApp::Shell::trayIcon);
-  QQuickWindow& panel = *app.optionsWindow();
 
   emit app.trayIcon()->activated(QSystemTrayIcon::Context);
-  EXPECT_FALSE(panel.isVisible()) << "only a plain click drops the panel";
+  EXPECT_FALSE(app.optionsWindow()) << "only a plain click drops the panel";
   emit app.trayIcon()->activated(QSystemTrayIcon::Trigger);
   settle();
+  ASSERT_TRUE(app.optionsWindow());
+  QQuickWindow& panel = *app.optionsWindow();
+  EXPECT_TRUE(panel.flags().testFlag(Qt::Popup));
   EXPECT_TRUE(panel.isVisible());
   EXPECT_EQ(panel.width(), 283);
   emit app.trayIcon()->activated(QSystemTrayIcon::Trigger);
