@@ -120,21 +120,33 @@ QPoint VelvixApp::panelPosition(const QRect& anchor, const QSize& panel, const Q
 }
 
 void VelvixApp::togglePanel() {
-  if (!options_ && !createOptions(true)) return;
+  if (!options_) {
+    if (!createOptions(true)) return;
+    // The panel takes its final height only after its first layout pass, and may change it
+    // later: keep it against the icon it dropped from (above a bottom tray, its bottom edge
+    // is what must stay put).
+    connect(options_.get(), &QWindow::heightChanged, this, [this] {
+      if (options_->isVisible()) placePanel();
+    });
+  }
   if (options_->isVisible()) {
     options_->hide();
     return;
   }
   // Some trays do not say where their icons are; the pointer that clicked one is close by.
-  QRect anchor = tray_ ? tray_->geometry() : QRect();
-  if (!anchor.isValid()) anchor = QRect(QCursor::pos(), QSize(1, 1));
-  QScreen* screen = QGuiApplication::screenAt(anchor.center());
-  if (!screen) screen = QGuiApplication::primaryScreen();
-  const QRect available =
-      screen ? screen->availableGeometry() : QRect(anchor.topLeft(), options_->size());
-  options_->setPosition(panelPosition(anchor, options_->size(), available));
+  panelAnchor_ = tray_ ? tray_->geometry() : QRect();
+  if (!panelAnchor_.isValid()) panelAnchor_ = QRect(QCursor::pos(), QSize(1, 1));
+  placePanel();
   options_->show();
   options_->requestActivate();
+}
+
+void VelvixApp::placePanel() {
+  QScreen* screen = QGuiApplication::screenAt(panelAnchor_.center());
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  const QRect available =
+      screen ? screen->availableGeometry() : QRect(panelAnchor_.topLeft(), options_->size());
+  options_->setPosition(panelPosition(panelAnchor_, options_->size(), available));
 }
 
 void VelvixApp::openCalibration() {

@@ -71,6 +71,7 @@ class VelvixApp : public QObject {
                                                            const QVariantMap& properties);
   [[nodiscard]] bool createOptions(bool dropsFromTray);
   void togglePanel();
+  void placePanel();
   void refreshTrayIcon();
 
   AppSettings settings_;
@@ -82,6 +83,7 @@ class VelvixApp : public QObject {
   std::unique_ptr<QQuickWindow> options_;
   std::unique_ptr<QQuickWindow> calibration_;
   std::unique_ptr<QSystemTrayIcon> tray_;
+  QRect panelAnchor_;  // where the tray icon that dropped the panel is
   AppSettings::Subscription trayFollowsSwitch_;
 };
 

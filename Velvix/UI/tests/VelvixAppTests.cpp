@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCursor>
 #include <QGuiApplication>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 
@@ -98,10 +100,16 @@ TEST_F(App, ClickingTheTrayIconDropsThePanelAndClickingAgainPutsItAway) {
 
   emit app.trayIcon()->activated(QSystemTrayIcon::Context);
   EXPECT_FALSE(app.optionsWindow()) << "only a plain click drops the panel";
+  // This tray does not say where its icon is: the pointer stands for it, here in a bottom
+  // panel, so the panel goes above it and its bottom edge must meet it once the panel has
+  // taken its height, which it does only after being made and laid out.
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  QCursor::setPos(screen.x() + screen.width() - 20, screen.y() + screen.height() - 10);
   emit app.trayIcon()->activated(QSystemTrayIcon::Trigger);
   settle();
   ASSERT_TRUE(app.optionsWindow());
   QQuickWindow& panel = *app.optionsWindow();
+  EXPECT_EQ(panel.y() + panel.height(), QCursor::pos().y());
   EXPECT_TRUE(panel.flags().testFlag(Qt::Popup));
   EXPECT_TRUE(panel.isVisible());
   EXPECT_EQ(panel.width(), 283);
