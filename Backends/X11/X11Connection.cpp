@@ -139,16 +139,33 @@ bool X11Connection::hasQueuedEvents() const {
 }
 
 void X11Connection::dispatchPending() {
-  while (XPending(display_) > 0) {
-    XEvent event;
-    XNextEvent(display_, &event);
-    const bool hasData = event.type == GenericEvent && XGetEventData(display_, &event.xcookie);
-    // A listener may add or remove listeners; walk a copy.
-    const auto listeners = listeners_;
-    for (const auto& listener : listeners)
-      listener->call(event);
-    if (hasData) XFreeEventData(display_, &event.xcookie);
-  }
+  while (XPending(display_) > 0)
+    dispatchNext();
+}
+
+void X11Connection::dispatchQueued() {
+  while (XEventsQueued(display_, QueuedAlready) > 0)
+    dispatchNext();
+}
+
+void X11Connection::dispatchNext() {
+  XEvent event;
+  XNextEvent(display_, &event);
+  const bool hasData = event.type == GenericEvent && XGetEventData(display_, &event.xcookie);
+  // A listener may add or remove listeners; walk a copy.
+  const auto listeners = listeners_;
+  for (const auto& listener : listeners)
+    listener->call(event);
+  if (hasData) XFreeEventData(display_, &event.xcookie);
+}
+
+void X11Connection::flushRequests() {
+  // Request numbers only grow: an unchanged next number means no request since the last flush
+  // (a round trip in between may have sent them already; flushing again then is harmless).
+  const unsigned long next = NextRequest(display_);
+  if (next == flushedBefore_) return;
+  XFlush(display_);
+  flushedBefore_ = next;
 }
 
 bool X11Connection::checked(const std::function<void()>& requests) {

@@ -55,8 +55,14 @@ class X11Connection {
   void removeListener(ListenerId id);
   /// Reads what the server sent and hands every queued event to the listeners.
   void dispatchPending();
+  /// Hands the events already in Xlib's queue to the listeners without touching the socket
+  /// (what is still in it is read when the event loop sees the socket readable).
+  void dispatchQueued();
   /// Whether events wait in Xlib's queue (read during a round trip, so the socket is quiet).
   [[nodiscard]] bool hasQueuedEvents() const;
+  /// Sends the requests Xlib holds back, if any. XFlush alone also reads the socket, a system
+  /// call each time the event loop goes to sleep.
+  void flushRequests();
 
   /// Adds an XInput2 raw event type (XI_RawButtonPress...) to what the root window reports to
   /// us from every device; selections of several parts add up. False without XInput2 or when
@@ -81,6 +87,7 @@ class X11Connection {
  private:
   explicit X11Connection(Display* display);
   static int onError(Display* display, XErrorEvent* error);
+  void dispatchNext();
 
   Display* display_;
   Window root_;
@@ -95,6 +102,7 @@ class X11Connection {
   };
   std::vector<std::shared_ptr<Listener>> listeners_;
   ListenerId nextListener_ = 1;
+  unsigned long flushedBefore_ = 0;  // the next request number at the last flushRequests()
 };
 
 }  // namespace velvix::x11

@@ -43,7 +43,7 @@ struct X11Desktop::EventPump {
     if (auto* dispatcher = QAbstractEventDispatcher::instance(QThread::currentThread())) {
       aboutToBlock = QObject::connect(
           dispatcher, &QAbstractEventDispatcher::aboutToBlock, context, [this, context] {
-            XFlush(this->connection.display());
+            this->connection.flushRequests();
             if (this->connection.hasQueuedEvents())
               QMetaObject::invokeMethod(
                   context, [this] { this->connection.dispatchPending(); }, Qt::QueuedConnection);

@@ -171,7 +171,7 @@ std::optional<X11WindowServer::Listed> X11WindowServer::describe(
 }
 
 void X11WindowServer::refresh() const {
-  connection_.dispatchPending();
+  connection_.dispatchQueued();
   if (!dirty_) return;
   dirty_ = false;
   Display* display = connection_.display();
@@ -302,7 +302,7 @@ std::vector<Rect> X11WindowServer::screens() const {
 }
 
 Point X11WindowServer::mouseLocation() const {
-  connection_.dispatchPending();  // motion reported since the last answer
+  connection_.dispatchQueued();  // motion reported since the last answer
   const auto now = std::chrono::steady_clock::now();
   const auto freshness = tracksMotion_ ? kPointerFreshness : kPointerFreshnessWithoutMotion;
   if (pointerMoved_ || now - pointerTime_ > freshness) {
