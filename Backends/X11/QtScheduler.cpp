@@ -121,31 +121,6 @@ class TimerRepeating final : public platform::Repeating {
 
 }  // namespace
 
-class QtScheduler::MainQueue final : public platform::Executor {
- public:
-  explicit MainQueue(QObject* context) : context_(context) {}
-  void post(std::function<void()> work) override {
-    QMetaObject::invokeMethod(context_, std::move(work), Qt::QueuedConnection);
-  }
-  void postAfter(Duration delay, std::function<void()> work) override {
-    const int ms = toMilliseconds(delay);
-    if (ms == 0) return post(std::move(work));
-    // Timers belong to the thread that starts them: start this one on the main thread.
-    QMetaObject::invokeMethod(
-        context_,
-        [context = context_, ms, work = std::move(work)]() mutable {
-          QTimer::singleShot(ms, Qt::PreciseTimer, context, std::move(work));
-        },
-        Qt::QueuedConnection);
-  }
-  [[nodiscard]] bool isCurrent() const override {
-    return QThread::currentThread() == context_->thread();
-  }
-
- private:
-  QObject* context_;
-};
-
 // The display's beat on the main thread. The display ticker runs on every beat, and repeating
 // timers no shorter than a beat run on the beat they fall due (within half a beat), as a
 // display link and coalescing run-loop timers do: at 60 Hz the 30 Hz frame timer shares every
@@ -174,6 +149,12 @@ class FrameClock {
     arm();
     return id;
   }
+  /// Runs `action` once, on the beat nearest to `delay` from now.
+  void addOnce(Clock::duration delay, std::function<void()> action) {
+    entries_.push_back(
+        {nextId_++, Clock::duration::zero(), Clock::now() + delay, std::move(action)});
+    arm();
+  }
   void remove(std::uint64_t id) {
     std::erase_if(entries_, [id](const Entry& e) { return e.id == id; });
     if (entries_.empty() && timer_) timer_->stop();
@@ -182,7 +163,7 @@ class FrameClock {
  private:
   struct Entry {
     std::uint64_t id;
-    Clock::duration interval;
+    Clock::duration interval;  // zero: runs once
     Clock::time_point due;
     std::function<void()> action;
   };
@@ -216,6 +197,12 @@ class FrameClock {
       auto it = std::find_if(entries_.begin(), entries_.end(),
                              [id](const Entry& e) { return e.id == id; });
       if (it == entries_.end()) continue;
+      if (it->interval == Clock::duration::zero()) {
+        const auto action = std::move(it->action);
+        entries_.erase(it);
+        action();
+        continue;
+      }
       it->due += it->interval;
       // After a stall the missed firings are dropped, not run back to back.
       if (it->due <= now) it->due = now + it->interval;
@@ -231,6 +218,44 @@ class FrameClock {
   Clock::time_point next_;
   std::vector<Entry> entries_;
   std::uint64_t nextId_ = 1;
+};
+
+// Delays of several frames run on the display's beat (within half a frame of their time), so
+// that a slow poll such as the read loop's shares its wake-ups with the ticker too; shorter
+// ones keep a precise timer of their own.
+class QtScheduler::MainQueue final : public platform::Executor {
+ public:
+  MainQueue(QObject* context, std::weak_ptr<FrameClock> clock)
+      : context_(context), clock_(std::move(clock)) {}
+  void post(std::function<void()> work) override {
+    QMetaObject::invokeMethod(context_, std::move(work), Qt::QueuedConnection);
+  }
+  void postAfter(Duration delay, std::function<void()> work) override {
+    const int ms = toMilliseconds(delay);
+    if (ms == 0) return post(std::move(work));
+    // Timers belong to the thread that starts them, and the clock to the main thread: start
+    // this one there.
+    QMetaObject::invokeMethod(
+        context_,
+        [context = context_, clock = clock_, ms, delay, work = std::move(work)]() mutable {
+          const auto exact = std::chrono::duration_cast<FrameClock::Clock::duration>(delay);
+          if (const auto beat = clock.lock();
+              beat && exact >= kBeatsForCoalescing * beat->period()) {
+            beat->addOnce(exact, std::move(work));
+          } else {
+            QTimer::singleShot(ms, Qt::PreciseTimer, context, std::move(work));
+          }
+        },
+        Qt::QueuedConnection);
+  }
+  [[nodiscard]] bool isCurrent() const override {
+    return QThread::currentThread() == context_->thread();
+  }
+
+ private:
+  static constexpr int kBeatsForCoalescing = 4;
+  QObject* context_;
+  std::weak_ptr<FrameClock> clock_;
 };
 
 namespace {
@@ -254,12 +279,12 @@ class BeatRepeating final : public platform::Repeating {
 
 QtScheduler::QtScheduler(double refreshRate)
     : context_(std::make_unique<QObject>()),
-      main_(std::make_unique<MainQueue>(context_.get())),
       clock_(std::make_shared<FrameClock>(
           context_.get(),
           std::chrono::duration_cast<std::chrono::steady_clock::duration>(
               std::chrono::duration<double>(
-                  1 / (refreshRate > 0 && refreshRate <= 1000 ? refreshRate : 60))))) {}
+                  1 / (refreshRate > 0 && refreshRate <= 1000 ? refreshRate : 60))))),
+      main_(std::make_unique<MainQueue>(context_.get(), clock_)) {}
 
 QtScheduler::~QtScheduler() = default;
 

@@ -3,8 +3,9 @@
 // The Scheduler over Qt's event loop: the main queue is the thread that runs the
 // QCoreApplication, timers are QTimers, and each serial executor is a thread of its own with a
 // queue ordered by due time. The display ticker runs at the display rate (60 Hz unless told),
-// and repeating timers at least as long as a display frame run on its beat, so that together
-// they wake the process no more often than the display refreshes.
+// and repeating timers at least as long as a display frame, and main-queue delays of several
+// frames, run on its beat (within half a frame of their time), so that together they wake the
+// process no more often than the display refreshes.
 //
 // Construct on the main thread after the QCoreApplication exists.
 
@@ -39,8 +40,8 @@ class QtScheduler final : public platform::Scheduler {
  private:
   class MainQueue;
   std::unique_ptr<QObject> context_;
-  std::unique_ptr<MainQueue> main_;
   std::shared_ptr<FrameClock> clock_;
+  std::unique_ptr<MainQueue> main_;
 };
 
 }  // namespace velvix::x11

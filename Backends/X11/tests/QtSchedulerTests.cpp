@@ -152,6 +152,32 @@ TEST(QtScheduler, FrameTimerSharesTheTickersWakeUps) {
   EXPECT_EQ(frames.size() + beats.size(), count) << "both stopped when cancelled";
 }
 
+TEST(QtScheduler, LongMainQueueDelaysRunOnTheBeat) {
+  QtScheduler scheduler(60);
+  using Clock = std::chrono::steady_clock;
+  std::vector<Clock::time_point> beats, polls;
+  std::vector<Clock::duration> waits;
+  auto ticker = scheduler.startDisplayTicker([&] { beats.push_back(Clock::now()); });
+  // A poll every 100 ms, each posted by the one before, as the read loop does.
+  std::function<void()> poll = [&] {
+    polls.push_back(Clock::now());
+    if (polls.size() > 1) waits.push_back(polls.back() - polls[polls.size() - 2]);
+    if (polls.size() < 6) scheduler.mainQueue().postAfter(100ms, poll);
+  };
+  scheduler.mainQueue().post(poll);
+  ASSERT_TRUE(runUntil([&] { return polls.size() >= 6; }));
+  ticker->cancel();
+
+  int onABeat = 0;
+  for (std::size_t i = 1; i < polls.size(); ++i) {
+    onABeat += std::any_of(beats.begin(), beats.end(),
+                           [&](auto beat) { return std::chrono::abs(beat - polls[i]) < 1ms; });
+  }
+  EXPECT_GE(onABeat, 4) << "of " << polls.size() - 1;
+  for (const auto wait : waits)
+    EXPECT_GE(wait, 100ms - 8500us) << "never more than half a beat early";
+}
+
 TEST(QtScheduler, ClocksMoveForward) {
   QtScheduler scheduler;
   const double media = scheduler.mediaTime();
