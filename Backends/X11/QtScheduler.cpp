@@ -21,6 +21,10 @@ using platform::Duration;
 
 namespace {
 
+// Longer waits keep a timer of their own, which clamps them; the clock adds waits to the
+// current time, which must not overflow.
+constexpr Duration kLongestOnTheBeat = std::chrono::hours(1);
+
 int toMilliseconds(Duration d) {
   const auto ms = std::chrono::ceil<std::chrono::milliseconds>(d).count();
   return static_cast<int>(std::clamp<long long>(ms, 0, 1LL << 30));
@@ -238,10 +242,9 @@ class QtScheduler::MainQueue final : public platform::Executor {
     QMetaObject::invokeMethod(
         context_,
         [context = context_, clock = clock_, ms, delay, work = std::move(work)]() mutable {
-          const auto exact = std::chrono::duration_cast<FrameClock::Clock::duration>(delay);
-          if (const auto beat = clock.lock();
-              beat && exact >= kBeatsForCoalescing * beat->period()) {
-            beat->addOnce(exact, std::move(work));
+          const auto beat = clock.lock();
+          if (beat && delay >= kBeatsForCoalescing * beat->period() && delay <= kLongestOnTheBeat) {
+            beat->addOnce(delay, std::move(work));
           } else {
             QTimer::singleShot(ms, Qt::PreciseTimer, context, std::move(work));
           }
@@ -298,9 +301,8 @@ std::shared_ptr<platform::Executor> QtScheduler::makeSerialExecutor(std::string_
 
 std::unique_ptr<platform::Repeating> QtScheduler::scheduleRepeating(Duration interval,
                                                                     std::function<void()> action) {
-  const auto exact = std::chrono::duration_cast<std::chrono::steady_clock::duration>(interval);
-  if (exact >= clock_->period()) {
-    return std::make_unique<BeatRepeating>(clock_, clock_->add(exact, std::move(action)));
+  if (interval >= clock_->period() && interval <= kLongestOnTheBeat) {
+    return std::make_unique<BeatRepeating>(clock_, clock_->add(interval, std::move(action)));
   }
   return std::make_unique<TimerRepeating>(context_.get(), std::max(toMilliseconds(interval), 1),
                                           std::move(action));
