@@ -178,6 +178,17 @@ TEST(QtScheduler, LongMainQueueDelaysRunOnTheBeat) {
     EXPECT_GE(wait, 100ms - 8500us) << "never more than half a beat early";
 }
 
+TEST(QtScheduler, EndlessWaitsNeverComeDue) {
+  QtScheduler scheduler;
+  int ticks = 0;
+  bool fired = false;
+  auto ticker = scheduler.startDisplayTicker([&] { ++ticks; });
+  auto endless = scheduler.scheduleRepeating(platform::Duration::max(), [&] { fired = true; });
+  scheduler.mainQueue().postAfter(platform::Duration::max(), [&] { fired = true; });
+  ASSERT_TRUE(runUntil([&] { return ticks >= 5; }));
+  EXPECT_FALSE(fired);
+}
+
 TEST(QtScheduler, ClocksMoveForward) {
   QtScheduler scheduler;
   const double media = scheduler.mediaTime();
