@@ -292,6 +292,8 @@ void OverlayController::logSummary(const WhatsAppWindow& window, const DetectedE
       panel.frame() == flippedForScreen(window.frame, ports_.windowServer));
 }
 
+// MARK: Follow loop (defined before the read loop, which wakes it)
+
 // The follow loop: measure on its own executor, apply on the main queue, wait 8 ms, repeat. The
 // background half touches only the tracker; the main-thread half only runs while the
 // controller is alive, which is decided on the main thread too.
@@ -420,7 +422,7 @@ void OverlayController::accept(const WhatsAppWindow& captured, double sinceScrol
   if (followLoop_) followLoop_->wake();
 }
 
-// MARK: Follow loop
+// MARK: Follow loop: start and apply
 
 void OverlayController::startFollowLoop() {
   followExecutor_ = ports_.scheduler.makeSerialExecutor("app.velvix.follow");
