@@ -9,6 +9,7 @@
 #include <X11/extensions/shape.h>
 
 #include <algorithm>
+#include <memory>
 #include <mutex>
 
 namespace velvix::x11 {
@@ -203,37 +204,46 @@ bool X11Connection::isOwnWindow(Window window) const {
   return std::find(own_.begin(), own_.end(), window) != own_.end();
 }
 
-std::optional<std::vector<unsigned long>> X11Connection::cardinals(Window window, Atom property,
-                                                                   Atom type) const {
+namespace {
+
+// A window property's items, freed with the record.
+struct PropertyItems {
+  std::unique_ptr<unsigned char, int (*)(void*)> data{nullptr, XFree};
+  unsigned long count = 0;
+};
+
+// The property's items when it exists with this type and item format; empty otherwise.
+std::optional<PropertyItems> readProperty(Display* display, Window window, Atom property, Atom type,
+                                          int format, long maxLength) {
   Atom actualType = None;
-  int format = 0;
+  int actualFormat = 0;
   unsigned long count = 0, after = 0;
   unsigned char* data = nullptr;
-  if (XGetWindowProperty(display_, window, property, 0, 4096, False, type, &actualType, &format,
-                         &count, &after, &data) != Success)
+  if (XGetWindowProperty(display, window, property, 0, maxLength, False, type, &actualType,
+                         &actualFormat, &count, &after, &data) != Success)
     return std::nullopt;
-  std::optional<std::vector<unsigned long>> out;
-  if (data && actualType == type && format == 32) {
-    // Xlib hands format-32 items as longs whatever the width of long.
-    const auto* items = reinterpret_cast<const unsigned long*>(data);
-    out.emplace(items, items + count);
-  }
-  if (data) XFree(data);
-  return out;
+  PropertyItems items;
+  items.data.reset(data);
+  if (!data || actualType != type || actualFormat != format) return std::nullopt;
+  items.count = count;
+  return items;
+}
+
+}  // namespace
+
+std::optional<std::vector<unsigned long>> X11Connection::cardinals(Window window, Atom property,
+                                                                   Atom type) const {
+  const auto read = readProperty(display_, window, property, type, 32, 4096);
+  if (!read) return std::nullopt;
+  // Xlib hands format-32 items as longs whatever the width of long.
+  const auto* items = reinterpret_cast<const unsigned long*>(read->data.get());
+  return std::vector<unsigned long>(items, items + read->count);
 }
 
 std::optional<std::string> X11Connection::text(Window window, Atom property, Atom type) const {
-  Atom actualType = None;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  if (XGetWindowProperty(display_, window, property, 0, 1024, False, type, &actualType, &format,
-                         &count, &after, &data) != Success)
-    return std::nullopt;
-  std::optional<std::string> out;
-  if (data && actualType == type && format == 8) out.emplace(reinterpret_cast<char*>(data), count);
-  if (data) XFree(data);
-  return out;
+  const auto read = readProperty(display_, window, property, type, 8, 1024);
+  if (!read) return std::nullopt;
+  return std::string(reinterpret_cast<const char*>(read->data.get()), read->count);
 }
 
 std::optional<std::pair<std::string, std::string>> X11Connection::wmClass(Window window) const {
