@@ -165,6 +165,12 @@ std::vector<ElementId> SimAccessibility::children(ElementId element) const {
   return node ? node->children : std::vector<ElementId>{};
 }
 
+long SimAccessibility::callsTo(ElementId element) const {
+  std::lock_guard lock(mutex_);
+  const Node* node = find(element);
+  return node ? node->calls : 0;
+}
+
 long SimAccessibility::calls() const {
   std::lock_guard lock(mutex_);
   return calls_;
@@ -243,8 +249,9 @@ std::optional<bool> SimAccessibility::beginCall(const platform::Element& element
   {
     std::lock_guard lock(mutex_);
     ++calls_;
-    const Node* node = find(id);
+    Node* node = find(id);
     if (!node || isGone(node)) return std::nullopt;
+    ++node->calls;
     cost = callCost_ + node->cost;
     timesOut = faultFor(*node, std::nullopt) == Fault::timeout;
     for (Attribute a : asked)

@@ -85,6 +85,8 @@ class SimAccessibility final : public platform::Accessibility {
   /// The children of an element, in order.
   [[nodiscard]] std::vector<ElementId> children(ElementId element) const;
   [[nodiscard]] long calls() const;
+  /// Calls made on one element so far.
+  [[nodiscard]] long callsTo(ElementId element) const;
   [[nodiscard]] long multipleCalls() const;
   /// The messaging timeout last set on an application element of the process; empty if none.
   [[nodiscard]] std::optional<double> messagingTimeout(platform::ProcessId pid) const;
@@ -110,6 +112,7 @@ class SimAccessibility final : public platform::Accessibility {
     bool isApplication = false;
     bool removed = false;
     Duration cost{0};
+    long calls = 0;
     std::map<Attribute, std::optional<Value>> overrides;
     std::map<std::optional<Attribute>, Fault> faults;
   };

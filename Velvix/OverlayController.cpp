@@ -139,6 +139,10 @@ void OverlayController::tick() {
     if (panel_->isVisible() && (gone || stale)) {
       logger_.log("Hiding blurs: hidden %{bool}d, on this Space %{bool}d", gone, onActiveSpace);
       hide(Status::waitingForWhatsApp());
+    } else if (!panel_->isVisible()) {
+      // Nothing is shown, so nothing is protected: not "disabled" either once protection was
+      // switched back on while WhatsApp was away.
+      setStatus(Status::waitingForWhatsApp());
     }
     // Nothing is drawn: a panel still shown keeps its last patches.
     return;

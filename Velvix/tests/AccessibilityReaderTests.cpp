@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 
@@ -464,6 +465,32 @@ TEST(AccessibilityReader, FallsBackToAFullReadWhenTheQuickRefreshCannotBeDone) {
       EXPECT_EQ(quickCalls, w.ax.multipleCalls() - fullBefore);
     }
   }
+}
+
+TEST(AccessibilityReader, AQuickRefreshDuringWhichTheWindowMovedIsNotUsed) {
+  ReaderWorld w;
+  auto t = WhatsAppTree::standard(w.ax, kPid, kFrame, 4, 3);
+  ASSERT_TRUE(w.read());
+  // Settled when the refresh starts; 5 points away by the time its items have been read.
+  w.ax.setCallCost(5ms);
+  w.ax.setScrollVelocity(t.app, 100);
+  EXPECT_FALSE(w.read(true));
+  EXPECT_EQ(w.logLines().back().rfind("Read discarded: window at (0.0, -", 0), 0u)
+      << w.logLines().back();
+}
+
+TEST(AccessibilityReader, AQuickRefreshIsOnlyForTheProcessReadLast) {
+  ReaderWorld w;
+  WhatsAppTree::standard(w.ax, kPid, kFrame, 4, 3);
+  // A second WhatsApp (another account) whose window lies exactly where the first one's did.
+  auto other = WhatsAppTree::standard(w.ax, kPid + 1, kFrame, 2, 1);
+  w.ax.setAttribute(other.rows[0], Attribute::description, platform::Value("Other account"));
+  ASSERT_TRUE(w.read());
+  ASSERT_TRUE(w.read(true, kFrame, kPid + 1));
+  EXPECT_EQ(w.reader.pid(), kPid + 1);
+  const auto nodes = dump(w.reader.nodes());
+  EXPECT_NE(std::find(nodes.begin(), nodes.end(), "AXGroup 'Other account' 1"), nodes.end());
+  EXPECT_EQ(std::find(nodes.begin(), nodes.end(), "AXGroup 'Chat 3' 1"), nodes.end());
 }
 
 // --- what to watch, and the tracker -----------------------------------------------------------

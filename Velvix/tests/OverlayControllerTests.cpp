@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <functional>
 #include <chrono>
 #include <limits>
 #include <memory>
@@ -46,6 +48,7 @@ class OverlayTest : public ::testing::Test {
   }
 
   void expectHiddenAtTheNextTick();
+  void expectLayoutModeAfter(const std::function<void()>& change);
   void start() {
     controller->start();
     desktop.runFor(100ms);
@@ -63,7 +66,7 @@ class OverlayTest : public ::testing::Test {
   // conversation "Alice" with five messages, a header and a composer.
   void publishWhatsAppTree() {
     auto& ax = desktop.accessibility();
-    const ElementId app = ax.addApplication(kWhatsAppPid);
+    app = ax.addApplication(kWhatsAppPid);
     const ElementId window = ax.addChild(app, {.role = "AXWindow", .frame = kWindowBounds});
     chatList = ax.addChild(window, {.role = "AXGroup", .frame = {100, 180, 300, 400}});
     for (int i = 0; i < 5; ++i) {
@@ -77,16 +80,44 @@ class OverlayTest : public ::testing::Test {
                 {.role = "AXButton", .description = Value("Alice"), .frame = {460, 90, 200, 40}});
     conversation = ax.addChild(
         pane, {.role = "AXGroup", .description = Value("Alice"), .frame = {400, 140, 700, 560}});
-    for (int i = 0; i < 5; ++i) {
-      ax.addChild(conversation, {.role = "AXStaticText",
-                                 .description = Value("Message " + std::to_string(i) + ", 9:4" +
-                                                      std::to_string(i) + ", Read"),
-                                 .frame = {420, 160 + 60.0 * i, 400, 40}});
-    }
-    ax.addChild(pane, {.role = "AXTextArea", .frame = {450, 720, 600, 40}});
+    for (int i = 0; i < 5; ++i)
+      addMessage(i);
+    composer = ax.addChild(pane, {.role = "AXTextArea", .frame = {450, 720, 600, 40}});
     ax.setTrusted(true);
   }
   using Value = platform::Value;
+
+  // Message i of the conversation, 60 points below message i - 1.
+  ElementId addMessage(int i) {
+    messages.push_back(desktop.accessibility().addChild(
+        conversation, {.role = "AXStaticText",
+                       .description = Value("Message " + std::to_string(i) + ", 9:4" +
+                                            std::to_string(i) + ", Read"),
+                       .frame = {420, 160 + 60.0 * i, 400, 40}}));
+    return messages.back();
+  }
+  // Where an element is now, relative to WhatsApp's window.
+  [[nodiscard]] Rect windowRelative(ElementId element) {
+    return desktop.accessibility().frameNow(element).offsetBy(-kWindowBounds.minX(),
+                                                              -kWindowBounds.minY());
+  }
+  // The shown blur whose top-left corner is nearest `r`'s, if one lies within `tolerance`.
+  [[nodiscard]] std::optional<Rect> blurNear(const Rect& r, double tolerance = 1) {
+    for (const auto& view : shownBlurs()) {
+      if (std::abs(view.frame.minX() - r.minX()) <= tolerance &&
+          std::abs(view.frame.minY() - r.minY()) <= tolerance &&
+          std::abs(view.frame.width() - r.width()) <= tolerance)
+        return view.frame;
+    }
+    return std::nullopt;
+  }
+  // Every read fails from now on: the window list is unreadable and so are both lists.
+  void failReads() {
+    auto& ax = desktop.accessibility();
+    ax.inject(app, platform::Attribute::windows, sim::Fault::callFails);
+    ax.inject(chatList, platform::Attribute::children, sim::Fault::callFails);
+    ax.inject(conversation, platform::Attribute::children, sim::Fault::callFails);
+  }
 
   // The user scrolls over WhatsApp's conversation for `duration`: wheel events every 20 ms while
   // the message list moves at `pointsPerSecond`. Reads take time, as real ones do.
@@ -107,9 +138,12 @@ class OverlayTest : public ::testing::Test {
   std::unique_ptr<AppSettings> settings;
   std::unique_ptr<OverlayController> controller;
   std::uint32_t whatsApp = 0;
+  ElementId app = 0;
   ElementId chatList = 0;
   ElementId conversation = 0;
+  ElementId composer = 0;
   std::vector<ElementId> chatRows;
+  std::vector<ElementId> messages;
 };
 
 // MARK: Start and first appearance
@@ -541,6 +575,224 @@ TEST_F(OverlayTest, MeasurementsOfAnIgnoredReadAreNotApplied) {
   ASSERT_TRUE(ignored(2));
   EXPECT_EQ(controller->stats().measurements, before);
   EXPECT_EQ(controller->scrollVelocity(), velocity);
+}
+
+// MARK: What the panel shows while the user works
+
+// Between reads, measurements alone carry the patches with the content; when they stop, the
+// patches run on by at most 50 ms of the last speed and then stay.
+TEST_F(OverlayTest, BetweenReadsPatchesMoveWithTheContentAndStopWhenMeasurementsStop) {
+  publishWhatsAppTree();
+  settings->setUnblurLastMessages(false);
+  desktop.accessibility().setCallCost(200us);
+  start();
+  desktop.runFor(500ms);
+  const Rect message = windowRelative(messages[3]);
+  ASSERT_TRUE(blurNear(message)) << "no patch over the message after the first read";
+
+  failReads();
+  scrollMessages(300ms, 300);  // 90 points up, half the messages' spacing past a whole one
+  desktop.runFor(100ms);       // measurements go on while the wheel is recent
+  ASSERT_NEAR(windowRelative(messages[3]).minY(), message.minY() - 90, 1);
+  EXPECT_TRUE(blurNear(windowRelative(messages[3]))) << "the patch stayed behind";
+
+  // Moving again at 300 points per second; then, still moving, no measurement succeeds.
+  auto& ax = desktop.accessibility();
+  const auto wheelFor = [&](std::chrono::milliseconds duration) {
+    for (auto t = 0ms; t < duration; t += 20ms) {
+      desktop.toolkit().scrollWheel();
+      desktop.runFor(20ms);
+    }
+  };
+  ax.setScrollVelocity(conversation, 300);
+  wheelFor(200ms);
+  const int measured = controller->stats().measurements;
+  ASSERT_TRUE(desktop.runUntil([&] { return controller->stats().measurements > measured; }));
+  for (const ElementId m : messages)
+    ax.inject(m, platform::Attribute::position, sim::Fault::callFails);
+  const Rect lastMeasured = windowRelative(messages[4]);
+  wheelFor(300ms);
+  // 300 points per second for 50 ms past the last measurement, and no further.
+  const auto stopped = blurNear(lastMeasured.offsetBy(0, -15), 0.5);
+  ASSERT_TRUE(stopped) << "no patch 15 points past the last measured position "
+                       << lastMeasured.offsetBy(0, -15);
+  wheelFor(300ms);
+  EXPECT_EQ(blurNear(*stopped, 0), stopped) << "the patch kept moving without measurements";
+}
+
+// After a precise read, `change` leaves the next frame to the calibrated layout alone.
+void OverlayTest::expectLayoutModeAfter(const std::function<void()>& change) {
+  const auto rects = [](const auto& blurs, auto rectOf) {
+    std::vector<Rect> out;
+    for (const auto& blur : blurs)
+      out.push_back(rectOf(blur));
+    return out;
+  };
+  const auto layout = rects(
+      BlurLayout::visibleBlurs(BlurLayout::regions(kWindowBounds.size, settings->metrics(),
+                                                   settings->options(), DetectedElements{}, {}),
+                               std::nullopt),
+      [](const VisibleBlur& b) { return b.rect; });
+  const auto shown = [&] { return rects(shownBlurs(), [](const auto& v) { return v.frame; }); };
+  publishWhatsAppTree();
+  start();
+  desktop.runFor(500ms);
+  ASSERT_EQ(controller->status(), Status::protecting(true));
+  ASSERT_NE(shown(), layout);
+  change();
+  desktop.runFor(34ms);
+  EXPECT_EQ(controller->status(), Status::protecting(false));
+  EXPECT_EQ(shown(), layout);
+}
+
+TEST_F(OverlayTest, PreciseModeSwitchedOffLaysTheNextFrameOutFromTheLayout) {
+  expectLayoutModeAfter([&] { settings->setUsesAccessibility(false); });
+}
+
+TEST_F(OverlayTest, AccessRevokedLaysTheNextFrameOutFromTheLayout) {
+  expectLayoutModeAfter([&] { desktop.accessibility().setTrusted(false); });
+}
+
+TEST_F(OverlayTest, TheLatestThreeMessagesStayReadableAndAreLearntOnlyAtRest) {
+  publishWhatsAppTree();
+  desktop.accessibility().setCallCost(200us);
+  start();
+  desktop.runFor(500ms);
+  const auto covered = [&](std::size_t i) { return blurNear(windowRelative(messages[i])).has_value(); };
+  EXPECT_TRUE(covered(0));
+  EXPECT_TRUE(covered(1));
+  EXPECT_FALSE(covered(2));
+  EXPECT_FALSE(covered(3));
+  EXPECT_FALSE(covered(4));
+
+  // A message arrives while the user scrolls: the list need not show its true bottom then, so
+  // the newcomer stays blurred until the wheel has rested.
+  scrollMessages(100ms, 0);
+  addMessage(5);
+  scrollMessages(300ms, 0);
+  EXPECT_TRUE(covered(5));
+  EXPECT_FALSE(covered(2));
+  desktop.runFor(600ms);
+  EXPECT_FALSE(covered(5));
+  EXPECT_TRUE(covered(2));
+}
+
+TEST_F(OverlayTest, AGoodReadBetweenLossyOnesStartsTheCountAgain) {
+  publishWhatsAppTree();
+  start();
+  desktop.runFor(500ms);
+  const std::size_t precise = shownBlurs().size();
+  auto& ax = desktop.accessibility();
+  const auto lossy = [&](bool on) {
+    if (on) {
+      ax.inject(chatList, std::nullopt, sim::Fault::callFails);
+    } else {
+      ax.clearFaults(chatList);
+    }
+  };
+  lossy(true);
+  ASSERT_TRUE(desktop.runUntil(
+      [&] { return count("Ignoring a read without WhatsApp's content (2)") == 1; }, 1s));
+  lossy(false);
+  desktop.runFor(250ms);
+  lossy(true);
+  desktop.runFor(150ms);
+  EXPECT_EQ(count("Ignoring a read without WhatsApp's content (1)"), 2);
+  EXPECT_EQ(shownBlurs().size(), precise) << "a lossy read took the chat rows' patches away";
+}
+
+TEST_F(OverlayTest, HoverRevealsOnlyWhenNoOtherWindowCoversThePointer) {
+  start();
+  const auto unhovered = shownBlurs();
+  auto& server = desktop.windowServer();
+  server.setMouseTopLeft({800, 300});  // over the conversation's patch
+  desktop.runFor(34ms);
+  EXPECT_NE(shownBlurs(), unhovered);
+  const auto notes =
+      server.addWindow({.pid = 77, .ownerName = "Notes", .bounds = {700, 200, 300, 300}});
+  server.bringToFront(notes);
+  desktop.runFor(34ms);
+  EXPECT_EQ(shownBlurs(), unhovered);
+}
+
+TEST_F(OverlayTest, TheOverlayOutlastsGapsShorterThanAThirdOfASecond) {
+  start();
+  desktop.windowServer().window(whatsApp).isOnScreen = false;
+  ASSERT_TRUE(desktop.runUntil([&] { return count("WhatsApp window left the screen") == 1; }));
+  desktop.runFor(290ms);
+  EXPECT_TRUE(panel().isVisible());
+  desktop.runFor(50ms);
+  EXPECT_FALSE(panel().isVisible());
+}
+
+TEST_F(OverlayTest, DuringAGapThePatchesStayAsTheyWere) {
+  desktop.windowServer().setMouseTopLeft({800, 300});  // a band of the conversation revealed
+  start();
+  const auto before = shownBlurs();
+  desktop.windowServer().window(whatsApp).isOnScreen = false;
+  desktop.runFor(40ms);
+  desktop.windowServer().setMouseTopLeft({800, 500});  // would move the band
+  desktop.runFor(100ms);
+  EXPECT_EQ(shownBlurs(), before);
+}
+
+TEST_F(OverlayTest, AReturningWindowStartsFromTheReadNotFromTheScrollBeforeTheGap) {
+  publishWhatsAppTree();
+  settings->setUnblurLastMessages(false);
+  desktop.accessibility().setCallCost(200us);
+  start();
+  desktop.runFor(500ms);
+  const Rect read = windowRelative(messages[3]);
+  failReads();
+  // Scrolling at 300 points per second when WhatsApp's window goes for a moment; it comes back
+  // showing the list as it was read.
+  desktop.windowServer().setMouseTopLeft({700, 400});
+  desktop.accessibility().setScrollVelocity(conversation, 300);
+  for (int i = 0; i < 7; ++i) {  // 42 points: no other message lies where this one was read
+    desktop.toolkit().scrollWheel();
+    desktop.runFor(20ms);
+  }
+  ASSERT_TRUE(blurNear(windowRelative(messages[3]), 8));
+  ASSERT_LT(controller->scrollVelocity().messages, -200);
+  desktop.accessibility().setScrollVelocity(conversation, 0);
+  desktop.windowServer().window(whatsApp).isOnScreen = false;
+  desktop.runFor(100ms);
+  desktop.accessibility().setScrollOffset(conversation, 0);
+  desktop.windowServer().window(whatsApp).isOnScreen = true;
+  desktop.runFor(40ms);
+  EXPECT_TRUE(blurNear(read)) << "the patches kept the scroll of before the gap";
+}
+
+TEST_F(OverlayTest, SwitchedBackOnWhileWhatsAppIsGoneTheOverlayWaitsForIt) {
+  start();
+  settings->setIsEnabled(false);
+  desktop.runFor(40ms);
+  desktop.windowServer().removeWindow(whatsApp);
+  desktop.windowServer().application(kWhatsAppPid).isTerminated = true;
+  std::vector<Status> statuses;
+  const auto subscription =
+      controller->observeStatus([&] { statuses.push_back(controller->status()); });
+  settings->setIsEnabled(true);
+  desktop.runFor(1s);
+  EXPECT_FALSE(panel().isVisible());
+  EXPECT_EQ(statuses, std::vector<Status>{Status::waitingForWhatsApp()});
+}
+
+TEST_F(OverlayTest, WhileTheUserScrollsReadsRereadOnlyTheLists) {
+  publishWhatsAppTree();
+  desktop.accessibility().setCallCost(200us);
+  start();
+  desktop.runFor(500ms);
+  auto& ax = desktop.accessibility();
+  long before = ax.callsTo(composer);
+  desktop.runFor(500ms);
+  EXPECT_GE(ax.callsTo(composer) - before, 4) << "reads at rest walk the whole window";
+  scrollMessages(100ms, 300);  // the first read after the wheel may still be a full one
+  before = ax.callsTo(composer);
+  const long listReads = ax.callsTo(messages[0]);
+  scrollMessages(300ms, 300);
+  EXPECT_EQ(ax.callsTo(composer), before);
+  EXPECT_GE(ax.callsTo(messages[0]) - listReads, 10);
 }
 
 }  // namespace
