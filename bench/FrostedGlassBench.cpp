@@ -2,7 +2,7 @@
 // the same 1200 x 800 RGBA frame, measured in the same run. The budget is ten copies for a frame
 // covered entirely by glass; the run ends with the ratio and fails when it is over budget.
 
-#include <Simulator/Pixels/FrostedGlass.hpp>
+#include <Glass/FrostedGlass.hpp>
 
 #include <benchmark/benchmark.h>
 
@@ -15,7 +15,7 @@
 
 namespace {
 
-using namespace velvix::pixels;
+using namespace velvix::glass;
 
 constexpr int kWidth = 1200;
 constexpr int kHeight = 800;

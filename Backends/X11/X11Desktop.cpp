@@ -6,7 +6,8 @@
 
 #include "X11Desktop.hpp"
 
-#include "QtScheduler.hpp"
+#include <Backends/Qt/QtScheduler.hpp>
+
 #include "X11Connection.hpp"
 #include "X11Toolkit.hpp"
 #include "X11WindowServer.hpp"
@@ -66,7 +67,7 @@ std::unique_ptr<X11Desktop> X11Desktop::connect(const char* displayName) {
 
 X11Desktop::X11Desktop(std::unique_ptr<X11Connection> connection)
     : connection_(std::move(connection)),
-      scheduler_(std::make_unique<QtScheduler>()),
+      scheduler_(std::make_unique<qt::QtScheduler>()),
       windowServer_(std::make_unique<X11WindowServer>(*connection_)),
       toolkit_(std::make_unique<X11Toolkit>(*connection_, *windowServer_, *scheduler_)),
       pump_(std::make_unique<EventPump>(*connection_, scheduler_->context())) {}

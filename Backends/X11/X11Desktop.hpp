@@ -21,13 +21,15 @@
 
 #include <memory>
 
+namespace velvix::qt {
+class QtScheduler;
+}
+
 namespace velvix::x11 {
 
 class X11Connection;
 class X11WindowServer;
 class X11Toolkit;
-class QtScheduler;
-
 /// Accessibility without access: every request fails as for an untrusted process.
 class NoAccessibility final : public platform::Accessibility {
  public:
@@ -80,7 +82,7 @@ class X11Desktop {
   struct EventPump;
 
   std::unique_ptr<X11Connection> connection_;
-  std::unique_ptr<QtScheduler> scheduler_;
+  std::unique_ptr<qt::QtScheduler> scheduler_;
   std::unique_ptr<X11WindowServer> windowServer_;
   std::unique_ptr<X11Toolkit> toolkit_;
   std::unique_ptr<EventPump> pump_;

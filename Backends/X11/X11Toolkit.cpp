@@ -2,7 +2,7 @@
 
 #include "X11Glass.hpp"
 
-#include <Simulator/Pixels/FrostedGlass.hpp>
+#include <Glass/FrostedGlass.hpp>
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -149,7 +149,7 @@ class X11Panel final : public platform::Panel {
   X11WindowServer& server_;
   platform::Executor& main_;
   std::vector<X11Panel*>& registry_;
-  pixels::FrostedGlass glass_;
+  glass::FrostedGlass glass_;
   Window window_ = None;
   GC gc_ = nullptr;
   Visual* visual_ = nullptr;
@@ -418,12 +418,12 @@ void X11Panel::paint(std::span<const MaskShape> shapes, const Bitmap& patches,
     }
     // Every byte is a channel and the glass treats all four alike, so X's pixel order needs
     // no conversion.
-    std::vector<pixels::GlassPatch> patchList;
+    std::vector<glass::GlassPatch> patchList;
     for (const MaskShape& shape : shapes) {
       const Rect r = shape.rect.standardized();
       patchList.push_back({r.minX(), r.minY(), r.width(), r.height(),
-                           shape.shape == Shape::circle ? pixels::PatchShape::ellipse
-                                                        : pixels::PatchShape::roundedRect,
+                           shape.shape == Shape::circle ? glass::PatchShape::ellipse
+                                                        : glass::PatchShape::roundedRect,
                            kPatchCornerRadius});
     }
     glass_.apply({buffer_->data(), width, height, buffer_->stride()}, patchList);

@@ -8,7 +8,7 @@
 // mask of the visible blur views (10-point rounded corners, or the inscribed ellipse) and the
 // guides; everywhere else WhatsApp shows through untouched. Its input shape is empty, so every
 // click and scroll reaches the window beneath. Inside the shape it draws frosted glass made
-// from WhatsApp's own pixels (captured as X11Glass.hpp says, frosted by pixels::FrostedGlass),
+// from WhatsApp's own pixels (captured as X11Glass.hpp says, frosted by glass::FrostedGlass),
 // redrawn when WhatsApp repaints or the patches change, at most once per display frame.
 //
 // Ordering: orderAbove() puts the panel directly above the top-level window (the frame, under

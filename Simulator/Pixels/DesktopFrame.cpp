@@ -142,7 +142,7 @@ void applyOverlayGlass(FrostedGlass& glass, QImage& image, std::span<const sim::
   if (image.format() != QImage::Format_RGBA8888 &&
       image.format() != QImage::Format_RGBA8888_Premultiplied)
     image = image.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
-  std::vector<GlassPatch> glassPatches;
+  std::vector<glass::GlassPatch> glassPatches;
   for (const sim::CoverPatch& patch : patches) {
     const bool circle = patch.shape == Shape::circle;
     Rect r = patch.rect;
@@ -152,7 +152,7 @@ void applyOverlayGlass(FrostedGlass& glass, QImage& image, std::span<const sim::
                             .y = origin.y() + r.minY() * scale,
                             .width = r.width() * scale,
                             .height = r.height() * scale,
-                            .shape = circle ? PatchShape::ellipse : PatchShape::roundedRect,
+                            .shape = circle ? glass::PatchShape::ellipse : glass::PatchShape::roundedRect,
                             .cornerRadius = patch.shape ? sim::kPatchCornerRadius * scale : 0});
   }
   glass.apply({image.bits(), image.width(), image.height(), image.bytesPerLine()}, glassPatches);

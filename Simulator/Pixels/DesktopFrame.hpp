@@ -8,9 +8,9 @@
 // Points map to pixels by `scale`; window-relative rectangles come from the model and the
 // Simulator's panel, converted here and nowhere else.
 
+#include <Glass/FrostedGlass.hpp>
 #include <Simulator/Desktop.hpp>
 #include <Simulator/OverlayCoverage.hpp>
-#include <Simulator/Pixels/FrostedGlass.hpp>
 #include <Simulator/WhatsAppModel.hpp>
 
 #include <QFont>
@@ -23,6 +23,9 @@
 #include <string_view>
 
 namespace velvix::pixels {
+
+using glass::FrostedGlass;
+using glass::FrostedGlassStyle;
 
 /// The font the simulated WhatsApp is painted with, `size` points high.
 [[nodiscard]] QFont whatsAppFont(double size, bool bold);

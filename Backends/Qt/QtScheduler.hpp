@@ -15,7 +15,7 @@
 
 class QObject;
 
-namespace velvix::x11 {
+namespace velvix::qt {
 
 class FrameClock;
 
@@ -44,4 +44,4 @@ class QtScheduler final : public platform::Scheduler {
   std::unique_ptr<MainQueue> main_;
 };
 
-}  // namespace velvix::x11
+}  // namespace velvix::qt

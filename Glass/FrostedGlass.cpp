@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-namespace velvix::pixels {
+namespace velvix::glass {
 
 namespace {
 
@@ -414,4 +414,4 @@ void FrostedGlass::apply(Rgba8Image image, std::span<const GlassPatch> patches) 
   }
 }
 
-}  // namespace velvix::pixels
+}  // namespace velvix::glass

@@ -13,7 +13,7 @@
 
 #include <sys/types.h>
 
-namespace velvix::x11::testing {
+namespace velvix::testing {
 
 /// A child process; destroying it ends it (SIGTERM, then SIGKILL after a grace period).
 class ChildProcess {
@@ -65,4 +65,4 @@ class XvfbSession {
 bool pollUntil(const std::function<bool()>& done, const std::function<void()>& step,
                std::chrono::milliseconds timeout);
 
-}  // namespace velvix::x11::testing
+}  // namespace velvix::testing

@@ -23,7 +23,7 @@
 #include <span>
 #include <vector>
 
-namespace velvix::pixels {
+namespace velvix::glass {
 
 /// A writable view of RGBA8 pixels. Not owning.
 struct Rgba8Image {
@@ -83,4 +83,4 @@ class FrostedGlass {
   std::vector<std::uint32_t> upscaledRows_;  // two low rows widened to full width
 };
 
-}  // namespace velvix::pixels
+}  // namespace velvix::glass

@@ -1,4 +1,4 @@
-#include <Simulator/Pixels/FrostedGlass.hpp>
+#include <Glass/FrostedGlass.hpp>
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <limits>
 #include <vector>
 
-namespace velvix::pixels {
+namespace velvix::glass {
 namespace {
 
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
@@ -299,4 +299,4 @@ TEST(FrostedGlass, FractionalEdgesAreAntiAliased) {
 }
 
 }  // namespace
-}  // namespace velvix::pixels
+}  // namespace velvix::glass

@@ -14,7 +14,7 @@
 
 extern char** environ;
 
-namespace velvix::x11::testing {
+namespace velvix::testing {
 
 namespace {
 
@@ -231,4 +231,4 @@ bool pollUntil(const std::function<bool()>& done, const std::function<void()>& s
   return true;
 }
 
-}  // namespace velvix::x11::testing
+}  // namespace velvix::testing

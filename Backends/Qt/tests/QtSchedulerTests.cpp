@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <QCoreApplication>
 
-#include <Backends/X11/QtScheduler.hpp>
+#include <Backends/Qt/QtScheduler.hpp>
 
 #include <algorithm>
 #include <atomic>
@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-namespace velvix::x11 {
+namespace velvix::qt {
 namespace {
 
 using namespace std::chrono_literals;
@@ -200,7 +200,7 @@ TEST(QtScheduler, ClocksMoveForward) {
 }
 
 }  // namespace
-}  // namespace velvix::x11
+}  // namespace velvix::qt
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);

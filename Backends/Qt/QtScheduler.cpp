@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-namespace velvix::x11 {
+namespace velvix::qt {
 
 using platform::Duration;
 
@@ -325,4 +325,4 @@ QObject* QtScheduler::context() const {
   return context_.get();
 }
 
-}  // namespace velvix::x11
+}  // namespace velvix::qt
