@@ -84,7 +84,7 @@ class VelvixApp : public QObject {
   std::unique_ptr<QQuickWindow> calibration_;
   std::unique_ptr<QSystemTrayIcon> tray_;
   QRect panelAnchor_;  // where the tray icon that dropped the panel is
-  AppSettings::Subscription trayFollowsSwitch_;
+  platform::Subscription trayFollowsSwitch_;
 };
 
 }  // namespace velvix

@@ -7,13 +7,13 @@
 // Without any display Qt cannot open a window at all; velvix says so and stops, rather than
 // letting Qt abort.
 
-#include "ConsoleLog.hpp"
 #include "DesktopView.hpp"
 #include "SimulatedDesktop.hpp"
 #include "VelvixApp.hpp"
 
 #include <Backends/Files/FileDefaults.hpp>
 #include <Velvix/Platform/Log.hpp>
+#include <Velvix/Platform/support/StandardErrorLog.hpp>
 
 #if VELVIX_HAS_X11
 #include <Backends/X11/X11Desktop.hpp>
@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
   // The tray icon, not a window, keeps Velvix running: closing a window does not quit.
   app.setQuitOnLastWindowClosed(false);
 
-  ConsoleLog log;
+  support::StandardErrorLog log;
   std::optional<Backend> backend;
 #if VELVIX_HAS_X11
   if (!wantsSimulated) backend = x11Desktop();

@@ -1,10 +1,12 @@
 #include "SimScheduler.hpp"
 
+#include <Velvix/Platform/support/ThreadExecutor.hpp>
+#include <Velvix/Platform/support/TimedQueue.hpp>
+
 #include <algorithm>
 #include <atomic>
 #include <cassert>
 #include <chrono>
-#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -205,102 +207,33 @@ bool VirtualExecutor::isCurrent() const {
 // ---------------------------------------------------------------------------------------------
 // Real threads
 
-using Clock = std::chrono::steady_clock;
+using Clock = support::TimedQueue::Clock;
 
-// A timed queue of work, served by one thread.
-class WorkQueue {
+// The main queue of the real-thread mode: served by the thread that runs runFor()/runUntil().
+class CallerExecutor final : public platform::Executor {
  public:
-  void push(Clock::time_point due, std::function<void()> work) {
-    {
-      std::lock_guard lock(mutex_);
-      if (stopped_) return;
-      items_.emplace(std::make_pair(due, nextSequence_++), std::move(work));
-    }
-    ready_.notify_all();
-  }
-
-  /// Waits until an item is due or `deadline` passes; empty when none became due.
-  std::function<void()> take(Clock::time_point deadline) {
-    std::unique_lock lock(mutex_);
-    while (!stopped_) {
-      const auto now = Clock::now();
-      if (!items_.empty() && items_.begin()->first.first <= now) {
-        auto work = std::move(items_.begin()->second);
-        items_.erase(items_.begin());
-        return work;
-      }
-      if (now >= deadline) return {};
-      auto wakeAt = deadline;
-      if (!items_.empty()) wakeAt = std::min(wakeAt, items_.begin()->first.first);
-      ready_.wait_until(lock, wakeAt);
-    }
-    return {};
-  }
-
-  void stop() {
-    std::multimap<std::pair<Clock::time_point, std::uint64_t>, std::function<void()>> dropped;
-    {
-      std::lock_guard lock(mutex_);
-      stopped_ = true;
-      dropped.swap(items_);
-    }
-    ready_.notify_all();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable ready_;
-  std::multimap<std::pair<Clock::time_point, std::uint64_t>, std::function<void()>> items_;
-  std::uint64_t nextSequence_ = 0;
-  bool stopped_ = false;
-};
-
-// A queue and the thread that serves it; shared by the executor the app holds and the thread.
-struct QueueCore {
-  WorkQueue queue;
-  std::atomic<std::thread::id> thread{};
-};
-
-class QueueExecutor final : public platform::Executor {
- public:
-  explicit QueueExecutor(std::shared_ptr<QueueCore> core) : core_(std::move(core)) {}
-  void post(std::function<void()> work) override {
-    core_->queue.push(Clock::now(), std::move(work));
-  }
+  void post(std::function<void()> work) override { queue.push(Clock::now(), std::move(work)); }
   void postAfter(Duration delay, std::function<void()> work) override {
-    core_->queue.push(Clock::now() + std::max(delay, Duration(0)), std::move(work));
+    queue.push(Clock::now() + std::max(delay, Duration(0)), std::move(work));
   }
-  bool isCurrent() const override { return core_->thread.load() == std::this_thread::get_id(); }
+  bool isCurrent() const override { return thread == std::this_thread::get_id(); }
 
- private:
-  std::shared_ptr<QueueCore> core_;
+  support::TimedQueue queue;
+  std::thread::id thread = std::this_thread::get_id();
 };
 
 class ThreadedScheduler final : public SimScheduler {
  public:
-  ThreadedScheduler()
-      : start_(Clock::now()), mainCore_(std::make_shared<QueueCore>()), main_(mainCore_) {
-    mainCore_->thread = std::this_thread::get_id();
-  }
+  ThreadedScheduler() : start_(Clock::now()) {}
   ~ThreadedScheduler() override { stop(); }
 
   TimeMode mode() const override { return TimeMode::realThreads; }
   platform::Executor& mainQueue() override { return main_; }
 
-  std::shared_ptr<platform::Executor> makeSerialExecutor(std::string_view) override {
-    auto worker = std::make_shared<Worker>();
-    worker->core = std::make_shared<QueueCore>();
-    auto executor = std::make_shared<QueueExecutor>(worker->core);
-    worker->runner = std::thread([core = worker->core] {
-      core->thread = std::this_thread::get_id();
-      for (;;) {
-        auto work = core->queue.take(Clock::time_point::max());
-        if (!work) return;  // stopped
-        work();
-      }
-    });
+  std::shared_ptr<platform::Executor> makeSerialExecutor(std::string_view label) override {
+    auto executor = std::make_shared<support::ThreadExecutor>(label);
     std::lock_guard lock(mutex_);
-    workers_.push_back(worker);
+    workers_.push_back(executor);
     return executor;
   }
 
@@ -322,7 +255,7 @@ class ThreadedScheduler final : public SimScheduler {
 
   void runFor(Duration duration) override {
     const auto deadline = Clock::now() + duration;
-    while (auto work = mainCore_->queue.take(deadline)) {
+    while (auto work = main_.queue.take(deadline)) {
       work();
       ++callbacks_;
     }
@@ -333,7 +266,7 @@ class ThreadedScheduler final : public SimScheduler {
     while (!done()) {
       if (Clock::now() >= deadline) return done();
       // Wake at least every millisecond: background executors may make `done` true.
-      if (auto work = mainCore_->queue.take(
+      if (auto work = main_.queue.take(
               std::min(deadline, Clock::now() + std::chrono::milliseconds(1)))) {
         work();
         ++callbacks_;
@@ -346,30 +279,23 @@ class ThreadedScheduler final : public SimScheduler {
   void setRefreshRate(double hertz) override { refreshRate_ = hertz; }
 
   void stop() override {
-    std::vector<std::shared_ptr<Worker>> workers;
+    std::vector<std::shared_ptr<support::ThreadExecutor>> workers;
     {
       std::lock_guard lock(mutex_);
       workers.swap(workers_);
     }
     for (auto& worker : workers)
-      worker->core->queue.stop();
-    for (auto& worker : workers)
-      if (worker->runner.joinable()) worker->runner.join();
-    mainCore_->queue.stop();
+      worker->stop();
+    main_.queue.stop();
   }
 
   long callbacksRun() const override { return callbacks_; }
 
  private:
-  struct Worker {
-    std::shared_ptr<QueueCore> core;
-    std::thread runner;
-  };
-
   double elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
 
   void scheduleRepetition(const std::shared_ptr<RepeatingState>& state, Clock::time_point due) {
-    mainCore_->queue.push(due, [this, state, due] {
+    main_.queue.push(due, [this, state, due] {
       if (state->cancelled) return;
       state->action();
       if (state->cancelled) return;
@@ -381,10 +307,9 @@ class ThreadedScheduler final : public SimScheduler {
   }
 
   const Clock::time_point start_;
-  std::shared_ptr<QueueCore> mainCore_;
-  QueueExecutor main_;
+  CallerExecutor main_;
   std::mutex mutex_;
-  std::vector<std::shared_ptr<Worker>> workers_;
+  std::vector<std::shared_ptr<support::ThreadExecutor>> workers_;
   std::atomic<double> refreshRate_{60};
   long callbacks_ = 0;
 };

@@ -7,9 +7,13 @@
 
 #include "SimWindowServer.hpp"
 
+#include <Velvix/Platform/Observers.hpp>
 #include <Velvix/Platform/Scheduler.hpp>
 #include <Velvix/Platform/Toolkit.hpp>
+#include <Velvix/Platform/support/BlurViewSlots.hpp>
+#include <Velvix/Platform/support/Lifetime.hpp>
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -32,12 +36,7 @@ struct ToolkitCounts {
 };
 
 /// A blur view as the Simulator sees it.
-struct BlurViewState {
-  Rect frame;
-  std::optional<Shape> mask;
-  bool isHidden = false;
-  friend bool operator==(const BlurViewState&, const BlurViewState&) = default;
-};
+using BlurViewState = support::BlurViewState;
 
 class SimPanel;
 
@@ -48,10 +47,10 @@ class SimToolkit final : public platform::Toolkit {
 
   // --- the port ------------------------------------------------------------------------------
   [[nodiscard]] std::unique_ptr<platform::Panel> makeOverlayPanel() override;
-  [[nodiscard]] std::unique_ptr<platform::Subscription> observeWorkspace(
+  [[nodiscard]] platform::Subscription observeWorkspace(
       platform::WorkspaceEvent event,
       std::function<void(platform::WorkspaceEvent)> handler) override;
-  [[nodiscard]] std::unique_ptr<platform::Subscription> addGlobalScrollWheelMonitor(
+  [[nodiscard]] platform::Subscription addGlobalScrollWheelMonitor(
       std::function<void()> handler) override;
 
   // --- driving -------------------------------------------------------------------------------
@@ -77,23 +76,21 @@ class SimToolkit final : public platform::Toolkit {
   SimWindowServer& server() { return server_; }
   platform::Executor& mainQueue() { return main_; }
   void panelDestroyed(const SimPanel* panel);
+  /// Runs `work` on the main queue while the toolkit lives.
+  void postGuarded(std::function<void()> work) { main_.post(lifetime_.guard(std::move(work))); }
 
  private:
-  struct Observer {
-    platform::WorkspaceEvent event;
-    std::function<void(platform::WorkspaceEvent)> handler;
-  };
-  class Registration;
-
   void announce(bool activeSpaceChanged);
 
   SimWindowServer& server_;
   platform::Executor& main_;
   ToolkitCounts counts_;
   SimPanel* panel_ = nullptr;
-  std::shared_ptr<std::vector<std::shared_ptr<Observer>>> workspaceObservers_;
-  std::shared_ptr<std::vector<std::shared_ptr<std::function<void()>>>> scrollMonitors_;
+  // Indexed by WorkspaceEvent.
+  std::array<platform::ObserverList<platform::WorkspaceEvent>, 2> workspaceObservers_;
+  platform::ObserverList<> scrollMonitors_;
   bool refusesScrollMonitors_ = false;
+  support::Lifetime lifetime_;  // last: ends before the lists go
 };
 
 /// The Simulator's overlay panel.
@@ -114,8 +111,7 @@ class SimPanel final : public platform::Panel {
   void orderAbove(std::uint32_t windowNumber) override;
   void displayNow() override { ++toolkit_.mutableCounts().displayNow; }
   [[nodiscard]] bool isOcclusionVisible() const override { return occlusionVisible_; }
-  [[nodiscard]] std::unique_ptr<platform::Subscription> observeOcclusion(
-      std::function<void()> handler) override;
+  [[nodiscard]] platform::Subscription observeOcclusion(std::function<void()> handler) override;
   [[nodiscard]] std::unique_ptr<platform::BlurView> addBlurView() override;
   [[nodiscard]] bool areGuidesHidden() const override { return guidesHidden_; }
   void setGuidesHidden(bool hidden) override;
@@ -126,15 +122,10 @@ class SimPanel final : public platform::Panel {
   [[nodiscard]] int space() const { return space_; }
   [[nodiscard]] const std::vector<Rect>& guideRegions() const { return guideRegions_; }
   [[nodiscard]] const std::vector<double>& guideColumns() const { return guideColumns_; }
-  [[nodiscard]] std::vector<BlurViewState> blurViews() const;
+  [[nodiscard]] std::vector<BlurViewState> blurViews() const { return views_.states(); }
 
   // Internal.
   void setOcclusionVisible(bool visible);
-  struct ViewSlot {
-    BlurViewState state;
-    SimPanel* panel = nullptr;  // null once the panel is gone
-  };
-  void viewDestroyed(const ViewSlot* slot);
 
  private:
   void orderIn();
@@ -150,8 +141,9 @@ class SimPanel final : public platform::Panel {
   bool guidesHidden_ = false;
   std::vector<Rect> guideRegions_;
   std::vector<double> guideColumns_;
-  std::vector<std::shared_ptr<ViewSlot>> views_;  // bottom to top
-  std::shared_ptr<std::vector<std::shared_ptr<std::function<void()>>>> occlusionObservers_;
+  support::BlurViewSlots views_;
+  platform::ObserverList<> occlusionObservers_;
+  support::Lifetime lifetime_;  // last: ends before the rest goes
 };
 
 }  // namespace velvix::sim

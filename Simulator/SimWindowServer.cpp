@@ -1,6 +1,7 @@
 #include "SimWindowServer.hpp"
 
 #include <Velvix/Platform/Toolkit.hpp>
+#include <Velvix/Platform/support/WindowLevels.hpp>
 
 #include <algorithm>
 #include <stdexcept>
@@ -100,15 +101,7 @@ std::optional<std::vector<platform::WindowEntry>> SimWindowServer::onScreenWindo
 }
 
 std::int32_t SimWindowServer::windowLevel(platform::WindowLevelKey key) const {
-  switch (key) {
-    case platform::WindowLevelKey::normal:
-      return platform::kNormalWindowLevel;
-    case platform::WindowLevelKey::floating:
-      return platform::kFloatingWindowLevel;
-    case platform::WindowLevelKey::dock:
-      return dockLevel_;
-  }
-  return 0;
+  return support::windowLevel(key, dockLevel_);
 }
 
 std::optional<RunningApplication> SimWindowServer::runningApplication(std::int32_t pid) const {

@@ -140,7 +140,7 @@ class SettingsModel : public QObject {
   void setMetric(double LayoutMetrics::*field, qreal value);
 
   AppSettings& settings_;
-  std::vector<AppSettings::Subscription> subscriptions_;
+  std::vector<platform::Subscription> subscriptions_;
 };
 
 }  // namespace velvix

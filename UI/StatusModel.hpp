@@ -43,8 +43,8 @@ class StatusModel : public QObject {
 
  private:
   StatusSource& source_;
-  ObserverList::Subscription statusSubscription_;
-  ObserverList::Subscription accessSubscription_;
+  platform::Subscription statusSubscription_;
+  platform::Subscription accessSubscription_;
 };
 
 }  // namespace velvix

@@ -5,7 +5,7 @@
 // permission prompt. The views see the controller only through this, so they can be driven
 // through every state in tests without running the overlay.
 
-#include <Velvix/ObserverList.hpp>
+#include <Velvix/Platform/Observers.hpp>
 #include <Velvix/OverlayController.hpp>
 #include <Velvix/Platform/Accessibility.hpp>
 
@@ -24,9 +24,9 @@ class StatusSource {
   [[nodiscard]] virtual OverlayController::Status status() const = 0;
   [[nodiscard]] virtual bool hasAccessibilityAccess() const = 0;
   /// Observers hear only of real changes.
-  [[nodiscard]] virtual ObserverList::Subscription observeStatus(
+  [[nodiscard]] virtual platform::Subscription observeStatus(
       std::function<void()> onChange) = 0;
-  [[nodiscard]] virtual ObserverList::Subscription observeAccessibilityAccess(
+  [[nodiscard]] virtual platform::Subscription observeAccessibilityAccess(
       std::function<void()> onChange) = 0;
   /// Asks the system to show its Accessibility permission prompt.
   virtual void promptForTrust() = 0;
@@ -42,10 +42,10 @@ class ControllerStatus final : public StatusSource {
   [[nodiscard]] bool hasAccessibilityAccess() const override {
     return controller_.hasAccessibilityAccess();
   }
-  [[nodiscard]] ObserverList::Subscription observeStatus(std::function<void()> onChange) override {
+  [[nodiscard]] platform::Subscription observeStatus(std::function<void()> onChange) override {
     return controller_.observeStatus(std::move(onChange));
   }
-  [[nodiscard]] ObserverList::Subscription observeAccessibilityAccess(
+  [[nodiscard]] platform::Subscription observeAccessibilityAccess(
       std::function<void()> onChange) override {
     return controller_.observeAccessibilityAccess(std::move(onChange));
   }

@@ -65,50 +65,13 @@ LayoutMetrics loadMetrics(const platform::Defaults& defaults) {
 
 }  // namespace
 
-struct AppSettings::Subscription::Registry {
-  struct Entry {
-    std::size_t id;
-    std::array<bool, kPropertyCount> properties;
-    // Shared so that an observer dropping its own subscription mid-call is not destroyed while
-    // it runs.
-    std::shared_ptr<const std::function<void()>> onChange;
-  };
-  std::vector<Entry> entries;
-  std::size_t nextId = 1;
-
-  void remove(std::size_t id) {
-    std::erase_if(entries, [id](const Entry& entry) { return entry.id == id; });
-  }
-  [[nodiscard]] bool contains(std::size_t id) const {
-    return std::any_of(entries.begin(), entries.end(),
-                       [id](const Entry& entry) { return entry.id == id; });
-  }
-};
-
-AppSettings::Subscription& AppSettings::Subscription::operator=(Subscription&& other) noexcept {
-  if (this != &other) {
-    reset();
-    registry_ = std::move(other.registry_);
-    id_ = other.id_;
-    other.id_ = 0;
-  }
-  return *this;
-}
-
-void AppSettings::Subscription::reset() noexcept {
-  if (const auto registry = registry_.lock()) registry->remove(id_);
-  registry_.reset();
-  id_ = 0;
-}
-
 std::string_view AppSettings::key(Property property) noexcept {
   if (property == Property::metrics) return kMetricsKey;
   if (property == Property::showsGuides) return {};
   return kFlags[index(property)].key;
 }
 
-AppSettings::AppSettings(platform::Defaults& defaults)
-    : defaults_(defaults), registry_(std::make_shared<Subscription::Registry>()) {
+AppSettings::AppSettings(platform::Defaults& defaults) : defaults_(defaults) {
   for (std::size_t i = 0; i < kFlags.size(); ++i) {
     const auto stored = defaults_.object(kFlags[i].key);
     const bool* value = std::get_if<bool>(&stored);
@@ -138,7 +101,7 @@ void AppSettings::setFlag(Property property, bool value) {
   const bool changed = flags_[i] != value;
   flags_[i] = value;
   defaults_.setBool(kFlags[i].key, value);
-  if (changed) notify(property);
+  if (changed) observers_.notify(property);
 }
 
 void AppSettings::setMetrics(const LayoutMetrics& value) {
@@ -149,56 +112,41 @@ void AppSettings::setMetrics(const LayoutMetrics& value) {
   } else {
     defaults_.remove(kMetricsKey);
   }
-  if (changed) notify(Property::metrics);
+  if (changed) observers_.notify(Property::metrics);
 }
 
 void AppSettings::setShowsGuides(bool value) {
   const bool changed = showsGuides_ != value;
   showsGuides_ = value;
-  if (changed) notify(Property::showsGuides);
+  if (changed) observers_.notify(Property::showsGuides);
 }
 
-AppSettings::Subscription AppSettings::observe(Property property, std::function<void()> onChange) {
+platform::Subscription AppSettings::observe(Property property, std::function<void()> onChange) {
   std::array<bool, kPropertyCount> properties{};
   properties[index(property)] = true;
   return subscribe(properties, std::move(onChange));
 }
 
-AppSettings::Subscription AppSettings::observe(std::initializer_list<Property> properties,
-                                               std::function<void()> onChange) {
+platform::Subscription AppSettings::observe(std::initializer_list<Property> properties,
+                                            std::function<void()> onChange) {
   std::array<bool, kPropertyCount> mask{};
   for (const Property property : properties)
     mask[index(property)] = true;
   return subscribe(mask, std::move(onChange));
 }
 
-AppSettings::Subscription AppSettings::observeOptions(std::function<void()> onChange) {
+platform::Subscription AppSettings::observeOptions(std::function<void()> onChange) {
   std::array<bool, kPropertyCount> mask{};
   for (const Property property : kOptionsProperties)
     mask[index(property)] = true;
   return subscribe(mask, std::move(onChange));
 }
 
-AppSettings::Subscription AppSettings::subscribe(std::array<bool, kPropertyCount> properties,
-                                                 std::function<void()> onChange) {
-  const std::size_t id = registry_->nextId++;
-  registry_->entries.push_back(
-      {id, properties, std::make_shared<const std::function<void()>>(std::move(onChange))});
-  return Subscription(registry_, id);
-}
-
-void AppSettings::notify(Property property) {
-  // Observers may subscribe, unsubscribe or assign from inside their call, so walk a copy and
-  // skip whoever was dropped meanwhile. Keep the registry alive too: an observer could, in
-  // principle, destroy these settings.
-  const auto registry = registry_;
-  std::vector<std::pair<std::size_t, std::shared_ptr<const std::function<void()>>>> targets;
-  for (const auto& entry : registry->entries) {
-    if (entry.properties[index(property)]) targets.emplace_back(entry.id, entry.onChange);
-  }
-  for (const auto& [id, onChange] : targets) {
-    if (registry->contains(id) && *onChange) (*onChange)();
-  }
+platform::Subscription AppSettings::subscribe(std::array<bool, kPropertyCount> properties,
+                                              std::function<void()> onChange) {
+  return observers_.add([properties, onChange = std::move(onChange)](Property changed) {
+    if (properties[index(changed)]) onChange();
+  });
 }
 
 }  // namespace velvix

@@ -14,14 +14,13 @@
 
 #include <BlurLayout/LayoutTypes.hpp>
 #include <Velvix/Platform/Defaults.hpp>
+#include <Velvix/Platform/Observers.hpp>
 
 #include <array>
 #include <cstddef>
 #include <functional>
 #include <initializer_list>
-#include <memory>
 #include <string_view>
-#include <utility>
 
 namespace velvix {
 
@@ -54,28 +53,6 @@ class AppSettings {
 
   /// The user-defaults key a property is persisted under; empty for `showsGuides`.
   [[nodiscard]] static std::string_view key(Property property) noexcept;
-
-  /// Keeps an observer registered; destroying or resetting it unregisters. It may outlive the
-  /// settings it came from.
-  class Subscription {
-   public:
-    Subscription() = default;
-    Subscription(Subscription&&) noexcept = default;
-    Subscription& operator=(Subscription&& other) noexcept;
-    Subscription(const Subscription&) = delete;
-    Subscription& operator=(const Subscription&) = delete;
-    ~Subscription() { reset(); }
-
-    void reset() noexcept;
-
-   private:
-    friend class AppSettings;
-    struct Registry;
-    Subscription(std::weak_ptr<Registry> registry, std::size_t id)
-        : registry_(std::move(registry)), id_(id) {}
-    std::weak_ptr<Registry> registry_;
-    std::size_t id_ = 0;
-  };
 
   /// Loads every persisted property from `defaults`, which must outlive the settings.
   explicit AppSettings(platform::Defaults& defaults);
@@ -116,11 +93,11 @@ class AppSettings {
 
   /// Calls `onChange` after each real change of `property`. Observers may read and assign the
   /// settings and drop subscriptions (their own included) from inside the call.
-  [[nodiscard]] Subscription observe(Property property, std::function<void()> onChange);
+  [[nodiscard]] platform::Subscription observe(Property property, std::function<void()> onChange);
   /// Calls `onChange` once after each real change of any of `properties`.
-  [[nodiscard]] Subscription observe(std::initializer_list<Property> properties,
-                                     std::function<void()> onChange);
-  [[nodiscard]] Subscription observeOptions(std::function<void()> onChange);
+  [[nodiscard]] platform::Subscription observe(std::initializer_list<Property> properties,
+                                               std::function<void()> onChange);
+  [[nodiscard]] platform::Subscription observeOptions(std::function<void()> onChange);
 
  private:
   static constexpr std::size_t kFlagCount = 10;
@@ -129,15 +106,14 @@ class AppSettings {
     return flags_[static_cast<std::size_t>(property)];
   }
   void setFlag(Property property, bool value);
-  [[nodiscard]] Subscription subscribe(std::array<bool, kPropertyCount> properties,
-                                       std::function<void()> onChange);
-  void notify(Property property);
+  [[nodiscard]] platform::Subscription subscribe(std::array<bool, kPropertyCount> properties,
+                                                 std::function<void()> onChange);
 
   platform::Defaults& defaults_;
   std::array<bool, kFlagCount> flags_{};
   LayoutMetrics metrics_;
   bool showsGuides_ = false;
-  std::shared_ptr<Subscription::Registry> registry_;
+  platform::ObserverList<Property> observers_;  // told which property changed
 };
 
 }  // namespace velvix

@@ -89,11 +89,9 @@ void OverlayController::start() {
       refreshBlurs();
     }));
   }
-  if (auto monitor = ports_.toolkit.addGlobalScrollWheelMonitor([this] {
-        if (isWhatsAppUnderMouse_) lastScroll_ = ports_.scheduler.now();
-      })) {
-    observers_.push_back(std::move(monitor));
-  }
+  observers_.push_back(ports_.toolkit.addGlobalScrollWheelMonitor([this] {
+    if (isWhatsAppUnderMouse_) lastScroll_ = ports_.scheduler.now();
+  }));
   observers_.push_back(panel_->observeOcclusion([this] {
     if (!panel_->isOcclusionVisible()) return;
     logger_.log("Blurs visible again");

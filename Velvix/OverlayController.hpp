@@ -18,9 +18,9 @@
 #include <BlurLayout/BlurLayout.hpp>
 #include <BlurLayout/LatestMessages.hpp>
 #include <Velvix/AppSettings.hpp>
-#include <Velvix/ObserverList.hpp>
 #include <Velvix/Platform/Accessibility.hpp>
 #include <Velvix/Platform/Log.hpp>
+#include <Velvix/Platform/Observers.hpp>
 #include <Velvix/Platform/Scheduler.hpp>
 #include <Velvix/Platform/Toolkit.hpp>
 #include <Velvix/Platform/WindowServer.hpp>
@@ -102,11 +102,10 @@ class OverlayController {
   [[nodiscard]] Status status() const { return status_; }
   [[nodiscard]] bool hasAccessibilityAccess() const { return hasAccessibilityAccess_; }
   /// Observers hear only of real changes.
-  [[nodiscard]] ObserverList::Subscription observeStatus(std::function<void()> onChange) {
+  [[nodiscard]] platform::Subscription observeStatus(std::function<void()> onChange) {
     return statusObservers_.add(std::move(onChange));
   }
-  [[nodiscard]] ObserverList::Subscription observeAccessibilityAccess(
-      std::function<void()> onChange) {
+  [[nodiscard]] platform::Subscription observeAccessibilityAccess(std::function<void()> onChange) {
     return accessObservers_.add(std::move(onChange));
   }
 
@@ -159,8 +158,8 @@ class OverlayController {
 
   Status status_ = Status::waitingForWhatsApp();
   bool hasAccessibilityAccess_;
-  ObserverList statusObservers_;
-  ObserverList accessObservers_;
+  platform::ObserverList<> statusObservers_;
+  platform::ObserverList<> accessObservers_;
 
   std::unique_ptr<platform::Panel> panel_;
   std::vector<std::unique_ptr<platform::BlurView>> blurViews_;
@@ -169,7 +168,7 @@ class OverlayController {
   std::unique_ptr<platform::Repeating> timer_;
   std::shared_ptr<FrameTicker> frameTicker_;
   std::unique_ptr<platform::Repeating> displayLink_;
-  std::vector<std::unique_ptr<platform::Subscription>> observers_;
+  std::vector<platform::Subscription> observers_;
 
   // Shared with work queued on the reader's and the follow loop's executors, which may still
   // run after the controller is gone.

@@ -25,10 +25,10 @@ class FakeStatus final : public StatusSource {
  public:
   [[nodiscard]] OverlayController::Status status() const override { return status_; }
   [[nodiscard]] bool hasAccessibilityAccess() const override { return access_; }
-  [[nodiscard]] ObserverList::Subscription observeStatus(std::function<void()> onChange) override {
+  [[nodiscard]] platform::Subscription observeStatus(std::function<void()> onChange) override {
     return statusObservers_.add(std::move(onChange));
   }
-  [[nodiscard]] ObserverList::Subscription observeAccessibilityAccess(
+  [[nodiscard]] platform::Subscription observeAccessibilityAccess(
       std::function<void()> onChange) override {
     return accessObservers_.add(std::move(onChange));
   }
@@ -50,8 +50,8 @@ class FakeStatus final : public StatusSource {
  private:
   OverlayController::Status status_ = OverlayController::Status::waitingForWhatsApp();
   bool access_ = false;
-  ObserverList statusObservers_;
-  ObserverList accessObservers_;
+  platform::ObserverList<> statusObservers_;
+  platform::ObserverList<> accessObservers_;
 };
 
 class UiHarness {

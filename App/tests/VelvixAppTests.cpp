@@ -1,4 +1,3 @@
-#include "ConsoleLog.hpp"
 #include "DesktopView.hpp"
 #include "SimulatedDesktop.hpp"
 #include "UiHarness.hpp"

@@ -1,5 +1,7 @@
 #include "QtScheduler.hpp"
 
+#include <Velvix/Platform/support/ThreadExecutor.hpp>
+
 #include <QCoreApplication>
 #include <QObject>
 #include <QPointer>
@@ -8,11 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <map>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 namespace velvix::qt {
@@ -29,77 +27,6 @@ int toMilliseconds(Duration d) {
   const auto ms = std::chrono::ceil<std::chrono::milliseconds>(d).count();
   return static_cast<int>(std::clamp<long long>(ms, 0, 1LL << 30));
 }
-
-// A serial executor on a thread of its own, ordered by due time, then by posting order. The
-// thread holds the queue, so work posted before the executor's owner let go still runs; the
-// thread ends once the owner is gone and the queue is empty.
-class ThreadExecutor final : public platform::Executor {
- public:
-  ThreadExecutor() : state_(std::make_shared<State>()) {
-    std::thread thread([state = state_] { state->run(); });
-    state_->id = thread.get_id();
-    thread.detach();
-  }
-  ~ThreadExecutor() override {
-    {
-      std::lock_guard lock(state_->mutex);
-      state_->closed = true;
-    }
-    state_->wake.notify_all();
-  }
-
-  void post(std::function<void()> work) override { postAfter(Duration::zero(), std::move(work)); }
-  void postAfter(Duration delay, std::function<void()> work) override {
-    {
-      std::lock_guard lock(state_->mutex);
-      state_->queue.emplace(Key{std::chrono::steady_clock::now() + delay, state_->next++},
-                            std::move(work));
-    }
-    state_->wake.notify_all();
-  }
-  [[nodiscard]] bool isCurrent() const override { return std::this_thread::get_id() == state_->id; }
-
- private:
-  struct Key {
-    std::chrono::steady_clock::time_point due;
-    unsigned long long order;
-    bool operator<(const Key& other) const {
-      return due != other.due ? due < other.due : order < other.order;
-    }
-  };
-
-  struct State {
-    std::mutex mutex;
-    std::condition_variable wake;
-    std::map<Key, std::function<void()>> queue;
-    unsigned long long next = 0;
-    bool closed = false;
-    std::thread::id id;
-
-    void run() {
-      std::unique_lock lock(mutex);
-      while (!(closed && queue.empty())) {
-        if (queue.empty()) {
-          wake.wait(lock);
-          continue;
-        }
-        const auto due = queue.begin()->first.due;
-        if (std::chrono::steady_clock::now() < due) {
-          wake.wait_until(lock, due);
-          continue;
-        }
-        auto work = std::move(queue.begin()->second);
-        queue.erase(queue.begin());
-        lock.unlock();
-        work();
-        work = nullptr;  // captured state is released off the lock
-        lock.lock();
-      }
-    }
-  };
-
-  std::shared_ptr<State> state_;
-};
 
 class TimerRepeating final : public platform::Repeating {
  public:
@@ -295,8 +222,8 @@ platform::Executor& QtScheduler::mainQueue() {
   return *main_;
 }
 
-std::shared_ptr<platform::Executor> QtScheduler::makeSerialExecutor(std::string_view) {
-  return std::make_shared<ThreadExecutor>();
+std::shared_ptr<platform::Executor> QtScheduler::makeSerialExecutor(std::string_view label) {
+  return std::make_shared<support::ThreadExecutor>(label);
 }
 
 std::unique_ptr<platform::Repeating> QtScheduler::scheduleRepeating(Duration interval,

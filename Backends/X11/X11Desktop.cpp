@@ -12,25 +12,8 @@
 #include "X11Toolkit.hpp"
 #include "X11WindowServer.hpp"
 
-#include <cstdio>
 
 namespace velvix::x11 {
-
-namespace {
-
-class NoElement final : public platform::ElementHandle {};
-
-}  // namespace
-
-platform::Element NoAccessibility::applicationElement(platform::ProcessId) {
-  return std::make_shared<const NoElement>();
-}
-
-void StandardErrorLog::write(const platform::LogRecord& record) {
-  if (record.level == platform::LogLevel::debug && !includesDebug_) return;
-  std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(record.category.size()),
-               record.category.data(), static_cast<int>(record.text.size()), record.text.data());
-}
 
 // X events reach the listeners from Qt's loop: when the socket has data, and before the loop
 // sleeps (a round trip may have read events into Xlib's queue, leaving the socket quiet; and

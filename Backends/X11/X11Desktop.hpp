@@ -18,6 +18,8 @@
 #include <Velvix/Platform/Scheduler.hpp>
 #include <Velvix/Platform/Toolkit.hpp>
 #include <Velvix/Platform/WindowServer.hpp>
+#include <Velvix/Platform/support/NoAccessibility.hpp>
+#include <Velvix/Platform/support/StandardErrorLog.hpp>
 
 #include <memory>
 
@@ -30,35 +32,6 @@ namespace velvix::x11 {
 class X11Connection;
 class X11WindowServer;
 class X11Toolkit;
-/// Accessibility without access: every request fails as for an untrusted process.
-class NoAccessibility final : public platform::Accessibility {
- public:
-  [[nodiscard]] bool isProcessTrusted() const override { return false; }
-  void promptForTrust() override {}
-  [[nodiscard]] platform::Element applicationElement(platform::ProcessId pid) override;
-  platform::Error setMessagingTimeout(const platform::Element&, double) override {
-    return platform::Error::apiDisabled;
-  }
-  [[nodiscard]] platform::AttributeResult copyAttributeValue(const platform::Element&,
-                                                             platform::Attribute) override {
-    return {platform::Error::apiDisabled, std::nullopt};
-  }
-  [[nodiscard]] platform::MultipleAttributeResult copyMultipleAttributeValues(
-      const platform::Element&, std::span<const platform::Attribute>) override {
-    return {platform::Error::apiDisabled, std::nullopt};
-  }
-};
-
-/// Log lines to standard error, one per line: "category: text". Debug lines only when asked.
-class StandardErrorLog final : public platform::LogSink {
- public:
-  explicit StandardErrorLog(bool includesDebug = false) : includesDebug_(includesDebug) {}
-  void write(const platform::LogRecord& record) override;
-
- private:
-  bool includesDebug_;
-};
-
 class X11Desktop {
  public:
   /// The desktop on $DISPLAY (or `displayName`); empty when no X server answers.
@@ -86,8 +59,8 @@ class X11Desktop {
   std::unique_ptr<X11WindowServer> windowServer_;
   std::unique_ptr<X11Toolkit> toolkit_;
   std::unique_ptr<EventPump> pump_;
-  NoAccessibility accessibility_;
-  StandardErrorLog log_;
+  support::NoAccessibility accessibility_;
+  support::StandardErrorLog log_;
 };
 
 }  // namespace velvix::x11

@@ -2,6 +2,9 @@
 
 #include "X11Glass.hpp"
 
+#include <Velvix/Platform/support/BlurViewSlots.hpp>
+#include <Velvix/Platform/support/Lifetime.hpp>
+
 #include <Glass/FrostedGlass.hpp>
 
 #include <X11/Xatom.h>
@@ -11,6 +14,7 @@
 
 #include <unistd.h>
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -26,38 +30,6 @@ constexpr std::uint32_t kFallbackGlass = 0xE4E4E4;  // hides the content when no
 constexpr std::uint32_t kGuideColumnColour = 0x34C759;
 constexpr std::uint32_t kGuideRegionColour = 0xFF2D55;
 constexpr auto kDisplayFrame = std::chrono::microseconds(16667);
-
-class FunctionSubscription final : public Subscription {
- public:
-  explicit FunctionSubscription(std::function<void()> cancel) : cancel_(std::move(cancel)) {}
-  ~FunctionSubscription() override {
-    if (cancel_) cancel_();
-  }
-
- private:
-  std::function<void()> cancel_;
-};
-
-template <typename Handler>
-struct HandlerList {
-  std::vector<std::pair<std::uint64_t, std::shared_ptr<Handler>>> entries;
-  std::uint64_t next = 1;
-
-  std::unique_ptr<Subscription> add(std::shared_ptr<HandlerList> self, Handler handler) {
-    const std::uint64_t id = next++;
-    entries.emplace_back(id, std::make_shared<Handler>(std::move(handler)));
-    return std::make_unique<FunctionSubscription>([weak = std::weak_ptr(self), id] {
-      if (auto list = weak.lock())
-        std::erase_if(list->entries, [&](const auto& e) { return e.first == id; });
-    });
-  }
-  [[nodiscard]] std::vector<std::shared_ptr<Handler>> snapshot() const {
-    std::vector<std::shared_ptr<Handler>> out;
-    for (const auto& e : entries)
-      out.push_back(e.second);
-    return out;
-  }
-};
 
 int toPixels(double points) {
   return std::isfinite(points) ? static_cast<int>(std::clamp(std::lround(points), 0L, 32767L)) : 0;
@@ -85,15 +57,6 @@ int patchesBottom(const Bitmap& mask) {
 
 class X11Panel;
 
-// A blur view's state lives with the panel, so the panel can draw from it and the view can
-// outlive the panel harmlessly.
-struct ViewSlot {
-  Rect frame;
-  std::optional<Shape> mask;
-  bool isHidden = false;
-  X11Panel* panel = nullptr;
-};
-
 class X11Panel final : public platform::Panel {
  public:
   X11Panel(X11Connection& connection, X11WindowServer& server, platform::Executor& main,
@@ -116,9 +79,8 @@ class X11Panel final : public platform::Panel {
   [[nodiscard]] bool isOcclusionVisible() const override {
     return visible_ && visibility_ != VisibilityFullyObscured;
   }
-  [[nodiscard]] std::unique_ptr<Subscription> observeOcclusion(
-      std::function<void()> handler) override {
-    return occlusion_->add(occlusion_, std::move(handler));
+  [[nodiscard]] Subscription observeOcclusion(std::function<void()> handler) override {
+    return occlusion_.add(std::move(handler));
   }
   [[nodiscard]] std::unique_ptr<platform::BlurView> addBlurView() override;
   [[nodiscard]] bool areGuidesHidden() const override { return guidesHidden_; }
@@ -133,10 +95,6 @@ class X11Panel final : public platform::Panel {
 
   void onEvent(const XEvent& event);
   void scheduleRedraw();
-  void viewGone(const ViewSlot* slot) {
-    std::erase_if(views_, [&](const auto& v) { return v.get() == slot; });
-    scheduleRedraw();
-  }
 
  private:
   [[nodiscard]] Rect topLeftFrame() const;
@@ -159,44 +117,17 @@ class X11Panel final : public platform::Panel {
   bool visible_ = false;
   int visibility_ = VisibilityFullyObscured;
   Window targetFrame_ = None;
-  std::vector<std::shared_ptr<ViewSlot>> views_;  // bottom to top
+  support::BlurViewSlots views_{[this](support::BlurViewSlots::Change) { scheduleRedraw(); }};
   bool guidesHidden_ = false;
   std::vector<Rect> guideRegions_;
   std::vector<double> guideColumns_;
-  std::shared_ptr<HandlerList<std::function<void()>>> occlusion_ =
-      std::make_shared<HandlerList<std::function<void()>>>();
+  platform::ObserverList<> occlusion_;
   std::unique_ptr<WindowCapture> capture_;
   std::unique_ptr<PixelBuffer> buffer_;
   Bitmap appliedShape_;
   bool redrawPending_ = false;
   std::chrono::steady_clock::time_point lastRedraw_;
-  std::shared_ptr<char> alive_ = std::make_shared<char>();
-};
-
-class X11BlurView final : public platform::BlurView {
- public:
-  explicit X11BlurView(std::shared_ptr<ViewSlot> slot) : slot_(std::move(slot)) {}
-  ~X11BlurView() override {
-    if (slot_->panel) slot_->panel->viewGone(slot_.get());
-  }
-  [[nodiscard]] Rect frame() const override { return slot_->frame; }
-  void setFrame(const Rect& frame) override {
-    if (!(slot_->frame == frame)) slot_->frame = frame, changed();
-  }
-  [[nodiscard]] std::optional<Shape> mask() const override { return slot_->mask; }
-  void setMask(Shape shape) override {
-    if (slot_->mask != shape) slot_->mask = shape, changed();
-  }
-  [[nodiscard]] bool isHidden() const override { return slot_->isHidden; }
-  void setHidden(bool hidden) override {
-    if (slot_->isHidden != hidden) slot_->isHidden = hidden, changed();
-  }
-
- private:
-  void changed() {
-    if (slot_->panel) slot_->panel->scheduleRedraw();
-  }
-  std::shared_ptr<ViewSlot> slot_;
+  support::Lifetime lifetime_;  // last: ends before the rest goes
 };
 
 X11Panel::X11Panel(X11Connection& connection, X11WindowServer& server, platform::Executor& main,
@@ -230,8 +161,6 @@ X11Panel::X11Panel(X11Connection& connection, X11WindowServer& server, platform:
 
 X11Panel::~X11Panel() {
   std::erase(registry_, this);
-  for (auto& view : views_)
-    view->panel = nullptr;
   capture_.reset();
   buffer_.reset();
   XFreeGC(connection_.display(), gc_);
@@ -295,11 +224,8 @@ void X11Panel::orderAbove(std::uint32_t windowNumber) {
 }
 
 std::unique_ptr<platform::BlurView> X11Panel::addBlurView() {
-  auto slot = std::make_shared<ViewSlot>();
-  slot->panel = this;
-  views_.push_back(slot);
   scheduleRedraw();
-  return std::make_unique<X11BlurView>(std::move(slot));
+  return views_.add();
 }
 
 void X11Panel::onEvent(const XEvent& event) {
@@ -314,11 +240,7 @@ void X11Panel::onEvent(const XEvent& event) {
     case VisibilityNotify:
       if (event.xvisibility.window == window_ && visibility_ != event.xvisibility.state) {
         visibility_ = event.xvisibility.state;
-        for (const auto& handler : occlusion_->snapshot()) {
-          main_.post([alive = std::weak_ptr(alive_), handler] {
-            if (!alive.expired()) (*handler)();
-          });
-        }
+        main_.post(lifetime_.guard([this] { occlusion_.notify(); }));
       }
       break;
     case ConfigureNotify: {
@@ -341,9 +263,9 @@ void X11Panel::scheduleRedraw() {
   const auto due = lastRedraw_ + kDisplayFrame;
   const auto now = std::chrono::steady_clock::now();
   const platform::Duration delay = due > now ? due - now : platform::Duration::zero();
-  main_.postAfter(delay, [alive = std::weak_ptr(alive_), this] {
-    if (!alive.expired() && redrawPending_) redraw();
-  });
+  main_.postAfter(delay, lifetime_.guard([this] {
+    if (redrawPending_) redraw();
+  }));
 }
 
 void X11Panel::redraw() {
@@ -354,8 +276,8 @@ void X11Panel::redraw() {
             height = std::max(1, toPixels(frame.height()));
 
   std::vector<MaskShape> shapes;
-  for (const auto& view : views_) {
-    if (!view->isHidden && view->mask) shapes.push_back({view->frame, *view->mask});
+  for (const auto& view : views_.states()) {
+    if (!view.isHidden && view.mask) shapes.push_back({view.frame, *view.mask});
   }
   const Bitmap patches = rasterizeMask(width, height, shapes);
   Bitmap columns(width, height), outlines(width, height);
@@ -455,12 +377,8 @@ void X11Panel::paint(std::span<const MaskShape> shapes, const Bitmap& patches,
 }  // namespace
 
 struct X11Toolkit::Handlers {
-  std::shared_ptr<HandlerList<std::function<void(WorkspaceEvent)>>> activation =
-      std::make_shared<HandlerList<std::function<void(WorkspaceEvent)>>>();
-  std::shared_ptr<HandlerList<std::function<void(WorkspaceEvent)>>> space =
-      std::make_shared<HandlerList<std::function<void(WorkspaceEvent)>>>();
-  std::shared_ptr<HandlerList<std::function<void()>>> scroll =
-      std::make_shared<HandlerList<std::function<void()>>>();
+  std::array<platform::ObserverList<WorkspaceEvent>, 2> workspace;  // indexed by WorkspaceEvent
+  platform::ObserverList<> scroll;
   std::vector<X11Panel*> panels;
 };
 
@@ -492,29 +410,24 @@ std::unique_ptr<platform::Panel> X11Toolkit::makeOverlayPanel() {
                                     handlers_->panels);
 }
 
-std::unique_ptr<Subscription> X11Toolkit::observeWorkspace(
-    WorkspaceEvent event, std::function<void(WorkspaceEvent)> handler) {
-  auto& list =
-      event == WorkspaceEvent::didActivateApplication ? handlers_->activation : handlers_->space;
-  return list->add(list, std::move(handler));
+Subscription X11Toolkit::observeWorkspace(WorkspaceEvent event,
+                                          std::function<void(WorkspaceEvent)> handler) {
+  return handlers_->workspace[static_cast<std::size_t>(event)].add(std::move(handler));
 }
 
-std::unique_ptr<Subscription> X11Toolkit::addGlobalScrollWheelMonitor(
-    std::function<void()> handler) {
-  if (!connection_.selectRawEvent(XI_RawButtonPress)) return nullptr;
-  return handlers_->scroll->add(handlers_->scroll, std::move(handler));
+Subscription X11Toolkit::addGlobalScrollWheelMonitor(std::function<void()> handler) {
+  if (!connection_.selectRawEvent(XI_RawButtonPress)) return {};
+  return handlers_->scroll.add(std::move(handler));
 }
 
 void X11Toolkit::onEvent(const XEvent& event) {
   for (X11Panel* panel : std::vector(handlers_->panels))
     panel->onEvent(event);
 
-  const auto notify = [&](const auto& list, auto... args) {
-    for (const auto& handler : list->snapshot()) {
-      scheduler_.mainQueue().post([weak = std::weak_ptr(handler), args...] {
-        if (auto h = weak.lock()) (*h)(args...);
-      });
-    }
+  // Heard on the main queue, outside the event dispatch; not by an observer gone meanwhile.
+  const auto announce = [&](WorkspaceEvent e) {
+    scheduler_.mainQueue().post(lifetime_.guard(
+        [this, e] { handlers_->workspace[static_cast<std::size_t>(e)].notify(e); }));
   };
   const Atoms& atoms = connection_.atoms();
   if (event.type == PropertyNotify && event.xproperty.window == connection_.root()) {
@@ -529,17 +442,14 @@ void X11Toolkit::onEvent(const XEvent& event) {
     auto& last = isActive ? activeWindow_ : currentDesktop_;
     if (value == last) return;  // rewritten with the same value: nothing changed
     last = value;
-    if (isActive) {
-      notify(handlers_->activation, WorkspaceEvent::didActivateApplication);
-    } else {
-      notify(handlers_->space, WorkspaceEvent::activeSpaceDidChange);
-    }
+    announce(isActive ? WorkspaceEvent::didActivateApplication
+                      : WorkspaceEvent::activeSpaceDidChange);
   } else if (event.type == GenericEvent && connection_.extensions().xinputOpcode &&
              event.xcookie.extension == *connection_.extensions().xinputOpcode &&
              event.xcookie.evtype == XI_RawButtonPress && event.xcookie.data) {
     const auto* raw = static_cast<const XIRawEvent*>(event.xcookie.data);
     if (raw->deviceid == raw->sourceid && raw->detail >= 4 && raw->detail <= 7)
-      notify(handlers_->scroll);
+      scheduler_.mainQueue().post(lifetime_.guard([this] { handlers_->scroll.notify(); }));
   }
 }
 

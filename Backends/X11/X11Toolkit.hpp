@@ -27,6 +27,7 @@
 
 #include <Velvix/Platform/Scheduler.hpp>
 #include <Velvix/Platform/Toolkit.hpp>
+#include <Velvix/Platform/support/Lifetime.hpp>
 
 #include <memory>
 #include <vector>
@@ -40,10 +41,10 @@ class X11Toolkit final : public platform::Toolkit {
   ~X11Toolkit() override;
 
   [[nodiscard]] std::unique_ptr<platform::Panel> makeOverlayPanel() override;
-  [[nodiscard]] std::unique_ptr<platform::Subscription> observeWorkspace(
+  [[nodiscard]] platform::Subscription observeWorkspace(
       platform::WorkspaceEvent event,
       std::function<void(platform::WorkspaceEvent)> handler) override;
-  [[nodiscard]] std::unique_ptr<platform::Subscription> addGlobalScrollWheelMonitor(
+  [[nodiscard]] platform::Subscription addGlobalScrollWheelMonitor(
       std::function<void()> handler) override;
 
  private:
@@ -57,6 +58,7 @@ class X11Toolkit final : public platform::Toolkit {
   std::shared_ptr<Handlers> handlers_;
   std::optional<unsigned long> activeWindow_;
   std::optional<unsigned long> currentDesktop_;
+  support::Lifetime lifetime_;  // last: ends before the rest goes
 };
 
 }  // namespace velvix::x11

@@ -1,6 +1,7 @@
 #include "X11WindowServer.hpp"
 
 #include <Velvix/Platform/Toolkit.hpp>
+#include <Velvix/Platform/support/WindowLevels.hpp>
 #include <Velvix/WhatsAppWindow.hpp>
 
 #include <X11/Xatom.h>
@@ -233,15 +234,7 @@ std::optional<std::vector<WindowEntry>> X11WindowServer::onScreenWindows() const
 }
 
 std::int32_t X11WindowServer::windowLevel(platform::WindowLevelKey key) const {
-  switch (key) {
-    case platform::WindowLevelKey::normal:
-      return platform::kNormalWindowLevel;
-    case platform::WindowLevelKey::floating:
-      return platform::kFloatingWindowLevel;
-    case platform::WindowLevelKey::dock:
-      return kDockLevel;
-  }
-  return 0;
+  return support::windowLevel(key, kDockLevel);
 }
 
 std::optional<RunningApplication> X11WindowServer::runningApplication(std::int32_t pid) const {

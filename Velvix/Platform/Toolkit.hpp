@@ -13,6 +13,7 @@
 
 #include <BlurLayout/Geometry.hpp>
 #include <BlurLayout/LayoutTypes.hpp>
+#include <Velvix/Platform/Observers.hpp>
 
 #include <cstdint>
 #include <functional>
@@ -22,15 +23,6 @@
 #include <string_view>
 
 namespace velvix::platform {
-
-/// A registration (observer, monitor); destroying it unregisters.
-class Subscription {
- public:
-  Subscription() = default;
-  Subscription(const Subscription&) = delete;
-  Subscription& operator=(const Subscription&) = delete;
-  virtual ~Subscription() = default;
-};
 
 /// Window levels the panel uses.
 inline constexpr std::int64_t kNormalWindowLevel = 0;
@@ -86,8 +78,7 @@ class Panel {
   /// Whether any part of the panel is visible on screen (its occlusion state).
   [[nodiscard]] virtual bool isOcclusionVisible() const = 0;
   /// Calls `handler` whenever the occlusion state changes.
-  [[nodiscard]] virtual std::unique_ptr<Subscription> observeOcclusion(
-      std::function<void()> handler) = 0;
+  [[nodiscard]] virtual Subscription observeOcclusion(std::function<void()> handler) = 0;
 
   /// A new blur view, hidden state false, no mask, inserted directly below the guides (so above
   /// every earlier blur view).
@@ -116,11 +107,11 @@ class Toolkit {
   [[nodiscard]] virtual std::unique_ptr<Panel> makeOverlayPanel() = 0;
 
   /// Calls `handler` with the event on each workspace notification of that kind.
-  [[nodiscard]] virtual std::unique_ptr<Subscription> observeWorkspace(
+  [[nodiscard]] virtual Subscription observeWorkspace(
       WorkspaceEvent event, std::function<void(WorkspaceEvent)> handler) = 0;
-  /// Calls `handler` for every scroll-wheel event anywhere on the desktop; empty when the
-  /// platform refused the monitor.
-  [[nodiscard]] virtual std::unique_ptr<Subscription> addGlobalScrollWheelMonitor(
+  /// Calls `handler` for every scroll-wheel event anywhere on the desktop; an empty
+  /// subscription when the platform refused the monitor.
+  [[nodiscard]] virtual Subscription addGlobalScrollWheelMonitor(
       std::function<void()> handler) = 0;
 };
 
