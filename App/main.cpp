@@ -1,23 +1,20 @@
 // The velvix executable: chooses the desktop to protect, then hands over to VelvixApp.
 //
-//   velvix                       the X display in $DISPLAY when there is one, otherwise the
-//                                simulated desktop
-//   velvix --simulated-desktop   the simulated desktop with its WhatsApp, in a window
+//   velvix                        the first backend that can run here (see Backend.hpp)
+//   velvix --backend NAME         that backend, or a sentence saying why it cannot run
+//   velvix --simulated-desktop    the same as --backend simulated: a simulated desktop with its
+//                                 WhatsApp, in a window of its own
 //
-// Without any display Qt cannot open a window at all; velvix says so and stops, rather than
-// letting Qt abort.
+// VELVIX_BACKEND=NAME chooses as --backend does. When no backend can run, velvix says why in
+// one sentence and exits with status 2, before Qt would abort for want of a display.
 
+#include "Backend.hpp"
 #include "DesktopView.hpp"
-#include "SimulatedDesktop.hpp"
 #include "VelvixApp.hpp"
 
 #include <Backends/Files/FileDefaults.hpp>
 #include <Velvix/Platform/Log.hpp>
 #include <Velvix/Platform/support/StandardErrorLog.hpp>
-
-#if VELVIX_HAS_X11
-#include <Backends/X11/X11Desktop.hpp>
-#endif
 
 #include <QtQml/qqmlextensionplugin.h>
 #include <QApplication>
@@ -27,10 +24,11 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <variant>
 
 Q_IMPORT_QML_PLUGIN(Velvix_UIPlugin)
 
@@ -38,58 +36,37 @@ namespace {
 
 using namespace velvix;
 
-/// The desktop Velvix runs on: its services and, when it is simulated, the scene to show.
-struct Backend {
-  std::function<OverlayPorts()> ports;
-  DesktopScene* scene = nullptr;
-  std::shared_ptr<void> keepAlive;
-};
+constexpr int kCannotRun = 2;
 
-Backend simulated(platform::LogSink& log) {
-  auto desktop = std::make_shared<SimulatedDesktop>(log);
-  return {[desktop] { return desktop->ports(); }, desktop.get(), desktop};
-}
-
-#if VELVIX_HAS_X11
-std::optional<Backend> x11Desktop() {
-  std::shared_ptr<x11::X11Desktop> desktop = x11::X11Desktop::connect();
-  if (!desktop) return std::nullopt;
-  return Backend{[desktop] {
-                   return OverlayPorts{desktop->accessibility(), desktop->windowServer(),
-                                       desktop->toolkit(), desktop->scheduler(), desktop->log()};
-                 },
-                 nullptr, desktop};
-}
-#endif
-
-bool hasDisplay() {
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-    const char* value = std::getenv(name);
-    if (value && *value) return true;
-  }
-  return false;
+int fail(const std::string& sentence) {
+  std::fprintf(stderr, "velvix: %s.\n", sentence.c_str());
+  return kCannotRun;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool wantsSimulated = false;
+  std::optional<std::string> requested;
+  if (const char* fromEnvironment = std::getenv("VELVIX_BACKEND"); fromEnvironment && *fromEnvironment) {
+    requested = fromEnvironment;
+  }
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--simulated-desktop") {
-      wantsSimulated = true;
+      requested = "simulated";
+    } else if (arg == "--backend" && i + 1 < argc) {
+      requested = argv[++i];
+    } else if (arg.starts_with("--backend=")) {
+      requested = std::string(arg.substr(std::string_view("--backend=").size()));
     } else if (arg == "--help" || arg == "-h") {
-      std::puts("usage: velvix [--simulated-desktop]");
+      std::puts("usage: velvix [--backend NAME | --simulated-desktop]");
       return 0;
     }
   }
-  if (!hasDisplay()) {
-    std::fputs(
-        "velvix: no display to show Velvix on. Run it inside a desktop session, or try\n"
-        "'scripts/velvix demo', which runs without one.\n",
-        stderr);
-    return 1;
-  }
+
+  const auto choice = chooseBackend(builtBackends(), requested);
+  if (const auto* why = std::get_if<std::string>(&choice)) return fail(*why);
+  const BackendEntry& entry = *std::get<const BackendEntry*>(choice);
 
   // The panels are small forms: Qt Quick's software renderer draws them as fast as GL would,
   // and keeps the GL driver out of the process (with Mesa, some 65 MB of it resident).
@@ -100,21 +77,16 @@ int main(int argc, char** argv) {
   app.setQuitOnLastWindowClosed(false);
 
   support::StandardErrorLog log;
-  std::optional<Backend> backend;
-#if VELVIX_HAS_X11
-  if (!wantsSimulated) backend = x11Desktop();
-#else
-  (void)wantsSimulated;  // without a real backend the simulated desktop is the only one
-#endif
-  if (!backend) backend = simulated(log);
+  std::unique_ptr<Backend> backend = entry.make(log);
+  if (!backend) return fail("the " + std::string(entry.name) + " backend could not start");
 
   auto store = files::FileDefaults::forApplication(platform::kBundleIdentifier, log);
   auto velvix = std::make_unique<VelvixApp>(*store, backend->ports());
   QObject::connect(velvix.get(), &VelvixApp::quitRequested, &app, &QCoreApplication::quit);
 
   std::unique_ptr<DesktopView> view;
-  if (backend->scene) {
-    view = std::make_unique<DesktopView>(*backend->scene);
+  if (DesktopScene* scene = backend->scene()) {
+    view = std::make_unique<DesktopView>(*scene);
     // The simulated desktop is the world Velvix protects here; without it there is nothing
     // left to show.
     QObject::connect(view.get(), &DesktopView::closed, &app, &QCoreApplication::quit);
