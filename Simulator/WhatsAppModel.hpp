@@ -39,6 +39,8 @@
 
 namespace velvix::sim {
 
+struct AxNode;
+
 struct WhatsAppChat {
   std::string name = {};
   std::string preview = {};  ///< the last message
@@ -201,6 +203,8 @@ class WhatsAppModel {
   };
 
   void publish();
+  /// Adds `node` under `parent`, and everything below it, at global positions.
+  ElementId publish(ElementId parent, const AxNode& node);
   void syncList(List list);
   void syncJumpButton();
   void applyOffset(List list);
