@@ -24,6 +24,7 @@
 #include <Velvix/Platform/Scheduler.hpp>
 #include <Velvix/Platform/Toolkit.hpp>
 #include <Velvix/Platform/WindowServer.hpp>
+#include <Velvix/ReadLoop.hpp>
 #include <Velvix/RenderStats.hpp>
 #include <Velvix/ScrollFollowing.hpp>
 #include <Velvix/WhatsAppWindow.hpp>
@@ -38,6 +39,7 @@
 namespace velvix {
 
 class AccessibilityReader;
+class FollowLoop;
 class ScrollTracker;
 
 /// The platform services the controller works with; all must outlive it.
@@ -70,7 +72,7 @@ class GuidesView {
   std::vector<double> columns_;
 };
 
-class OverlayController {
+class OverlayController : private ReadLoop::Owner {
  public:
   /// The protection state the options panel shows.
   struct Status {
@@ -125,7 +127,6 @@ class OverlayController {
     std::uint32_t windowID = 0;
     DetectedElements elements;
   };
-  struct ReadResult;
 
   void tick();
   void hide(Status status);
@@ -136,12 +137,12 @@ class OverlayController {
   void logSummary(const WhatsAppWindow& window, const DetectedElements& elements,
                   std::size_t regions);
 
-  void readStep();
-  void readAfter(platform::Duration delay);
+  // ReadLoop::Owner
+  [[nodiscard]] std::optional<WhatsAppWindow> windowToRead() const override;
+  [[nodiscard]] platform::WallTime lastScroll() const override { return lastScroll_; }
   void accept(const WhatsAppWindow& captured, double sinceScroll,
-              std::optional<std::pair<DetectedElements, std::int64_t>> result);
-  struct FollowLoop;
-  void startFollowLoop();
+              AccessibilityReader::Result result) override;
+
   void measured(ScrollOffset offset, std::int64_t generation);
 
   void setStatus(Status status);
@@ -170,10 +171,10 @@ class OverlayController {
   std::unique_ptr<platform::Repeating> displayLink_;
   std::vector<platform::Subscription> observers_;
 
-  // Shared with work queued on the reader's and the follow loop's executors, which may still
-  // run after the controller is gone.
+  // Shared with work queued on the reader's executor, which may still run after the
+  // controller is gone.
   std::shared_ptr<AccessibilityReader> reader_;
-  std::shared_ptr<platform::Executor> followExecutor_;
+  std::unique_ptr<ReadLoop> readLoop_;
   std::shared_ptr<FollowLoop> followLoop_;
 
   std::optional<WhatsAppWindow> window_;
@@ -184,16 +185,12 @@ class OverlayController {
   ScrollSample scrollSample_;
   ScrollOffset scrollVelocity_;
   platform::WallTime lastScroll_ = platform::WallTime::distantPast();
-  platform::WallTime lastRead_ = platform::WallTime::distantPast();
   Rect lastFrame_ = Rect::null();
   RenderStats stats_;
   platform::WallTime lastSummary_ = platform::WallTime::distantPast();
   std::optional<platform::WallTime> missingSince_;
   platform::WallTime onScreenSince_ = platform::WallTime::distantPast();
   bool isWhatsAppUnderMouse_ = false;
-
-  // Expires with the controller; work that comes back to the main queue checks it first.
-  std::shared_ptr<char> alive_ = std::make_shared<char>();
 };
 
 std::ostream& operator<<(std::ostream& os, const OverlayController::Status& status);

@@ -15,6 +15,9 @@ struct ScrollSample {
   friend bool operator==(const ScrollSample&, const ScrollSample&) = default;
 };
 
+/// A wheel event over WhatsApp marks it as scrolling for this long, in seconds.
+inline constexpr double kScrollActivity = 0.4;
+/// How far past the last measurement the patches run on, in seconds.
 inline constexpr double kMaxScrollExtrapolation = 0.05;
 
 /// The velocity after a new measurement `offset` at `time`: half the old velocity plus half the
