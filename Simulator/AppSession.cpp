@@ -110,11 +110,10 @@ void AppSession::moveMouseAway() {
 
 std::optional<Point> AppSession::mouseInWindow() const {
   auto& server = const_cast<Desktop&>(desktop_).windowServer();
-  const auto screens = server.screens();
-  const double height = screens.empty() ? 0 : screens.front().height();
-  const Point m = server.mouseLocation();
   const Rect frame = whatsApp_->state().windowFrame;
-  const Point local{m.x - frame.minX(), height - m.y - frame.minY()};
+  const Point local = platform::screenFlip(server)
+                          .then(SpaceTransform::relativeTo(frame.origin))
+                          .map(server.mouseLocation());
   if (!Rect(0, 0, frame.width(), frame.height()).contains(local)) return std::nullopt;
   return local;
 }

@@ -39,12 +39,12 @@ std::vector<CoverPatch> overlayPatches(const SimToolkit& toolkit, const SimWindo
   const SimPanel* panel = toolkit.panel();
   if (!panel || !panel->isVisible() || !panel->isOnActiveSpace()) return patches;
   // The panel's frame is in the platform's bottom-left-origin space.
-  const auto screens = server.screens();
-  const double screenHeight = screens.empty() ? 0 : screens.front().height();
   const Rect frame = panel->frame();
-  const Point topLeft{frame.minX(), screenHeight - frame.maxY()};
-  const double dx = topLeft.x - windowFrame.minX();
-  const double dy = topLeft.y - windowFrame.minY();
+  const Rect local = platform::screenFlip(server)
+                         .then(SpaceTransform::relativeTo(windowFrame.origin))
+                         .map(frame);
+  const double dx = local.minX();
+  const double dy = local.minY();
   for (const BlurViewState& view : panel->blurViews()) {
     if (view.isHidden) continue;
     // A view draws only inside the panel.

@@ -100,10 +100,7 @@ SimPanel::~SimPanel() {
 
 void SimPanel::syncWindow() {
   WindowSpec& window = toolkit_.server().window(number_);
-  const auto screens = toolkit_.server().screens();
-  const double height = screens.empty() ? 0 : screens.front().height();
-  window.bounds =
-      Rect(frame_.origin.x, height - frame_.maxY(), frame_.size.width, frame_.size.height);
+  window.bounds = platform::screenFlip(toolkit_.server()).map(frame_);
   window.layer = level_;
   window.space = space_;
   window.isOnScreen = visible_;

@@ -59,8 +59,7 @@ void SimWindowServer::setFrontmostApplication(std::optional<std::int32_t> pid) {
 }
 
 void SimWindowServer::setMouseTopLeft(Point topLeft) {
-  const double height = screens_.empty() ? 0 : screens_.front().height();
-  mouse_ = Point{topLeft.x, height - topLeft.y};
+  mouse_ = platform::screenFlip(*this).map(topLeft);
 }
 
 void SimWindowServer::setActiveSpace(int space) {

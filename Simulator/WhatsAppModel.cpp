@@ -229,10 +229,9 @@ void WhatsAppModel::scrollTo(List list, double position) {
 
 std::optional<WhatsAppModel::List> WhatsAppModel::scrollWheel(double points) {
   desktop_.toolkit().scrollWheel();
-  const auto screens = desktop_.windowServer().screens();
-  const double screenHeight = screens.empty() ? 0 : screens.front().height();
-  const Point mouse = desktop_.windowServer().mouseLocation();
-  const Point local{mouse.x - origin().x, screenHeight - mouse.y - origin().y};
+  const Point local = platform::screenFlip(desktop_.windowServer())
+                          .then(SpaceTransform::relativeTo(origin()))
+                          .map(desktop_.windowServer().mouseLocation());
   // A sheet is modal: the window behind it does not scroll.
   if (state_.sheet || !std::isfinite(points)) return std::nullopt;
   std::optional<List> target = {};

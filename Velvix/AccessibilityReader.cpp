@@ -21,11 +21,6 @@ enum Slot : std::size_t { kRole, kDescription, kPosition, kSize, kChildren, kTit
 
 constexpr std::string_view kCategory = "accessibility";
 
-bool isFinite(const Rect& r) {
-  return std::isfinite(r.origin.x) && std::isfinite(r.origin.y) && std::isfinite(r.size.width) &&
-         std::isfinite(r.size.height);
-}
-
 // A rectangle from a position value and a size value; empty unless the first holds a point and
 // the second a size. Non-finite components count as unreadable, so snapshots only ever hold
 // finite frames.
@@ -34,7 +29,7 @@ std::optional<Rect> rect(const platform::Value& position, const platform::Value&
   const auto extent = size.size();
   if (!point || !extent) return std::nullopt;
   const Rect r(point->x, point->y, extent->width, extent->height);
-  if (!isFinite(r)) return std::nullopt;
+  if (!r.isFinite()) return std::nullopt;
   return r;
 }
 
@@ -124,10 +119,7 @@ std::optional<platform::Element> AccessibilityReader::chooseWindow(
     const auto size = accessibility_.copyAttributeValue(window, Attribute::size);
     if (position.get() && size.get()) {
       if (const auto r = rect(*position.get(), *size.get())) {
-        const double d = std::abs(r->minX() - windowFrame.minX()) +
-                         std::abs(r->minY() - windowFrame.minY()) +
-                         std::abs(r->width() - windowFrame.width()) +
-                         std::abs(r->height() - windowFrame.height());
+        const double d = r->distance(windowFrame);
         // A NaN (from a frame we were given) must not win or block every other window.
         if (d == d) distance = d;
       }
@@ -182,7 +174,7 @@ std::optional<AccessibilityReader::Result> AccessibilityReader::readWindow(
     return std::nullopt;
   }
   const Point origin{nodes.front().frame.minX(), nodes.front().frame.minY()};
-  if (!(std::abs(origin.x) < kOriginTolerance && std::abs(origin.y) < kOriginTolerance)) {
+  if (!origin.isWithin(kOriginTolerance, Point{0, 0})) {
     logger_.log("Read discarded: window at %{public}s from where macOS has it",
                 debugDescription(origin));
     return std::nullopt;
@@ -228,8 +220,7 @@ bool AccessibilityReader::isWindowSettled() {
   const auto result = accessibility_.copyAttributeValue(elements_.front(), Attribute::position);
   const auto position = result.get() ? result.get()->point() : std::nullopt;
   if (!position) return false;
-  return std::abs(position->x - windowFrame_.minX()) < kOriginTolerance &&
-         std::abs(position->y - windowFrame_.minY()) < kOriginTolerance;
+  return position->isWithin(kOriginTolerance, Point{windowFrame_.minX(), windowFrame_.minY()});
 }
 
 std::optional<AccessibilityReader::Result> AccessibilityReader::readScrollingLists() {

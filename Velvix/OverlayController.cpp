@@ -203,11 +203,7 @@ void OverlayController::deactivateTracker() {
 }
 
 Point OverlayController::mouseTopLeft() const {
-  // The pointer comes in bottom-left-origin space; the first screen's height flips it.
-  const auto screens = ports_.windowServer.screens();
-  const double height = screens.empty() ? 0 : screens.front().height();
-  const Point raw = ports_.windowServer.mouseLocation();
-  return {raw.x, height - raw.y};
+  return platform::screenFlip(ports_.windowServer).map(ports_.windowServer.mouseLocation());
 }
 
 std::ostream& operator<<(std::ostream& os, const OverlayController::Status& status) {

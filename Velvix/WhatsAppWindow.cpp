@@ -65,9 +65,7 @@ std::optional<WhatsAppWindow> WhatsAppWindow::current(const platform::WindowServ
 }
 
 Rect flippedForScreen(const Rect& rect, const platform::WindowServer& server) {
-  const auto screens = server.screens();
-  const double screenHeight = screens.empty() ? 0 : screens.front().height();
-  return Rect(rect.origin.x, screenHeight - rect.maxY(), rect.size.width, rect.size.height);
+  return platform::screenFlip(server).map(rect);
 }
 
 std::ostream& operator<<(std::ostream& os, const WhatsAppWindow& window) {

@@ -170,9 +170,7 @@ X11Panel::~X11Panel() {
 }
 
 Rect X11Panel::topLeftFrame() const {
-  const auto screens = server_.screens();
-  const double height = screens.empty() ? 0 : screens.front().height();
-  return Rect(frame_.origin.x, height - frame_.maxY(), frame_.size.width, frame_.size.height);
+  return platform::screenFlip(server_).map(frame_);
 }
 
 void X11Panel::setFrame(const Rect& frame) {

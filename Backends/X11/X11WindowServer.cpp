@@ -305,8 +305,8 @@ Point X11WindowServer::mouseLocation() const {
     unsigned int mask = 0;
     if (XQueryPointer(connection_.display(), connection_.root(), &root, &child, &rootX, &rootY, &x,
                       &y, &mask)) {
-      const double height = DisplayHeight(connection_.display(), connection_.screen());
-      pointer_ = {static_cast<double>(rootX), height - rootY};
+      pointer_ = platform::screenFlip(*this).map(
+          Point{static_cast<double>(rootX), static_cast<double>(rootY)});
     }
     pointerTime_ = now;
   }

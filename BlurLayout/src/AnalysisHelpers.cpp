@@ -9,11 +9,6 @@ namespace velvix::analysis {
 
 namespace {
 
-bool isFinite(const Rect& r) noexcept {
-  return std::isfinite(r.origin.x) && std::isfinite(r.origin.y) && std::isfinite(r.size.width) &&
-         std::isfinite(r.size.height);
-}
-
 // Rounds half away from zero; absent when the result is not a representable int32_t (NaN and
 // infinities included), which is checked on the double before any conversion.
 std::optional<std::int32_t> roundedToInt(double value) noexcept {
@@ -220,7 +215,7 @@ NodeList::NodeList(std::span<const AccessibilityNode> nodes) : nodes_(nodes) {
     const AccessibilityNode& node = nodes[i];
     const Role role = roleOf(node.role);
     roles_[i] = role;
-    frames_[i] = isFinite(node.frame) ? node.frame : Rect::null();
+    frames_[i] = node.frame.isFinite() ? node.frame : Rect::null();
     if (node.parent && *node.parent < i) {
       const std::size_t p = *node.parent;
       parents_[i] = p;

@@ -182,5 +182,52 @@ TEST(Rect, PrintsReadably) {
   EXPECT_EQ(testing::PrintToString(Rect::null()), "null");
 }
 
+TEST(Geometry, TolerancesAndDistances) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const Point origin;
+  EXPECT_TRUE((Point{1.9, -1.9}.isWithin(2, origin)));
+  EXPECT_FALSE((Point{2, 0}.isWithin(2, origin)));
+  EXPECT_FALSE((Point{0, -2}.isWithin(2, origin)));
+  EXPECT_FALSE((Point{nan, 0}.isWithin(2, origin)));
+  EXPECT_TRUE(Rect(1, 2, 3, 4).isFinite());
+  EXPECT_FALSE(Rect(1, 2, inf, 4).isFinite());
+  EXPECT_FALSE(Rect(1, nan, 3, 4).isFinite());
+  EXPECT_FALSE(Rect::null().isFinite());
+  EXPECT_EQ(Rect(100, 80, 1000, 700).distance(Rect(98, 83, 1001, 690)), 2 + 3 + 1 + 10);
+  EXPECT_EQ(Rect(10, 10, -5, 5).distance(Rect(5, 10, 5, 5)), 0);  // standardised first
+}
+
+TEST(SpaceTransform, MapsPointsAndRectanglesBetweenSpaces) {
+  const SpaceTransform flip = SpaceTransform::flipped(900);
+  const SpaceTransform intoWindow = SpaceTransform::relativeTo({100, 80});
+  const struct {
+    const char* name;
+    SpaceTransform transform;
+    Point point, mappedPoint;
+    Rect rect, mappedRect;
+  } cases[] = {
+      {"the identity", {}, {3, 4}, {3, 4}, Rect(1, 2, 3, 4), Rect(1, 2, 3, 4)},
+      {"top-left to bottom-left screen space", flip, {10, 850}, {10, 50},
+       Rect(100, 80, 1000, 700), Rect(100, 120, 1000, 700)},
+      {"into a window at (100, 80)", intoWindow, {700, 400}, {600, 320}, Rect(420, 160, 400, 40),
+       Rect(320, 80, 400, 40)},
+      {"the platform's mouse into the window", flip.then(intoWindow), {700, 500}, {600, 320},
+       Rect(100, 120, 1000, 700), Rect(0, 0, 1000, 700)},
+      {"a screen of height 0", SpaceTransform::flipped(0), {5, 5}, {5, -5}, Rect(0, 0, 10, 10),
+       Rect(0, -10, 10, 10)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.transform.map(c.point), c.mappedPoint);
+    EXPECT_EQ(c.transform.map(c.rect), c.mappedRect);
+    EXPECT_EQ(c.transform.inverted().map(c.mappedPoint), c.point);
+    EXPECT_EQ(c.transform.inverted().map(c.mappedRect), c.rect);
+    EXPECT_EQ(c.transform.then(c.transform.inverted()), SpaceTransform());
+    EXPECT_TRUE(c.transform.map(Rect::null()).isNull());
+  }
+  EXPECT_EQ(flip.inverted(), flip);  // its own inverse
+}
+
 }  // namespace
 }  // namespace velvix

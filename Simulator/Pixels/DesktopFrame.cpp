@@ -206,13 +206,13 @@ QImage DesktopRenderer::render(sim::Desktop& desktop, const sim::WhatsAppModel& 
 
   const sim::SimPanel* panel = desktop.toolkit().panel();
   if (panel && panel->isVisible() && panel->isOnActiveSpace() && !panel->areGuidesHidden()) {
-    const auto screens = desktop.windowServer().screens();
-    const double screenHeight = screens.empty() ? 0 : screens.front().height();
-    const Point panelTopLeft{panel->frame().minX(), screenHeight - panel->frame().maxY()};
+    const Rect panelFrame = platform::screenFlip(desktop.windowServer())
+                                .then(SpaceTransform::relativeTo(frame.origin))
+                                .map(panel->frame());
     QPainter painter(&image);
     painter.translate(origin);
     painter.scale(scale, scale);
-    painter.translate(panelTopLeft.x - frame.minX(), panelTopLeft.y - frame.minY());
+    painter.translate(panelFrame.minX(), panelFrame.minY());
     paintGuides(painter, *panel);
   }
   return image;

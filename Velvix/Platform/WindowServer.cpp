@@ -59,4 +59,9 @@ std::optional<Rect> EntryField::asRect() const {
   return std::nullopt;
 }
 
+SpaceTransform screenFlip(const WindowServer& server) {
+  const auto screens = server.screens();
+  return SpaceTransform::flipped(screens.empty() ? 0 : screens.front().height());
+}
+
 }  // namespace velvix::platform

@@ -111,4 +111,8 @@ class WindowServer {
   [[nodiscard]] virtual Point mouseLocation() const = 0;
 };
 
+/// Between the window list's top-left-origin screen space and the platform's bottom-left-origin
+/// one, against the height of the first screen (0 without screens). Its own inverse.
+[[nodiscard]] SpaceTransform screenFlip(const WindowServer& server);
+
 }  // namespace velvix::platform

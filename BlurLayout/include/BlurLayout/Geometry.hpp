@@ -26,6 +26,13 @@ namespace velvix {
 struct Point {
   double x = 0;
   double y = 0;
+
+  /// Whether both coordinates differ from `other`'s by less than `tolerance`; never for NaN.
+  [[nodiscard]] constexpr bool isWithin(double tolerance, Point other) const noexcept {
+    const double dx = x - other.x;
+    const double dy = y - other.y;
+    return dx < tolerance && -dx < tolerance && dy < tolerance && -dy < tolerance;
+  }
   friend constexpr bool operator==(const Point&, const Point&) = default;
 };
 
@@ -52,6 +59,13 @@ struct Rect {
   [[nodiscard]] constexpr bool isNull() const noexcept {
     constexpr double inf = std::numeric_limits<double>::infinity();
     return origin.x == inf || origin.y == inf;
+  }
+
+  /// Whether all four components are finite numbers (the null rectangle is not).
+  [[nodiscard]] constexpr bool isFinite() const noexcept {
+    // x - x is 0 for finite x, NaN for an infinity or NaN.
+    return origin.x - origin.x == 0 && origin.y - origin.y == 0 &&
+           size.width - size.width == 0 && size.height - size.height == 0;
   }
 
   [[nodiscard]] constexpr bool hasNaN() const noexcept {
@@ -140,6 +154,14 @@ struct Rect {
     return Rect(r.origin.x + dx, r.origin.y + dy, r.size.width, r.size.height);
   }
 
+  /// How far apart two frames of one thing are: the sum of the differences of their minimum
+  /// x, minimum y, width and height.
+  [[nodiscard]] constexpr double distance(const Rect& other) const noexcept {
+    const auto gap = [](double a, double b) { return a < b ? b - a : a - b; };
+    return gap(minX(), other.minX()) + gap(minY(), other.minY()) + gap(width(), other.width()) +
+           gap(height(), other.height());
+  }
+
   /// Splits off the part within `amount` of the given edge: {slice, remainder}. The amount is
   /// clamped to [0, extent]; a NaN amount counts as 0.
   [[nodiscard]] constexpr std::pair<Rect, Rect> divided(double amount,
@@ -176,6 +198,53 @@ struct Rect {
   const Rect y = b.standardized();
   return x.origin == y.origin && x.size == y.size;
 }
+
+/// A change between coordinate spaces that share their x axis and their unit: the top-left-origin
+/// screen space of the window list, the platform's bottom-left-origin screen space, and
+/// window-relative space. A point maps to (x + dx, y + dy), or with the y axis mirrored to
+/// (x + dx, dy - y); a rectangle maps as the area it covers, so under the mirror its new top
+/// edge is its old bottom edge (y becomes dy - maxY). The null rectangle stays null.
+class SpaceTransform {
+ public:
+  /// The identity.
+  constexpr SpaceTransform() = default;
+
+  /// Between top-left-origin and bottom-left-origin screen space, whose primary screen is
+  /// `height` points high. Its own inverse.
+  [[nodiscard]] static constexpr SpaceTransform flipped(double height) noexcept {
+    return SpaceTransform(0, height, true);
+  }
+  /// Into the space whose origin lies at `origin` (window-relative space, for a window there).
+  [[nodiscard]] static constexpr SpaceTransform relativeTo(Point origin) noexcept {
+    return SpaceTransform(-origin.x, -origin.y, false);
+  }
+
+  [[nodiscard]] constexpr Point map(Point p) const noexcept {
+    return {p.x + dx_, (mirrorsY_ ? -p.y : p.y) + dy_};
+  }
+  [[nodiscard]] constexpr Rect map(const Rect& r) const noexcept {
+    if (r.isNull()) return Rect::null();
+    const double top = mirrorsY_ ? dy_ - r.maxY() : r.minY() + dy_;
+    return Rect(r.minX() + dx_, top, r.width(), r.height());
+  }
+  [[nodiscard]] constexpr SpaceTransform inverted() const noexcept {
+    return SpaceTransform(-dx_, mirrorsY_ ? dy_ : -dy_, mirrorsY_);
+  }
+  /// This transform, then `next`.
+  [[nodiscard]] constexpr SpaceTransform then(const SpaceTransform& next) const noexcept {
+    return SpaceTransform(dx_ + next.dx_, (next.mirrorsY_ ? -dy_ : dy_) + next.dy_,
+                          mirrorsY_ != next.mirrorsY_);
+  }
+
+  friend constexpr bool operator==(const SpaceTransform&, const SpaceTransform&) = default;
+
+ private:
+  constexpr SpaceTransform(double dx, double dy, bool mirrorsY) noexcept
+      : dx_(dx), dy_(dy), mirrorsY_(mirrorsY) {}
+  double dx_ = 0;
+  double dy_ = 0;
+  bool mirrorsY_ = false;
+};
 
 // Readable forms for logs and test failures: "(220, 100, 80, 700)", "null", "(3, 4)".
 std::ostream& operator<<(std::ostream& os, const Point& p);
