@@ -230,8 +230,8 @@ class ThreadedScheduler final : public SimScheduler {
   TimeMode mode() const override { return TimeMode::realThreads; }
   platform::Executor& mainQueue() override { return main_; }
 
-  std::shared_ptr<platform::Executor> makeSerialExecutor(std::string_view label) override {
-    auto executor = std::make_shared<support::ThreadExecutor>(label);
+  std::shared_ptr<platform::Executor> makeSerialExecutor(std::string_view) override {
+    auto executor = std::make_shared<support::ThreadExecutor>();
     std::lock_guard lock(mutex_);
     workers_.push_back(executor);
     return executor;

@@ -222,8 +222,8 @@ platform::Executor& QtScheduler::mainQueue() {
   return *main_;
 }
 
-std::shared_ptr<platform::Executor> QtScheduler::makeSerialExecutor(std::string_view label) {
-  return std::make_shared<support::ThreadExecutor>(label);
+std::shared_ptr<platform::Executor> QtScheduler::makeSerialExecutor(std::string_view) {
+  return std::make_shared<support::ThreadExecutor>();
 }
 
 std::unique_ptr<platform::Repeating> QtScheduler::scheduleRepeating(Duration interval,

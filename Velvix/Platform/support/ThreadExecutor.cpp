@@ -3,12 +3,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
-#include <string>
 #include <thread>
-
-#if defined(__linux__)
-#include <pthread.h>
-#endif
 
 namespace velvix::support {
 
@@ -19,12 +14,7 @@ struct ThreadExecutor::Shared {
   std::condition_variable finishedChanged;
   bool finished = false;
 
-  void run(const std::string& label) {
-#if defined(__linux__)
-    pthread_setname_np(pthread_self(), label.substr(0, 15).c_str());  // the system's limit
-#else
-    (void)label;
-#endif
+  void run() {
     while (auto work = queue.take(TimedQueue::Clock::time_point::max())) {
       work();
       work = nullptr;  // what it captured is released before the next item
@@ -37,8 +27,8 @@ struct ThreadExecutor::Shared {
   }
 };
 
-ThreadExecutor::ThreadExecutor(std::string_view label) : shared_(std::make_shared<Shared>()) {
-  std::thread thread([shared = shared_, name = std::string(label)] { shared->run(name); });
+ThreadExecutor::ThreadExecutor() : shared_(std::make_shared<Shared>()) {
+  std::thread thread([shared = shared_] { shared->run(); });
   shared_->thread = thread.get_id();
   thread.detach();
 }

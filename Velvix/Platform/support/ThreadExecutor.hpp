@@ -12,14 +12,12 @@
 #include <Velvix/Platform/Scheduler.hpp>
 
 #include <memory>
-#include <string_view>
 
 namespace velvix::support {
 
 class ThreadExecutor final : public platform::Executor {
  public:
-  /// `label` names the thread, for debuggers and sanitizer reports.
-  explicit ThreadExecutor(std::string_view label);
+  ThreadExecutor();
   ~ThreadExecutor() override;
 
   void post(std::function<void()> work) override;
