@@ -9,6 +9,7 @@
 #include "DesktopScene.hpp"
 
 #include <Velvix/OverlayController.hpp>
+#include <Velvix/Platform/Defaults.hpp>
 #include <Velvix/Platform/Log.hpp>
 
 #include <functional>
@@ -30,6 +31,8 @@ class Backend {
   virtual ~Backend() = default;
 
   [[nodiscard]] virtual OverlayPorts ports() = 0;
+  /// The user-defaults store the settings persist in.
+  [[nodiscard]] virtual platform::Defaults& defaults() = 0;
   /// A desktop to show in a window of its own (the simulated one); none for a real desktop.
   [[nodiscard]] virtual DesktopScene* scene() { return nullptr; }
 };

@@ -4,15 +4,35 @@
 #include "Backend.hpp"
 #include "SimulatedDesktop.hpp"
 
+#include <Backends/Files/FileDefaults.hpp>
+
 #include <cstdlib>
 
 namespace velvix {
 
+#if VELVIX_HAS_MACOS
+BackendEntry macOSBackend();
+#endif
 #if VELVIX_HAS_X11
 BackendEntry x11Backend();
 #endif
 
 namespace {
+
+// The simulated desktop in a window, keeping the settings in the user's configuration folder.
+class SimulatedBackend final : public Backend {
+ public:
+  explicit SimulatedBackend(platform::LogSink& log)
+      : desktop_(log),
+        defaults_(files::FileDefaults::forApplication(platform::kBundleIdentifier, log)) {}
+  OverlayPorts ports() override { return desktop_.ports(); }
+  platform::Defaults& defaults() override { return *defaults_; }
+  DesktopScene* scene() override { return &desktop_; }
+
+ private:
+  SimulatedDesktop desktop_;
+  std::unique_ptr<files::FileDefaults> defaults_;
+};
 
 bool isSet(const char* variable) {
   const char* value = std::getenv(variable);
@@ -29,7 +49,7 @@ BackendEntry simulatedBackend() {
         return "there is no display to show the simulated desktop on";
       },
       .make = [](platform::LogSink& log) -> std::unique_ptr<Backend> {
-        return std::make_unique<SimulatedDesktop>(log);
+        return std::make_unique<SimulatedBackend>(log);
       },
       .onlyWhenAsked = true,
   };
@@ -39,10 +59,13 @@ BackendEntry simulatedBackend() {
 
 std::span<const BackendEntry> builtBackends() {
   static const BackendEntry entries[] = {
-#if VELVIX_HAS_X11
-      x11Backend(),
+#if VELVIX_HAS_MACOS
+    macOSBackend(),
 #endif
-      simulatedBackend(),
+#if VELVIX_HAS_X11
+    x11Backend(),
+#endif
+    simulatedBackend(),
   };
   return entries;
 }

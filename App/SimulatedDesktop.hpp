@@ -12,7 +12,6 @@
 //
 // Everything runs on the Qt main thread, in the Simulator's virtual time advanced by advance().
 
-#include "Backend.hpp"
 #include "DesktopScene.hpp"
 
 #include <Simulator/Desktop.hpp>
@@ -26,7 +25,7 @@
 
 namespace velvix {
 
-class SimulatedDesktop final : public Backend, public DesktopScene {
+class SimulatedDesktop final : public DesktopScene {
  public:
   /// The desktop shown around WhatsApp's window, in points on every side.
   static constexpr int kMargin = 40;
@@ -37,8 +36,7 @@ class SimulatedDesktop final : public Backend, public DesktopScene {
   ~SimulatedDesktop() override;
 
   /// The platform services the overlay works with here.
-  [[nodiscard]] OverlayPorts ports() override;
-  [[nodiscard]] DesktopScene* scene() override { return this; }
+  [[nodiscard]] OverlayPorts ports();
 
   [[nodiscard]] sim::Desktop& desktop() { return desktop_; }
   [[nodiscard]] sim::WhatsAppModel& whatsApp() { return *whatsApp_; }

@@ -2,6 +2,7 @@
 
 #include "Backend.hpp"
 
+#include <Backends/Files/FileDefaults.hpp>
 #include <Backends/X11/X11Connection.hpp>
 #include <Backends/X11/X11Desktop.hpp>
 
@@ -13,14 +14,19 @@ namespace {
 
 class X11Backend final : public Backend {
  public:
-  explicit X11Backend(std::unique_ptr<x11::X11Desktop> desktop) : desktop_(std::move(desktop)) {}
+  explicit X11Backend(std::unique_ptr<x11::X11Desktop> desktop)
+      : desktop_(std::move(desktop)),
+        defaults_(
+            files::FileDefaults::forApplication(platform::kBundleIdentifier, desktop_->log())) {}
   OverlayPorts ports() override {
     return {desktop_->accessibility(), desktop_->windowServer(), desktop_->toolkit(),
             desktop_->scheduler(), desktop_->log()};
   }
+  platform::Defaults& defaults() override { return *defaults_; }
 
  private:
   std::unique_ptr<x11::X11Desktop> desktop_;
+  std::unique_ptr<files::FileDefaults> defaults_;
 };
 
 std::optional<std::string> whyX11CannotRun() {

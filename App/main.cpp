@@ -12,7 +12,6 @@
 #include "DesktopView.hpp"
 #include "VelvixApp.hpp"
 
-#include <Backends/Files/FileDefaults.hpp>
 #include <Velvix/Platform/Log.hpp>
 #include <Velvix/Platform/support/StandardErrorLog.hpp>
 
@@ -47,7 +46,8 @@ int fail(const std::string& sentence) {
 
 int main(int argc, char** argv) {
   std::optional<std::string> requested;
-  if (const char* fromEnvironment = std::getenv("VELVIX_BACKEND"); fromEnvironment && *fromEnvironment) {
+  if (const char* fromEnvironment = std::getenv("VELVIX_BACKEND");
+      fromEnvironment && *fromEnvironment) {
     requested = fromEnvironment;
   }
   for (int i = 1; i < argc; ++i) {
@@ -80,8 +80,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<Backend> backend = entry.make(log);
   if (!backend) return fail("the " + std::string(entry.name) + " backend could not start");
 
-  auto store = files::FileDefaults::forApplication(platform::kBundleIdentifier, log);
-  auto velvix = std::make_unique<VelvixApp>(*store, backend->ports());
+  auto velvix = std::make_unique<VelvixApp>(backend->defaults(), backend->ports());
   QObject::connect(velvix.get(), &VelvixApp::quitRequested, &app, &QCoreApplication::quit);
 
   std::unique_ptr<DesktopView> view;

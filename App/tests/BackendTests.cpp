@@ -33,7 +33,8 @@ TEST(BackendRegistry, ChoosesTheAskedForOrTheFirstThatCanRun) {
       {"the first that can run", entries, std::nullopt, "x11"},
       {"one asked for by name", entries, "simulated", "simulated"},
       {"the simulated desktop only when asked", none, std::nullopt, "no X display"},
-      {"one asked for that cannot run", entries, "mac", "the mac backend cannot run here: no Mac here"},
+      {"one asked for that cannot run", entries, "mac",
+       "the mac backend cannot run here: no Mac here"},
       {"an unknown name", entries, "wayland",
        "there is no backend named \"wayland\" (this build has mac, x11, simulated)"},
   };
@@ -49,7 +50,8 @@ TEST(BackendRegistry, ChoosesTheAskedForOrTheFirstThatCanRun) {
 }
 
 // velvix run with nothing but `environment`: its exit status and what it wrote.
-std::pair<int, std::string> runVelvix(const std::string& environment, const std::string& args = {}) {
+std::pair<int, std::string> runVelvix(const std::string& environment,
+                                      const std::string& args = {}) {
   const std::string command =
       "env -i " + environment + " '" VELVIX_EXECUTABLE "' " + args + " 2>&1 </dev/null";
   FILE* pipe = popen(command.c_str(), "r");
@@ -62,6 +64,7 @@ std::pair<int, std::string> runVelvix(const std::string& environment, const std:
 }
 
 TEST(BackendRegistry, WithoutADesktopToProtectVelvixSaysWhyInOneSentence) {
+  if (VELVIX_HAS_MACOS) GTEST_SKIP() << "a Mac runs the macOS backend in any desktop session";
   const struct {
     const char* name;
     std::string environment;

@@ -56,18 +56,26 @@ class TimerRepeating final : public platform::Repeating {
 // timers no shorter than a beat run on the beat they fall due (within half a beat), as a
 // display link and coalescing run-loop timers do: at 60 Hz the 30 Hz frame timer shares every
 // other wake-up with the ticker instead of adding 30 of its own. The beat stops while nothing
-// is scheduled on it.
+// is scheduled on it. It comes from the display's refresh when there is a DisplayRefresh, else
+// from a timer armed for the next beat something falls due on.
 class FrameClock {
  public:
   using Clock = std::chrono::steady_clock;
 
-  FrameClock(QObject* context, Clock::duration period)
-      : timer_(new QTimer(context)), period_(period), origin_(Clock::now()) {
+  FrameClock(QObject* context, Clock::duration period, std::unique_ptr<DisplayRefresh> refresh)
+      : timer_(new QTimer(context)),
+        refresh_(std::move(refresh)),
+        period_(refresh_ ? std::chrono::duration_cast<Clock::duration>(refresh_->period())
+                         : period),
+        origin_(Clock::now()) {
     timer_->setTimerType(Qt::PreciseTimer);
     timer_->setSingleShot(true);
-    QObject::connect(timer_, &QTimer::timeout, timer_, [this] { beat(); });
+    QObject::connect(timer_, &QTimer::timeout, timer_, [this] { beat(next_); });
   }
-  ~FrameClock() { delete timer_.data(); }  // its connection refers to this clock
+  ~FrameClock() {
+    if (refresh_ && refreshing_) refresh_->stop();
+    delete timer_.data();  // its connection refers to this clock
+  }
   FrameClock(const FrameClock&) = delete;
   FrameClock& operator=(const FrameClock&) = delete;
 
@@ -88,7 +96,7 @@ class FrameClock {
   }
   void remove(std::uint64_t id) {
     std::erase_if(entries_, [id](const Entry& e) { return e.id == id; });
-    if (entries_.empty() && timer_) timer_->stop();
+    if (entries_.empty()) rest();
   }
 
  private:
@@ -107,7 +115,15 @@ class FrameClock {
   }
 
   void arm() {
-    if (!timer_ || entries_.empty()) return;
+    if (entries_.empty()) return;
+    if (refresh_) {
+      if (!refreshing_) {
+        refreshing_ = true;
+        refresh_->start([this] { beat(Clock::now()); });
+      }
+      return;
+    }
+    if (!timer_) return;
     auto due = entries_.front().due;
     for (const Entry& e : entries_)
       due = std::min(due, e.due);
@@ -116,8 +132,15 @@ class FrameClock {
     timer_->start(static_cast<int>(std::max<long long>(wait.count(), 0)));
   }
 
-  void beat() {
-    const auto beatTime = next_;
+  void rest() {
+    if (refresh_ && refreshing_) {
+      refresh_->stop();
+      refreshing_ = false;
+    }
+    if (timer_) timer_->stop();
+  }
+
+  void beat(Clock::time_point beatTime) {
     const auto now = Clock::now();
     // An action may add or remove entries, this one included: run by id, looked up afresh.
     std::vector<std::uint64_t> due;
@@ -140,10 +163,16 @@ class FrameClock {
       const auto action = it->action;  // the entry may go while it runs
       action();
     }
-    arm();
+    if (entries_.empty()) {
+      rest();
+    } else {
+      arm();
+    }
   }
 
   QPointer<QTimer> timer_;
+  std::unique_ptr<DisplayRefresh> refresh_;
+  bool refreshing_ = false;
   Clock::duration period_;
   Clock::time_point origin_;
   Clock::time_point next_;
@@ -207,13 +236,19 @@ class BeatRepeating final : public platform::Repeating {
 
 }  // namespace
 
-QtScheduler::QtScheduler(double refreshRate)
+QtScheduler::QtScheduler(double refreshRate) : QtScheduler(nullptr, refreshRate) {}
+
+QtScheduler::QtScheduler(std::unique_ptr<DisplayRefresh> refresh)
+    : QtScheduler(std::move(refresh), 60) {}
+
+QtScheduler::QtScheduler(std::unique_ptr<DisplayRefresh> refresh, double refreshRate)
     : context_(std::make_unique<QObject>()),
       clock_(std::make_shared<FrameClock>(
           context_.get(),
           std::chrono::duration_cast<std::chrono::steady_clock::duration>(
               std::chrono::duration<double>(
-                  1 / (refreshRate > 0 && refreshRate <= 1000 ? refreshRate : 60))))),
+                  1 / (refreshRate > 0 && refreshRate <= 1000 ? refreshRate : 60))),
+          std::move(refresh))),
       main_(std::make_unique<MainQueue>(context_.get(), clock_)) {}
 
 QtScheduler::~QtScheduler() = default;

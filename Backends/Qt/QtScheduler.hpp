@@ -7,10 +7,15 @@
 // frames, run on its beat (within half a frame of their time), so that together they wake the
 // process no more often than the display refreshes.
 //
+// The beat comes from the display's own refresh where the platform offers one (a display link,
+// as a DisplayRefresh); otherwise from a timer at the nominal rate.
+//
 // Construct on the main thread after the QCoreApplication exists.
 
 #include <Velvix/Platform/Scheduler.hpp>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 
 class QObject;
@@ -19,9 +24,27 @@ namespace velvix::qt {
 
 class FrameClock;
 
+/// The display's refresh, as a platform's display link reports it.
+class DisplayRefresh {
+ public:
+  DisplayRefresh() = default;
+  DisplayRefresh(const DisplayRefresh&) = delete;
+  DisplayRefresh& operator=(const DisplayRefresh&) = delete;
+  virtual ~DisplayRefresh() = default;
+
+  /// The time between two refreshes.
+  [[nodiscard]] virtual std::chrono::nanoseconds period() const = 0;
+  /// From now on calls `onRefresh` on the main thread once per refresh, until stop().
+  virtual void start(std::function<void()> onRefresh) = 0;
+  virtual void stop() = 0;
+};
+
 class QtScheduler final : public platform::Scheduler {
  public:
+  /// Beats at `refreshRate` hertz.
   explicit QtScheduler(double refreshRate = 60);
+  /// Beats on the display's refresh.
+  explicit QtScheduler(std::unique_ptr<DisplayRefresh> refresh);
   ~QtScheduler() override;
 
   [[nodiscard]] platform::Executor& mainQueue() override;
@@ -38,6 +61,7 @@ class QtScheduler final : public platform::Scheduler {
   [[nodiscard]] QObject* context() const;
 
  private:
+  QtScheduler(std::unique_ptr<DisplayRefresh> refresh, double refreshRate);
   class MainQueue;
   std::unique_ptr<QObject> context_;
   std::shared_ptr<FrameClock> clock_;

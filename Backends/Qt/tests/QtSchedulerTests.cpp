@@ -152,6 +152,51 @@ TEST(QtScheduler, FrameTimerSharesTheTickersWakeUps) {
   EXPECT_EQ(frames.size() + beats.size(), count) << "both stopped when cancelled";
 }
 
+// A display link the test drives by hand, one refresh at a time.
+class HandDrivenRefresh final : public DisplayRefresh {
+ public:
+  struct State {
+    std::function<void()> onRefresh;
+    int starts = 0;
+    int stops = 0;
+  };
+  explicit HandDrivenRefresh(std::shared_ptr<State> state) : state_(std::move(state)) {}
+  std::chrono::nanoseconds period() const override { return 16'666'667ns; }
+  void start(std::function<void()> onRefresh) override {
+    state_->onRefresh = std::move(onRefresh);
+    ++state_->starts;
+  }
+  void stop() override {
+    state_->onRefresh = nullptr;
+    ++state_->stops;
+  }
+
+ private:
+  std::shared_ptr<State> state_;
+};
+
+TEST(QtScheduler, WithADisplayLinkTheTickerRunsOnItsRefreshesAndRestsWithNothingToRun) {
+  auto refresh = std::make_shared<HandDrivenRefresh::State>();
+  QtScheduler scheduler(std::make_unique<HandDrivenRefresh>(refresh));
+  int ticks = 0;
+  int frames = 0;
+  auto ticker = scheduler.startDisplayTicker([&] { ++ticks; });
+  auto timer = scheduler.scheduleRepeating(33'333'333ns, [&] { ++frames; });
+  EXPECT_EQ(refresh->starts, 1);
+  for (int i = 0; i < 6; ++i) {
+    std::this_thread::sleep_for(16'667us);  // the refreshes come at the display's pace
+    ASSERT_TRUE(refresh->onRefresh);
+    refresh->onRefresh();
+  }
+  EXPECT_EQ(ticks, 6);
+  EXPECT_NEAR(frames, 3, 1);
+  ticker->cancel();
+  timer->cancel();
+  EXPECT_EQ(refresh->stops, 1) << "the display link runs only while something is on the beat";
+  auto again = scheduler.startDisplayTicker([&] { ++ticks; });
+  EXPECT_EQ(refresh->starts, 2);
+}
+
 TEST(QtScheduler, LongMainQueueDelaysRunOnTheBeat) {
   QtScheduler scheduler(60);
   using Clock = std::chrono::steady_clock;

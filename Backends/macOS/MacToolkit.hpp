@@ -1,0 +1,22 @@
+#pragma once
+
+// The toolkit over AppKit: the overlay as a borderless, non-activating, click-through NSPanel on
+// every Space and beside full-screen apps, its frosted-glass NSVisualEffectViews shaped by
+// rounded and oval mask images, the guides view, NSWorkspace's notifications and the global
+// scroll-wheel monitor. Main thread only.
+
+#include <Velvix/Platform/Toolkit.hpp>
+
+namespace velvix::mac {
+
+class MacToolkit final : public platform::Toolkit {
+ public:
+  [[nodiscard]] std::unique_ptr<platform::Panel> makeOverlayPanel() override;
+  [[nodiscard]] platform::Subscription observeWorkspace(
+      platform::WorkspaceEvent event,
+      std::function<void(platform::WorkspaceEvent)> handler) override;
+  [[nodiscard]] platform::Subscription addGlobalScrollWheelMonitor(
+      std::function<void()> handler) override;
+};
+
+}  // namespace velvix::mac
