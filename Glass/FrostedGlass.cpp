@@ -377,7 +377,10 @@ void FrostedGlass::apply(Rgba8Image image, std::span<const GlassPatch> patches) 
       const double bottom = std::min<double>(y + 1, p.y1);
       const double coverY = bottom - top;
       if (!(coverY > 0)) continue;
-      const auto [left, right] = extentAt(p, (top + bottom) / 2);
+      // Plain locals rather than a structured binding: lambdas below capture them.
+      const auto extent = extentAt(p, (top + bottom) / 2);
+      const double left = extent.first;
+      const double right = extent.second;
       if (!(left < right)) continue;
       const int first = static_cast<int>(std::max(0.0, std::floor(left)));
       const int last = static_cast<int>(std::min(static_cast<double>(W), std::ceil(right)));

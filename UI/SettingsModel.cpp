@@ -22,9 +22,9 @@ SettingsModel::SettingsModel(AppSettings& settings, QObject* parent)
       {AppSettings::Property::showsGuides, &SettingsModel::showsGuidesChanged},
       {AppSettings::Property::metrics, &SettingsModel::metricsChanged},
   };
-  for (const auto& [property, signal] : notifications) {
-    subscriptions_.push_back(
-        settings_.observe(property, [this, signal] { emit(this->*signal)(); }));
+  for (const auto& notification : notifications) {
+    subscriptions_.push_back(settings_.observe(
+        notification.first, [this, signal = notification.second] { emit(this->*signal)(); }));
   }
 }
 

@@ -72,7 +72,7 @@ class GuidesView {
   std::vector<double> columns_;
 };
 
-class OverlayController : private ReadLoop::Owner {
+class OverlayController final : private ReadLoop::Owner {
  public:
   /// The protection state the options panel shows.
   struct Status {

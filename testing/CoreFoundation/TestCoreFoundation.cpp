@@ -26,8 +26,8 @@ enum TypeID : CFTypeID {
 };
 
 std::mutex& mutex() {
-  static std::mutex m;
-  return m;
+  static auto* m = new std::mutex;  // used by objects released during static destruction
+  return *m;
 }
 long live = 0;
 
@@ -83,8 +83,8 @@ CFObject* object(CFTypeRef cf) {
 // Every object made, dead ones included: kept reachable, so that leak checkers see the dead as
 // held, and the test CoreFoundation's own count is the one that tells leaks.
 std::vector<CFObject*>& everything() {
-  static std::vector<CFObject*> all;
-  return all;
+  static auto* all = new std::vector<CFObject*>;  // never destroyed: reachable to the end
+  return *all;
 }
 
 template <typename Ref>
@@ -158,9 +158,9 @@ std::map<CGWindowLevelKey, CGWindowLevel> levels = {
     {kCGNormalWindowLevelKey, 0}, {kCGFloatingWindowLevelKey, 3}, {kCGDockWindowLevelKey, 20}};
 
 CFStringRef constant(const char* text) {
-  static std::map<std::string, CFObject*> strings;
+  static auto* strings = new std::map<std::string, CFObject*>;  // never destroyed, as above
   std::lock_guard lock(mutex());
-  auto& o = strings[text];
+  auto& o = (*strings)[text];
   if (!o) {
     o = immortal(kString);
     bool valid = false;
