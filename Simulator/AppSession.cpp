@@ -80,6 +80,7 @@ AppSession::AppSession(AppSessionOptions options)
   settings_->setBlurMediaPreview(o.blurMediaPreview);
   settings_->setBlurMediaGallery(o.blurMediaGallery);
   settings_->setUsesAccessibility(options.usesAccessibility);
+  settings_->setCoversMovingLists(options.coversMovingLists);
   settings_->setMetrics(options.metrics);
 
   controller_ = std::make_unique<OverlayController>(

@@ -37,6 +37,8 @@ struct AppSessionOptions {
   bool isTrusted = true;
   /// Off: no follow loop (the baseline of the privacy-leak measure).
   bool followsScrolling = true;
+  /// "Cover lists while scrolling".
+  bool coversMovingLists = true;
 
   [[nodiscard]] static BlurOptions everythingBlurred();
   [[nodiscard]] static LayoutMetrics calibratedMetrics();

@@ -140,6 +140,7 @@ Coverage uncovered(std::span<const SensitiveArea> areas, std::span<const CoverPa
     }
     coverage.uncovered += missed;
     coverage.byCategory[static_cast<std::size_t>(area.category)] += missed;
+    coverage.largestArea = std::max(coverage.largestArea, missed);
   }
   return coverage;
 }

@@ -44,6 +44,9 @@ struct Coverage {
   /// centres) that lie in a private area, under no patch, and outside what the pointer reveals.
   double uncovered = 0;
   std::array<double, 7> byCategory{};  ///< indexed by Sensitive
+  /// The most left in sight of any one private area (a line of text, a picture), in square
+  /// points: what a bystander could read in one place.
+  double largestArea = 0;
 };
 
 /// What `patches` leave of `areas` in sight, not counting anything within `revealed`. With

@@ -110,8 +110,20 @@ class VirtualScheduler final : public SimScheduler {
     return done();
   }
 
+  // The executor that takes the time is busy for it; the others, and the world, go on: what
+  // falls due on them meanwhile runs now, nested, at its own time.
   void consume(Duration cost) override {
-    if (cost.count() > 0) now_ += cost.count();
+    if (cost.count() <= 0) return;
+    const std::int64_t until = now_.load() + cost.count();
+    busy_.push_back(current_);
+    while (runNext(until)) {
+    }
+    busy_.pop_back();
+    advanceTo(until);
+  }
+
+  void scheduleWorld(Duration delay, std::function<void()> event) override {
+    schedule(&world_, now_.load() + std::max(delay, Duration(0)).count(), std::move(event));
   }
 
   void setRefreshRate(double hertz) override { refreshRate_ = hertz; }
@@ -159,22 +171,28 @@ class VirtualScheduler final : public SimScheduler {
     });
   }
 
+  // Runs the first item due by `target` whose executor is not busy consuming time.
   bool runNext(std::int64_t target) {
     Item item;
     std::int64_t due = 0;
     {
       std::lock_guard lock(mutex_);
-      if (queue_.empty() || queue_.begin()->first.first > target) return false;
-      auto first = queue_.begin();
-      due = first->first.first;
-      item = std::move(first->second);
-      queue_.erase(first);
+      auto next = queue_.begin();
+      while (next != queue_.end() && next->first.first <= target &&
+             std::find(busy_.begin(), busy_.end(), next->second.target) != busy_.end())
+        ++next;
+      if (next == queue_.end() || next->first.first > target) return false;
+      due = next->first.first;
+      item = std::move(next->second);
+      queue_.erase(next);
     }
-    assert(current_ == nullptr && "runFor()/runUntil() called from a callback");
+    assert((current_ == nullptr || !busy_.empty()) &&
+           "runFor()/runUntil() called from a callback");
     advanceTo(due);
-    current_ = item.target;
+    const VirtualExecutor* outer = current_;
+    current_ = item.target == &world_ ? nullptr : item.target;
     item.work();
-    current_ = nullptr;
+    current_ = outer;
     ++callbacks_;
     return true;
   }
@@ -187,6 +205,8 @@ class VirtualScheduler final : public SimScheduler {
   bool stopped_ = false;
   std::atomic<std::int64_t> now_{0};
   const VirtualExecutor* current_ = nullptr;
+  std::vector<const VirtualExecutor*> busy_;  // executors consuming time, outermost first
+  VirtualExecutor world_{*this};              // the target of world events; never busy
   double refreshRate_ = 60;
   long callbacks_ = 0;
 };
@@ -276,6 +296,9 @@ class ThreadedScheduler final : public SimScheduler {
   }
 
   void consume(Duration) override {}
+  void scheduleWorld(Duration delay, std::function<void()> event) override {
+    main_.postAfter(delay, std::move(event));
+  }
   void setRefreshRate(double hertz) override { refreshRate_ = hertz; }
 
   void stop() override {

@@ -3,8 +3,10 @@
 // The Simulator's clocks and executors, in one of two modes:
 //  - virtual: one thread, virtual time. Nothing runs until runFor()/runUntil() advance the
 //    clock; callbacks run in time order, ties in the order they were scheduled. Work may
-//    declare that it took time (consume()), which moves the clock on; what fell due meanwhile
-//    runs afterwards, late, in the same order.
+//    declare that it took time (consume()), which moves the clock on; meanwhile its executor is
+//    busy, but the other executors and the world are not: what falls due on them during that
+//    time runs then, at its time, as it would on threads of their own (the main thread draws
+//    frames while the reader reads; WhatsApp's lists scroll under a read).
 //  - threaded: real threads and real clocks, so ThreadSanitizer sees the app's real
 //    concurrency. The main queue runs on the thread that calls runFor()/runUntil(); each
 //    serial executor has a thread of its own.
@@ -32,9 +34,12 @@ class SimScheduler : public platform::Scheduler {
   /// item or every millisecond with real threads) or `limit` has passed; returns done().
   virtual bool runUntil(const std::function<bool()>& done, Duration limit) = 0;
 
-  /// Declares that the work running now took `cost`: virtual time moves on by it. Nothing in
-  /// threaded mode.
+  /// Declares that the work running now took `cost`: virtual time moves on by it, and other
+  /// executors' work and world events due meanwhile run. Nothing in threaded mode.
   virtual void consume(Duration cost) = 0;
+  /// An event of the world outside the app (the user's wheel, WhatsApp itself) at `delay` from
+  /// now: it happens at its time whatever the app's code is doing.
+  virtual void scheduleWorld(Duration delay, std::function<void()> event) = 0;
 
   /// The display refresh rate of the display ticker, in hertz (60 unless set).
   virtual void setRefreshRate(double hertz) = 0;

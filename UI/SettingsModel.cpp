@@ -19,6 +19,7 @@ SettingsModel::SettingsModel(AppSettings& settings, QObject* parent)
       {AppSettings::Property::blurMediaPreview, &SettingsModel::blurMediaPreviewChanged},
       {AppSettings::Property::blurMediaGallery, &SettingsModel::blurMediaGalleryChanged},
       {AppSettings::Property::usesAccessibility, &SettingsModel::usesAccessibilityChanged},
+      {AppSettings::Property::coversMovingLists, &SettingsModel::coversMovingListsChanged},
       {AppSettings::Property::showsGuides, &SettingsModel::showsGuidesChanged},
       {AppSettings::Property::metrics, &SettingsModel::metricsChanged},
   };

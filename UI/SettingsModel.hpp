@@ -35,6 +35,8 @@ class SettingsModel : public QObject {
                  blurMediaGalleryChanged)
   Q_PROPERTY(bool usesAccessibility READ usesAccessibility WRITE setUsesAccessibility NOTIFY
                  usesAccessibilityChanged)
+  Q_PROPERTY(bool coversMovingLists READ coversMovingLists WRITE setCoversMovingLists NOTIFY
+                 coversMovingListsChanged)
   Q_PROPERTY(bool showsGuides READ showsGuides WRITE setShowsGuides NOTIFY showsGuidesChanged)
 
   Q_PROPERTY(qreal railWidth READ railWidth WRITE setRailWidth NOTIFY metricsChanged)
@@ -68,6 +70,7 @@ class SettingsModel : public QObject {
   [[nodiscard]] bool blurMediaPreview() const { return settings_.blurMediaPreview(); }
   [[nodiscard]] bool blurMediaGallery() const { return settings_.blurMediaGallery(); }
   [[nodiscard]] bool usesAccessibility() const { return settings_.usesAccessibility(); }
+  [[nodiscard]] bool coversMovingLists() const { return settings_.coversMovingLists(); }
   [[nodiscard]] bool showsGuides() const { return settings_.showsGuides(); }
 
   void setIsEnabled(bool value) { settings_.setIsEnabled(value); }
@@ -80,6 +83,7 @@ class SettingsModel : public QObject {
   void setBlurMediaPreview(bool value) { settings_.setBlurMediaPreview(value); }
   void setBlurMediaGallery(bool value) { settings_.setBlurMediaGallery(value); }
   void setUsesAccessibility(bool value) { settings_.setUsesAccessibility(value); }
+  void setCoversMovingLists(bool value) { settings_.setCoversMovingLists(value); }
   void setShowsGuides(bool value) { settings_.setShowsGuides(value); }
 
   [[nodiscard]] qreal railWidth() const { return settings_.metrics().railWidth; }
@@ -133,6 +137,7 @@ class SettingsModel : public QObject {
   void blurMediaPreviewChanged();
   void blurMediaGalleryChanged();
   void usesAccessibilityChanged();
+  void coversMovingListsChanged();
   void showsGuidesChanged();
   void metricsChanged();
 

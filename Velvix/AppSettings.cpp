@@ -18,8 +18,8 @@ struct FlagEntry {
 };
 
 // The persisted booleans in Property order. The keys are the saved format and differ from the
-// property names for six of them; they must never change.
-constexpr std::array<FlagEntry, 10> kFlags = {{
+// property names for seven of them; they must never change.
+constexpr std::array<FlagEntry, 11> kFlags = {{
     {"onOff", true},
     {"unblurLast3Messages", true},
     {"blurAllMessagesInChat", true},
@@ -30,6 +30,7 @@ constexpr std::array<FlagEntry, 10> kFlags = {{
     {"blurMediaPreview", false},
     {"blurMediaGallery", false},
     {"usesAccessibility", true},
+    {"coverMovingLists", true},
 }};
 
 constexpr std::string_view kMetricsKey = "layoutMetrics";

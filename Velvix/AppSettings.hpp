@@ -26,8 +26,8 @@ namespace velvix {
 
 class AppSettings {
  public:
-  /// The observable properties. The first ten are the persisted booleans, in the order of the
-  /// store's table.
+  /// The observable properties. The first eleven are the persisted booleans: the store's table,
+  /// then Velvix's own additions.
   enum class Property {
     isEnabled,
     unblurLastMessages,
@@ -39,10 +39,11 @@ class AppSettings {
     blurMediaPreview,
     blurMediaGallery,
     usesAccessibility,
+    coversMovingLists,
     metrics,
     showsGuides,
   };
-  static constexpr std::size_t kPropertyCount = 12;
+  static constexpr std::size_t kPropertyCount = 13;
 
   /// The properties `options()` is built from: observing them is observing `options()`.
   static constexpr std::array<Property, 9> kOptionsProperties = {
@@ -70,6 +71,9 @@ class AppSettings {
   [[nodiscard]] bool blurMediaPreview() const { return flag(Property::blurMediaPreview); }
   [[nodiscard]] bool blurMediaGallery() const { return flag(Property::blurMediaGallery); }
   [[nodiscard]] bool usesAccessibility() const { return flag(Property::usesAccessibility); }
+  /// "Cover lists while scrolling": a list whose patches cannot keep up with its scrolling is
+  /// covered whole until they can. Velvix's own addition, on by default.
+  [[nodiscard]] bool coversMovingLists() const { return flag(Property::coversMovingLists); }
   [[nodiscard]] const LayoutMetrics& metrics() const { return metrics_; }
   [[nodiscard]] bool showsGuides() const { return showsGuides_; }
 
@@ -86,6 +90,7 @@ class AppSettings {
   void setBlurMediaPreview(bool value) { setFlag(Property::blurMediaPreview, value); }
   void setBlurMediaGallery(bool value) { setFlag(Property::blurMediaGallery, value); }
   void setUsesAccessibility(bool value) { setFlag(Property::usesAccessibility, value); }
+  void setCoversMovingLists(bool value) { setFlag(Property::coversMovingLists, value); }
   /// Writes the JSON record; a value that JSON cannot hold (not finite) removes the stored
   /// record instead, so the next launch starts from the defaults.
   void setMetrics(const LayoutMetrics& value);
@@ -100,7 +105,7 @@ class AppSettings {
   [[nodiscard]] platform::Subscription observeOptions(std::function<void()> onChange);
 
  private:
-  static constexpr std::size_t kFlagCount = 10;
+  static constexpr std::size_t kFlagCount = 11;
 
   [[nodiscard]] bool flag(Property property) const {
     return flags_[static_cast<std::size_t>(property)];
