@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cassert>
 #include <chrono>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -32,19 +33,30 @@ Duration refreshInterval(double hertz) {
 
 // ---------------------------------------------------------------------------------------------
 // Virtual time
+//
+// Executors other than the main queue run on threads of their own, as they would for real, but
+// one at a time: a baton passes between the thread that drives the clock (the main queue's, the
+// caller of runFor()) and the others, so that everything is deterministic. Work that takes time
+// (consume()) gives the baton back and waits until the clock reaches its end; meanwhile
+// whatever else falls due runs: the main queue's work, other executors' work, world events.
 
 class VirtualScheduler;
 
 class VirtualExecutor final : public platform::Executor {
  public:
-  explicit VirtualExecutor(VirtualScheduler& owner) : owner_(owner) {}
+  VirtualExecutor(VirtualScheduler& owner, bool isMain) : owner_(owner), isMain_(isMain) {}
   void post(std::function<void()> work) override;
   void postAfter(Duration delay, std::function<void()> work) override;
   [[nodiscard]] bool isCurrent() const override;
+  [[nodiscard]] bool isMain() const { return isMain_; }
 
  private:
   VirtualScheduler& owner_;
+  bool isMain_;
 };
+
+// The executor whose work this thread runs now.
+thread_local const VirtualExecutor* tCurrent = nullptr;
 
 struct RepeatingState {
   std::atomic<bool> cancelled{false};
@@ -64,15 +76,16 @@ class RepeatingHandle final : public platform::Repeating {
 
 class VirtualScheduler final : public SimScheduler {
  public:
-  VirtualScheduler() : main_(std::make_shared<VirtualExecutor>(*this)) {}
+  VirtualScheduler() : main_(std::make_shared<VirtualExecutor>(*this, true)) {}
   ~VirtualScheduler() override { stop(); }
 
   TimeMode mode() const override { return TimeMode::virtualTime; }
   platform::Executor& mainQueue() override { return *main_; }
 
   std::shared_ptr<platform::Executor> makeSerialExecutor(std::string_view) override {
-    auto executor = std::make_shared<VirtualExecutor>(*this);
+    auto executor = std::make_shared<VirtualExecutor>(*this, false);
     std::lock_guard lock(mutex_);
+    workers_.emplace(executor.get(), std::make_unique<Worker>());
     executors_.push_back(executor);
     return executor;
   }
@@ -110,16 +123,29 @@ class VirtualScheduler final : public SimScheduler {
     return done();
   }
 
-  // The executor that takes the time is busy for it; the others, and the world, go on: what
-  // falls due on them meanwhile runs now, nested, at its own time.
   void consume(Duration cost) override {
     if (cost.count() <= 0) return;
+    std::unique_lock lock(mutex_);
+    if (stopping_) return;
     const std::int64_t until = now_.load() + cost.count();
-    busy_.push_back(current_);
-    while (runNext(until)) {
+    const auto worker = tCurrent ? workers_.find(tCurrent) : workers_.end();
+    if (worker == workers_.end()) {
+      // The driving thread (main-queue work, or a test's own code): the main queue is busy
+      // meanwhile; everything else goes on.
+      lock.unlock();
+      const bool wasBusy = mainBusy_;
+      mainBusy_ = true;
+      while (runNext(until)) {
+      }
+      mainBusy_ = wasBusy;
+      advanceTo(until);
+      return;
     }
-    busy_.pop_back();
-    advanceTo(until);
+    // An executor's own thread: wait, without the baton, until the clock gets there.
+    Worker& w = *worker->second;
+    suspended_.emplace(std::make_pair(until, nextSequence_++), &w);
+    w.resume = false;
+    passBaton(lock, w);
   }
 
   void scheduleWorld(Duration delay, std::function<void()> event) override {
@@ -129,10 +155,24 @@ class VirtualScheduler final : public SimScheduler {
   void setRefreshRate(double hertz) override { refreshRate_ = hertz; }
 
   void stop() override {
+    std::unique_lock lock(mutex_);
+    // Work that is waiting out its time finishes first, then nothing else runs.
+    stopping_ = true;
+    while (!suspended_.empty()) {
+      Worker& w = *suspended_.begin()->second;
+      suspended_.erase(suspended_.begin());
+      resumeAndWait(lock, w);
+    }
     std::multimap<std::pair<std::int64_t, std::uint64_t>, Item> dropped;
-    std::lock_guard lock(mutex_);
     dropped.swap(queue_);
-    stopped_ = true;
+    for (auto& [executor, w] : workers_) {
+      w->quit = true;
+      w->wake.notify_all();
+    }
+    auto workers = std::move(workers_);
+    lock.unlock();
+    for (auto& [executor, w] : workers)
+      if (w->thread.joinable()) w->thread.join();
   }
 
   long callbacksRun() const override { return callbacks_; }
@@ -140,16 +180,24 @@ class VirtualScheduler final : public SimScheduler {
   // For the executors.
   void schedule(const VirtualExecutor* target, std::int64_t due, std::function<void()> work) {
     std::lock_guard lock(mutex_);
-    if (stopped_) return;
+    if (stopping_) return;
     queue_.emplace(std::make_pair(due, nextSequence_++), Item{target, std::move(work)});
   }
   std::int64_t nowNanoseconds() const { return now_.load(); }
-  const VirtualExecutor* current() const { return current_; }
 
  private:
   struct Item {
     const VirtualExecutor* target;
     std::function<void()> work;
+  };
+  // The thread of one executor and its part of the baton.
+  struct Worker {
+    std::thread thread;
+    std::condition_variable wake;
+    std::function<void()> work;  // the item to run next
+    bool running = false;        // in the middle of an item (waiting out its time included)
+    bool resume = false;
+    bool quit = false;
   };
 
   double seconds() const { return static_cast<double>(now_.load()) / 1e9; }
@@ -171,42 +219,105 @@ class VirtualScheduler final : public SimScheduler {
     });
   }
 
-  // Runs the first item due by `target` whose executor is not busy consuming time.
+  bool isBusy(const VirtualExecutor* executor) const {
+    if (executor == &world_) return false;
+    if (executor->isMain()) return mainBusy_;
+    const auto w = workers_.find(executor);
+    return w != workers_.end() && w->second->running;
+  }
+
+  // The driving thread hands the baton to `w` and waits until it comes back: the work finished
+  // or is waiting out its time.
+  void resumeAndWait(std::unique_lock<std::mutex>& lock, Worker& w) {
+    batonWithDriver_ = false;
+    w.resume = true;
+    w.wake.notify_all();
+    driverWake_.wait(lock, [this] { return batonWithDriver_; });
+  }
+
+  // On an executor's thread: gives the baton back and waits to be resumed.
+  void passBaton(std::unique_lock<std::mutex>& lock, Worker& w) {
+    batonWithDriver_ = true;
+    driverWake_.notify_all();
+    w.wake.wait(lock, [&w] { return w.resume; });
+    w.resume = false;
+  }
+
+  void startWorker(const VirtualExecutor* executor, Worker& w) {
+    w.thread = std::thread([this, executor, &w] {
+      tCurrent = executor;
+      std::unique_lock lock(mutex_);
+      for (;;) {
+        w.wake.wait(lock, [&w] { return w.resume || w.quit; });
+        if (w.quit) return;
+        w.resume = false;
+        auto work = std::move(w.work);
+        lock.unlock();
+        work();
+        work = nullptr;  // what it captured goes before the baton does
+        lock.lock();
+        w.running = false;
+        ++callbacks_;
+        batonWithDriver_ = true;
+        driverWake_.notify_all();
+      }
+    });
+  }
+
+  // Runs the next thing due by `target`: a waiting executor's work reaching the end of its time,
+  // or an item whose executor is free, whichever comes first.
   bool runNext(std::int64_t target) {
-    Item item;
-    std::int64_t due = 0;
-    {
-      std::lock_guard lock(mutex_);
-      auto next = queue_.begin();
-      while (next != queue_.end() && next->first.first <= target &&
-             std::find(busy_.begin(), busy_.end(), next->second.target) != busy_.end())
-        ++next;
-      if (next == queue_.end() || next->first.first > target) return false;
-      due = next->first.first;
-      item = std::move(next->second);
-      queue_.erase(next);
+    std::unique_lock lock(mutex_);
+    auto next = queue_.begin();
+    while (next != queue_.end() && next->first.first <= target && isBusy(next->second.target))
+      ++next;
+    const bool hasItem = next != queue_.end() && next->first.first <= target;
+    const bool hasWaiting = !suspended_.empty() && suspended_.begin()->first.first <= target;
+    if (!hasItem && !hasWaiting) return false;
+    if (hasWaiting && (!hasItem || suspended_.begin()->first < next->first)) {
+      advanceTo(suspended_.begin()->first.first);
+      Worker& w = *suspended_.begin()->second;
+      suspended_.erase(suspended_.begin());
+      resumeAndWait(lock, w);
+      return true;
     }
-    assert((current_ == nullptr || !busy_.empty()) &&
-           "runFor()/runUntil() called from a callback");
-    advanceTo(due);
-    const VirtualExecutor* outer = current_;
-    current_ = item.target == &world_ ? nullptr : item.target;
-    item.work();
-    current_ = outer;
-    ++callbacks_;
+    advanceTo(next->first.first);
+    Item item = std::move(next->second);
+    queue_.erase(next);
+    if (item.target == &world_ || item.target->isMain()) {
+      lock.unlock();
+      const VirtualExecutor* outer = tCurrent;
+      tCurrent = item.target == &world_ ? nullptr : item.target;
+      const bool wasBusy = mainBusy_;
+      if (item.target != &world_) mainBusy_ = true;
+      item.work();
+      mainBusy_ = wasBusy;
+      tCurrent = outer;
+      lock.lock();
+      ++callbacks_;
+      return true;
+    }
+    Worker& w = *workers_.at(item.target);
+    if (!w.thread.joinable()) startWorker(item.target, w);
+    w.work = std::move(item.work);
+    w.running = true;
+    resumeAndWait(lock, w);
     return true;
   }
 
   std::shared_ptr<VirtualExecutor> main_;
   std::vector<std::shared_ptr<VirtualExecutor>> executors_;
   std::mutex mutex_;
+  std::condition_variable driverWake_;
+  bool batonWithDriver_ = true;
   std::multimap<std::pair<std::int64_t, std::uint64_t>, Item> queue_;
+  std::multimap<std::pair<std::int64_t, std::uint64_t>, Worker*> suspended_;
+  std::map<const VirtualExecutor*, std::unique_ptr<Worker>> workers_;
   std::uint64_t nextSequence_ = 0;
-  bool stopped_ = false;
+  bool stopping_ = false;
+  bool mainBusy_ = false;  // main-queue work is running (or waiting out its time)
   std::atomic<std::int64_t> now_{0};
-  const VirtualExecutor* current_ = nullptr;
-  std::vector<const VirtualExecutor*> busy_;  // executors consuming time, outermost first
-  VirtualExecutor world_{*this};              // the target of world events; never busy
+  VirtualExecutor world_{*this, false};  // the target of world events; never busy
   double refreshRate_ = 60;
   long callbacks_ = 0;
 };
@@ -221,7 +332,7 @@ void VirtualExecutor::postAfter(Duration delay, std::function<void()> work) {
 }
 
 bool VirtualExecutor::isCurrent() const {
-  return owner_.current() == this;
+  return tCurrent == this;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -286,8 +397,8 @@ class ThreadedScheduler final : public SimScheduler {
     while (!done()) {
       if (Clock::now() >= deadline) return done();
       // Wake at least every millisecond: background executors may make `done` true.
-      if (auto work = main_.queue.take(
-              std::min(deadline, Clock::now() + std::chrono::milliseconds(1)))) {
+      if (auto work =
+              main_.queue.take(std::min(deadline, Clock::now() + std::chrono::milliseconds(1)))) {
         work();
         ++callbacks_;
       }

@@ -72,7 +72,11 @@ std::optional<AccessibilityReader::Result> AccessibilityReader::read(platform::P
                                                                      bool quick) {
   assert(executor_->isCurrent() && "the reader runs on its own executor");
   if (quick && pid_ == pid && windowFrame_ == windowFrame) {
-    if (auto refreshed = readScrollingLists()) return refreshed;
+    bool moved = false;
+    if (auto refreshed = readScrollingLists(moved)) return refreshed;
+    // A list that moved during its refresh: what is known, followed by measurement, is truer
+    // than either the refresh or a full read, which would take longer still.
+    if (moved) return std::nullopt;
   }
   return readWindow(pid, windowFrame);
 }
@@ -215,6 +219,27 @@ std::optional<ScrollTracker::Reference> AccessibilityReader::reference(
   return ScrollTracker::Reference{elements_[*best], nodes_[*best].frame.minY()};
 }
 
+std::vector<std::size_t> AccessibilityReader::childrenOf(std::size_t parent) const {
+  std::vector<std::size_t> children;
+  for (std::size_t i = parent + 1; i < nodes_.size(); ++i) {
+    if (nodes_[i].parent == parent) children.push_back(i);
+  }
+  return children;
+}
+
+std::optional<std::size_t> AccessibilityReader::counterpart(std::span<const std::size_t> candidates,
+                                                            const AccessibilityNode& fresh) const {
+  // The same row has the same role and label; of several, the one read nearest to it.
+  std::optional<std::size_t> best;
+  for (const std::size_t i : candidates) {
+    const AccessibilityNode& old = nodes_[i];
+    if (old.role != fresh.role || old.label != fresh.label || old.label.empty()) continue;
+    const double distance = std::abs(old.frame.minY() - fresh.frame.minY());
+    if (!best || distance < std::abs(nodes_[*best].frame.minY() - fresh.frame.minY())) best = i;
+  }
+  return best;
+}
+
 bool AccessibilityReader::isWindowSettled() {
   if (elements_.empty()) return false;
   const auto result = accessibility_.copyAttributeValue(elements_.front(), Attribute::position);
@@ -223,7 +248,7 @@ bool AccessibilityReader::isWindowSettled() {
   return position->isWithin(kOriginTolerance, Point{windowFrame_.minX(), windowFrame_.minY()});
 }
 
-std::optional<AccessibilityReader::Result> AccessibilityReader::readScrollingLists() {
+std::optional<AccessibilityReader::Result> AccessibilityReader::readScrollingLists(bool& moved) {
   const ScrollTracker::State state = tracker_->state();
   struct Pair {
     std::size_t container;
@@ -256,13 +281,36 @@ std::optional<AccessibilityReader::Result> AccessibilityReader::readScrollingLis
     if (!children) return std::nullopt;
 
     std::vector<Item>& items = fresh[p];
+    const std::vector<std::size_t> before = childrenOf(pair.container);
+    std::vector<std::optional<std::size_t>> positionOf(nodes_.size());  // of carried nodes
     for (const platform::Element& child : *children) {
       auto read = readElement(accessibility_, child, std::nullopt, windowFrame_);
       if (!read) continue;
       const std::size_t position = items.size();
-      const bool isTall = read->node.frame.height() > kTallChild;
-      items.push_back(Item{std::move(read->node), child, std::nullopt, scheduler_.mediaTime()});
-      if (!isTall) continue;
+      const double readAt = scheduler_.mediaTime();
+      // A short child seen at the last read keeps what was under it then (a chat row's photo
+      // thumbnail), moved with it; one new to the list has its children read, once.
+      const auto carried =
+          read->node.frame.height() > kTallChild ? std::nullopt : counterpart(before, read->node);
+      const double shift = carried ? read->node.frame.minY() - nodes_[*carried].frame.minY() : 0;
+      items.push_back(Item{std::move(read->node), child, std::nullopt, readAt});
+      if (carried) {
+        // Parents come before their children, so one pass finds the whole subtree.
+        std::vector<std::size_t> subtree = {*carried};
+        positionOf[*carried] = position;
+        for (std::size_t kept = *carried + 1; kept < nodes_.size(); ++kept) {
+          const auto parent = nodes_[kept].parent;
+          if (!parent || *parent >= kept || !positionOf[*parent]) continue;
+          positionOf[kept] = items.size();
+          subtree.push_back(kept);
+          AccessibilityNode node = nodes_[kept];
+          node.frame = node.frame.offsetBy(0, shift);
+          items.push_back(Item{std::move(node), elements_[kept], positionOf[*parent], readAt});
+        }
+        for (const std::size_t kept : subtree)
+          positionOf[kept].reset();
+        continue;
+      }
       for (const platform::Element& grandchild : read->children) {
         auto inner = readElement(accessibility_, grandchild, std::nullopt, windowFrame_);
         if (!inner) continue;
@@ -276,6 +324,16 @@ std::optional<AccessibilityReader::Result> AccessibilityReader::readScrollingLis
       if (const auto y1 =
               ScrollTracker::currentY(accessibility_, pair.reference->element, windowFrame_))
         velocity = (*y1 - *y0) / (t1 - t0);
+    }
+    // Content that moves in steps (a wheel's clicks) leaves items read before a step where
+    // they were and those read after it where they are; no correction puts both right. Such a
+    // refresh is given up, a few times in a row, for the next one; content that keeps moving
+    // gets the correction below.
+    if (velocity != 0 && smearedRefreshes_ < kSmearedRefreshesGivenUp) {
+      if (!isWindowSettled()) return std::nullopt;  // the window moved, not a list
+      ++smearedRefreshes_;
+      moved = true;
+      return std::nullopt;
     }
     // Every item as it was at t1, not when it happened to be read.
     for (Item& item : items)
@@ -320,6 +378,7 @@ std::optional<AccessibilityReader::Result> AccessibilityReader::readScrollingLis
     }
   }
 
+  smearedRefreshes_ = 0;
   return finish(std::move(merged), std::move(mergedElements));
 }
 

@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,8 @@ class AccessibilityReader {
   static constexpr double kMessagingTimeout = 0.25;
   static constexpr double kOriginTolerance = 2;  ///< points between the tree and the window list
   static constexpr double kTallChild = 150;      ///< list children taller are read one level deeper
+  /// Quick refreshes given up in a row because a list moved during them, before one is kept.
+  static constexpr int kSmearedRefreshesGivenUp = 3;
 
   AccessibilityReader(platform::Accessibility& accessibility, platform::Scheduler& scheduler,
                       platform::LogSink& log);
@@ -87,10 +90,16 @@ class AccessibilityReader {
 
  private:
   std::optional<Result> readWindow(platform::ProcessId pid, const Rect& windowFrame);
-  std::optional<Result> readScrollingLists();
+  /// The quick refresh; `moved` tells that it was given up because a list moved during it.
+  std::optional<Result> readScrollingLists(bool& moved);
   std::optional<platform::Element> chooseWindow(const std::vector<platform::Element>& windows,
                                                 const Rect& windowFrame);
   Result finish(std::vector<AccessibilityNode> nodes, std::vector<platform::Element> elements);
+  /// The indices of the recorded nodes whose parent is `parent`.
+  [[nodiscard]] std::vector<std::size_t> childrenOf(std::size_t parent) const;
+  /// Of the recorded nodes `candidates`, the one `fresh` was read from again, if any.
+  [[nodiscard]] std::optional<std::size_t> counterpart(std::span<const std::size_t> candidates,
+                                                       const AccessibilityNode& fresh) const;
 
   platform::Accessibility& accessibility_;
   platform::Scheduler& scheduler_;
@@ -103,6 +112,7 @@ class AccessibilityReader {
   std::vector<platform::Element> elements_;  // parallel to nodes_
   WhatsAppStructure::ScrollContainers containers_;
   std::shared_ptr<ScrollTracker> tracker_;
+  int smearedRefreshes_ = 0;  ///< quick refreshes given up in a row since the last one kept
 };
 
 /// A point as the platform's debug description prints it: "(2.0, -0.5)".

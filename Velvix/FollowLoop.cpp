@@ -23,19 +23,29 @@ void FollowLoop::start() {
 // runs only while the loop lives, which is decided on the main queue too.
 void FollowLoop::iterate() {
   if (!lifetime_.isAlive()) return;  // a stale look only costs one more measurement
-  const auto measurement = tracker_->measure();
-  if (!measurement) {
-    if (tracker_->isActive()) {
-      sleep();
-    } else {
-      park();
-    }
-    return;
+  if (measureAndApply(true)) return;
+  if (tracker_->isActive()) {
+    sleep();
+  } else {
+    park();
   }
-  main_.post(lifetime_.guard([self = shared_from_this(), m = *measurement] {
+}
+
+bool FollowLoop::measureAndApply(bool thenSleep) {
+  const auto measurement = tracker_->measure();
+  if (!measurement) return false;
+  main_.post(lifetime_.guard([self = shared_from_this(), m = *measurement, thenSleep] {
     self->apply_(m);
-    self->sleep();
+    if (thenSleep) self->sleep();
   }));
+  return true;
+}
+
+void FollowLoop::measureNow() {
+  if (parked_.load()) return wake();
+  executor_->post([self = shared_from_this()] {
+    if (self->lifetime_.isAlive()) self->measureAndApply(false);
+  });
 }
 
 void FollowLoop::sleep() {

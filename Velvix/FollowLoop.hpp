@@ -33,12 +33,16 @@ class FollowLoop : public std::enable_shared_from_this<FollowLoop> {
   void start();
   /// Resumes a parked loop. Any thread.
   void wake();
+  /// One measurement at once, besides the loop's own (which a parked loop resumes instead).
+  void measureNow();
   /// Ends the loop: work still queued for it does nothing. Main queue; before what `apply`
   /// refers to goes.
   void stop() { lifetime_.end(); }
 
  private:
   void iterate();
+  /// Measures and applies; true when the tracker gave a measurement.
+  bool measureAndApply(bool thenSleep);
   void sleep();
   void park();
 

@@ -55,7 +55,10 @@ void OverlayController::start() {
     }));
   }
   observers_.push_back(ports_.toolkit.addGlobalScrollWheelMonitor([this] {
-    if (isWhatsAppUnderMouse_) lastScroll_ = ports_.scheduler.now();
+    if (!isWhatsAppUnderMouse_) return;
+    lastScroll_ = ports_.scheduler.now();
+    // The content moves with the wheel: measure it now rather than at the loop's next turn.
+    if (followLoop_) followLoop_->measureNow();
   }));
   observers_.push_back(panel_->observeOcclusion([this] {
     if (!panel_->isOcclusionVisible()) return;
@@ -98,6 +101,7 @@ void OverlayController::tick() {
     deactivateTracker();
     scrollSample_ = {ports_.scheduler.mediaTime(), {}};
     scrollVelocity_ = {};
+    motionRuns_ = {};
 
     // Only this build is looked up: for the other one, a missing window always counts as gone.
     const auto apps = ports_.windowServer.runningApplications("net.whatsapp.WhatsApp");
@@ -169,6 +173,7 @@ void OverlayController::accept(const WhatsAppWindow& captured, double sinceScrol
   detected_ = Detected{captured.id, elements.withContentBehindSheet(previous)};
   detectedGeneration_ = result.generation;
   scrollSample_ = {ports_.scheduler.mediaTime(), {}};
+  motionRuns_ = {};
   if (followLoop_) followLoop_->wake();
 }
 
@@ -181,6 +186,7 @@ void OverlayController::measured(ScrollOffset offset, std::int64_t generation) {
   ++stats_.measurements;
   const double t = ports_.scheduler.mediaTime();
   scrollVelocity_ = smoothedVelocity(scrollVelocity_, scrollSample_, offset, t);
+  motionRuns_ = nextRuns(motionRuns_, scrollSample_, offset);
   scrollSample_ = {t, offset};
 }
 

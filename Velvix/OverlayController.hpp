@@ -184,6 +184,7 @@ class OverlayController final : private ReadLoop::Owner {
   LatestMessages latestMessages_;
   ScrollSample scrollSample_;
   ScrollOffset scrollVelocity_;
+  MotionRuns motionRuns_;
   platform::WallTime lastScroll_ = platform::WallTime::distantPast();
   Rect lastFrame_ = Rect::null();
   RenderStats stats_;

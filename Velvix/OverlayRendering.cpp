@@ -52,7 +52,8 @@ void OverlayController::render() {
   if (settings_.usesAccessibility() && hasAccessibilityAccess_ && detected_ &&
       detected_->windowID == window.id) {
     elements = &detected_->elements;
-    scroll = extrapolatedScroll(scrollSample_, scrollVelocity_, ports_.scheduler.mediaTime());
+    scroll = extrapolatedScroll(scrollSample_, continuousVelocity(scrollVelocity_, motionRuns_),
+                                ports_.scheduler.mediaTime());
   }
   setStatus(Status::protecting(elements->isRead));
 

@@ -249,10 +249,17 @@ std::vector<BlurRegion> regions(Size windowSize, const LayoutMetrics& metrics,
     out.emplace_back(c, c.insetBy(-8, -8), whole, Shape::rounded);
   }
 
-  // Step 9. Media thumbnails.
+  // Step 9. Media thumbnails. Those in the chat list's rows move with its scroll, as the rows
+  // do; the others stay where they were read.
   if (O.blurMediaGallery) {
-    for (const Rect& r : E.mediaThumbnails)
-      out.push_back(region(r, whole));
+    for (const Rect& r : E.mediaThumbnails) {
+      if (!E.chatList || !CL.contains(r)) {
+        out.push_back(region(r, whole));
+        continue;
+      }
+      const Rect shown = r.offsetBy(0, S.chatList).intersection(CL);
+      if (!shown.isNull()) out.push_back(region(shown, whole));
+    }
   }
 
   // Step 10. A sheet hides what lies behind it, and nothing behind it reveals on hover.

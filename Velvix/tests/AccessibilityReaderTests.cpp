@@ -348,7 +348,10 @@ TEST(AccessibilityReader, AQuickRefreshSplicesFreshListItemsAfterTheKeptNodes) {
   EXPECT_EQ(w.ax.idOf(w.reader.elements()[5]), t.rows[0]);
 }
 
-TEST(AccessibilityReader, AQuickRefreshReadsChildrenTallerThan150PointsOneLevelDeeper) {
+TEST(AccessibilityReader, AQuickRefreshKeepsWhatWasUnderShortRowsAndRereadsTallOnes) {
+  // A row up to 150 points tall keeps its whole subtree from the last read, moved with it (a
+  // chat row's photo); a taller one has its children read again, one level deep; a short row
+  // new to the list has its children read too.
   for (const double height : {150.0, 151.0}) {
     SCOPED_TRACE(height);
     ReaderWorld w;
@@ -359,25 +362,40 @@ TEST(AccessibilityReader, AQuickRefreshReadsChildrenTallerThan150PointsOneLevelD
     t.add(second, "AXStaticText", Rect(540, 410, 10, 10), "too deep");
     ASSERT_TRUE(w.read());
     ASSERT_TRUE(w.reader.containers().messages);
+    w.ax.setFrame(tall, Rect(420, 390, 560, height).offsetBy(kFrame.minX(), kFrame.minY()));
+    const ElementId fresh = t.add(t.messages, "AXGroup", Rect(420, 560, 560, 40), "new");
+    t.add(fresh, "AXImage", Rect(430, 565, 30, 30), "sticker");
     ASSERT_TRUE(w.read(true));
 
     std::vector<std::string> tail;
+    std::vector<double> ys;
     const auto lines = dump(w.reader.nodes());
-    for (const auto& line : lines)
-      if (line.find("album") != std::string::npos || line.find("photo") != std::string::npos ||
-          line.find("too deep") != std::string::npos)
-        tail.push_back(line);
-    const std::size_t album = lines.size() - (height > 150 ? 3 : 1);
-    std::vector<std::string> expected = {"AXGroup 'album' 3"};
-    if (height > 150) {
-      expected.push_back("AXImage 'photo 1' " + std::to_string(album));
-      expected.push_back("AXImage 'photo 2' " + std::to_string(album));
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      if (!w.reader.nodes()[i].parent || *w.reader.nodes()[i].parent < 5) continue;  // rows' own
+      tail.push_back(lines[i]);
+      ys.push_back(w.reader.nodes()[i].frame.minY());
     }
+    const std::size_t album = lines.size() - (height > 150 ? 5 : 6);
+    const auto under = [](std::size_t parent) {
+      return std::string(" ").append(std::to_string(parent));
+    };
+    std::vector<std::string> expected = {"AXImage 'photo 1'" + under(album),
+                                         "AXImage 'photo 2'" + under(album)};
+    // Kept ones move up by 10 with their row; read ones are where the tree has them.
+    const double photoY = height > 150 ? 410 : 400;
+    std::vector<double> expectedYs = {photoY, photoY};
+    if (height == 150) {
+      expected.push_back("AXStaticText 'too deep'" + under(album + 2));
+      expectedYs.push_back(400);
+    }
+    expected.push_back("AXImage 'sticker'" + under(lines.size() - 2));
+    expectedYs.push_back(565);
     EXPECT_EQ(tail, expected);
+    EXPECT_EQ(ys, expectedYs);
   }
 }
 
-TEST(AccessibilityReader, AQuickRefreshShowsEveryItemWhereItWasWhenTheRefreshEnded) {
+TEST(AccessibilityReader, QuickRefreshesDuringWhichAListMovedAreGivenUpThriceThenCorrected) {
   ReaderWorld w;
   WhatsAppTree t(w.ax, kPid, kFrame);
   t.addWindow();
@@ -401,6 +419,9 @@ TEST(AccessibilityReader, AQuickRefreshShowsEveryItemWhereItWasWhenTheRefreshEnd
   w.ax.setElementCost(top, 50ms);
   w.ax.setElementCost(bottom, 50ms);
   w.ax.setScrollVelocity(t.messages, 300);
+  // Given up (not replaced by a full read, which would return nodes) three times in a row.
+  for (int attempt = 0; attempt < AccessibilityReader::kSmearedRefreshesGivenUp; ++attempt)
+    EXPECT_FALSE(w.read(true)) << attempt;
   ASSERT_TRUE(w.read(true));
 
   const auto& nodes = w.reader.nodes();
@@ -410,12 +431,14 @@ TEST(AccessibilityReader, AQuickRefreshShowsEveryItemWhereItWasWhenTheRefreshEnd
     ADD_FAILURE() << label << " missing";
     return 0.0;
   };
-  // Read at 85 (100 - 15), then moved up by a further 15 for the 0.05 s it was early.
-  EXPECT_NEAR(yOf("top, 9:40"), 100 - 30, 1e-6);
-  EXPECT_NEAR(yOf("middle, 9:41"), 320 - 30, 1e-6);
-  EXPECT_NEAR(yOf("bottom, 9:42"), 540 - 30, 1e-6);
+  // Four refreshes of 0.1 s: `top` was read at 100 - 105, then moved up by a further 15 for
+  // the 0.05 s it was early.
+  EXPECT_NEAR(yOf("top, 9:40"), 100 - 120, 1e-6);
+  EXPECT_NEAR(yOf("middle, 9:41"), 320 - 120, 1e-6);
+  EXPECT_NEAR(yOf("bottom, 9:42"), 540 - 120, 1e-6);
   EXPECT_NEAR(yOf("Chat"), 100, 1e-6);  // the chat list did not move
   (void)middle;
+  EXPECT_FALSE(w.read(true)) << "the count starts again after a refresh is kept";
 }
 
 TEST(AccessibilityReader, FallsBackToAFullReadWhenTheQuickRefreshCannotBeDone) {
@@ -475,6 +498,7 @@ TEST(AccessibilityReader, AQuickRefreshDuringWhichTheWindowMovedIsNotUsed) {
   w.ax.setCallCost(5ms);
   w.ax.setScrollVelocity(t.app, 100);
   EXPECT_FALSE(w.read(true));
+  ASSERT_FALSE(w.logLines().empty()) << "a full read should have followed";
   EXPECT_EQ(w.logLines().back().rfind("Read discarded: window at (0.0, -", 0), 0u)
       << w.logLines().back();
 }
