@@ -25,9 +25,6 @@ struct CoverPatch {
   std::optional<Rect> clip = {};  ///< the panel's bounds, outside which the view does not draw
 };
 
-/// The corner radius of rounded patches, in points, at any size (at most half a side).
-inline constexpr double kPatchCornerRadius = 10;
-
 /// The overlay panel's visible blur views, where they lie relative to the window at
 /// `windowFrame` (global, top-left origin). Nothing when the panel is hidden or on another
 /// Space; the panel's own frame counts, so a panel left behind shows its patches where it is.

@@ -408,22 +408,23 @@ class LayoutBuilder {
                  .list = static_cast<int>(List::messages)};
     messages(c, list);
 
-    // Header: picture, then the title button, then the call and search buttons.
+    // Header: picture, then the title button 45 points in with its text 6 further (where the
+    // blur layout expects them when it knows no title), then the call and search buttons.
     const Rect header(x, 0, w, G::conversationHeaderHeight);
     fill(header, kBar);
     AxNode headerNode{.role = "AXGroup", .frame = header};
-    const Rect picture(x + 16, 14, 32, 32);
+    const Rect picture(x + 11, 14, 32, 32);
     headerNode.children.push_back(
         {.role = "AXImage", .description = "Profile photo", .frame = picture});
     avatar(picture, c.title, {.unit = header});
     const double maxTitle = std::max(40.0, w - 200);
     const double titleWidth =
         std::min(maxTitle, std::max(width(c.title, 16, true), width(c.subtitle, 12)) + 8);
-    const Rect title(x + 50, 8, std::ceil(titleWidth), 44);
+    const Rect title(x + 45, 8, std::ceil(titleWidth), 44);
     headerNode.children.push_back({.role = "AXButton", .description = c.title, .frame = title});
-    text({title.minX() + 4, 13}, title.width() - 8, c.title, {.size = 16, .bold = true},
+    text({title.minX() + 6, 13}, title.width() - 10, c.title, {.size = 16, .bold = true},
          {.unit = header, .sensitive = Sensitive::name});
-    text({title.minX() + 4, 34}, title.width() - 8, c.subtitle,
+    text({title.minX() + 6, 34}, title.width() - 10, c.subtitle,
          {.size = 12, .colour = kSecondary}, {.unit = header});
     const char* buttons[] = {"Video call", "Voice call", "Search"};
     for (int k = 0; k < 3; ++k) {

@@ -24,7 +24,8 @@
 // read), and in layout mode; with "Cover lists while scrolling" on (the default) and off.
 //
 //   velvix-privacy-leak [--frames] [--json] [--element-cost MICROSECONDS] [--speeds LIST]
-//     --frames        one line per frame that left something uncovered
+//     --frames        one line per frame that left something uncovered, and what the layout
+//                     leaves uncovered at rest
 //     --json          one JSON object per run, every column of the table, instead of the table
 //     --element-cost  virtual time one element read takes (default 100)
 //     --speeds        scrolling speeds in points per second (default 500,1500,3000)
@@ -167,6 +168,15 @@ Run measure(Mode mode, List list, double speed, bool coversMovingLists, bool pri
     const sim::Coverage all = sim::uncovered(areas, patches, revealed);
     const sim::Coverage design = sim::uncovered(areas, ideal, revealed);
     if (atRest) {
+      if (printFrames && run.restTotal == 0 && design.uncovered > 0) {
+        for (const sim::SensitiveArea& a : areas) {
+          const double left = sim::uncovered(std::span(&a, 1), ideal, revealed).uncovered;
+          if (left > 0)
+            std::printf("    at rest: %6.0f pt2 of %s at (%.0f, %.0f, %.0f x %.0f)\n", left,
+                        sim::name(a.category), a.rect.minX(), a.rect.minY(), a.rect.width(),
+                        a.rect.height());
+        }
+      }
       run.restLargestPlace = std::max(run.restLargestPlace, design.largestArea);
       run.restTotal = std::max(run.restTotal, design.uncovered);
       return;

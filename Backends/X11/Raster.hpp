@@ -42,9 +42,6 @@ class Bitmap {
   std::vector<std::uint8_t> bits_;
 };
 
-/// Corner radius of rounded patches, in points.
-inline constexpr double kPatchCornerRadius = 10;
-
 struct MaskShape {
   Rect rect;
   Shape shape = Shape::rounded;

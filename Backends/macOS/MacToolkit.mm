@@ -15,19 +15,22 @@ velvix::Rect portRect(NSRect r) {
   return velvix::Rect(r.origin.x, r.origin.y, r.size.width, r.size.height);
 }
 
-// Every rounded patch has 10-point round corners whatever its size: the corners are kept and
+// Every rounded patch has the same round corners whatever its size: the corners are kept and
 // only the middle stretches.
+constexpr double kRadius = velvix::kPatchCornerRadius;
+
 NSImage* roundedMask() {
   static NSImage* const image = [] {
-    NSImage* mask = [NSImage imageWithSize:NSMakeSize(21, 21)
+    NSImage* mask = [NSImage imageWithSize:NSMakeSize(2 * kRadius + 1, 2 * kRadius + 1)
                                    flipped:NO
                             drawingHandler:^BOOL(NSRect rect) {
                               [NSColor.blackColor setFill];
-                              [[NSBezierPath bezierPathWithRoundedRect:rect xRadius:10
-                                                               yRadius:10] fill];
+                              [[NSBezierPath bezierPathWithRoundedRect:rect
+                                                               xRadius:kRadius
+                                                               yRadius:kRadius] fill];
                               return YES;
                             }];
-    mask.capInsets = NSEdgeInsetsMake(10, 10, 10, 10);
+    mask.capInsets = NSEdgeInsetsMake(kRadius, kRadius, kRadius, kRadius);
     mask.resizingMode = NSImageResizingModeStretch;
     return mask;
   }();

@@ -18,6 +18,11 @@ constexpr double maxOf(double a, double b) {
   return a > b ? a : b;
 }
 
+// How much larger than a square picture its rounded patch is: enough for the patch's round
+// corners to reach over the square's, r × (1 − 1/√2).
+constexpr double kSquareOutset = 3;
+static_assert(kSquareOutset >= kPatchCornerRadius * (1 - 0.7072));
+
 BlurRegion region(const Rect& r, Reveal reveal, Shape shape = Shape::rounded) {
   return BlurRegion(r, std::nullopt, reveal, shape);
 }
@@ -143,8 +148,11 @@ std::vector<BlurRegion> regions(Size windowSize, const LayoutMetrics& metrics,
               E.sheetThumbnails.size());
 
   // Step 4. Chat list.
+  // A picture partly under the list's header or past its end still shows the rest: it keeps
+  // its whole circle, which may reach over the header, rather than lose its patch or have it
+  // squashed by clipping.
   const auto rowPicture = [&](const Rect& avatar, const Rect& hover) {
-    if (O.blurProfilePictures && CL.contains(Point{avatar.midX(), avatar.midY()})) {
+    if (O.blurProfilePictures && avatar.intersects(CL)) {
       out.emplace_back(avatar.insetBy(-2, -2), hover, whole, Shape::circle);
     }
   };
@@ -234,10 +242,16 @@ std::vector<BlurRegion> regions(Size windowSize, const LayoutMetrics& metrics,
     out.push_back(region(Rect(MA.origin.x, MA.origin.y, MA.width(), h), band));
   }
 
+  // Square pictures get patches a little larger than themselves: a rounded patch the size of a
+  // square would leave its corners in sight.
+  const auto square = [&](const Rect& r) {
+    return region(r.insetBy(-kSquareOutset, -kSquareOutset), whole);
+  };
+
   // Step 7. Gallery images outside the message flow.
   if (O.blurMediaGallery) {
     for (const Rect& r : E.images) {
-      if (!MA.contains(Point{r.midX(), r.midY()})) out.push_back(region(r, whole));
+      if (!MA.contains(Point{r.midX(), r.midY()})) out.push_back(square(r));
     }
   }
 
@@ -250,15 +264,16 @@ std::vector<BlurRegion> regions(Size windowSize, const LayoutMetrics& metrics,
   }
 
   // Step 9. Media thumbnails. Those in the chat list's rows move with its scroll, as the rows
-  // do; the others stay where they were read.
+  // do, and like their pictures are kept whole while any of them is over the list; the others
+  // stay where they were read.
   if (O.blurMediaGallery) {
     for (const Rect& r : E.mediaThumbnails) {
       if (!E.chatList || !CL.contains(r)) {
-        out.push_back(region(r, whole));
+        out.push_back(square(r));
         continue;
       }
-      const Rect shown = r.offsetBy(0, S.chatList).intersection(CL);
-      if (!shown.isNull()) out.push_back(region(shown, whole));
+      const Rect shown = r.offsetBy(0, S.chatList);
+      if (shown.intersects(CL)) out.push_back(square(shown));
     }
   }
 
@@ -283,16 +298,21 @@ std::vector<BlurRegion> regions(Size windowSize, const LayoutMetrics& metrics,
   // Step 11. Sheet thumbnails.
   if (O.blurMediaGallery) {
     for (const Rect& r : E.sheetThumbnails)
-      out.push_back(region(r, whole));
+      out.push_back(square(r));
   }
 
-  // Step 12. Clip to the window; the hover area stays as it was.
+  // Step 12. Clip to the window; the hover area stays as it was. A circle no larger than the
+  // window keeps its whole square, which the panel's edge clips: clipped here it would be drawn
+  // as a squashed ellipse and leave the rest of the picture in sight.
   const Rect window(0, 0, W, H);
   std::size_t kept = 0;
   for (std::size_t i = 0; i < out.size(); ++i) {
     const Rect c = out[i].rect.intersection(window);
     if (c.isNull() || !(c.width() >= 1) || !(c.height() >= 1)) continue;
-    out[i].rect = c;
+    const Rect& r = out[i].rect;
+    const bool keepsWhole = out[i].shape == Shape::circle && r.width() > 0 && r.width() <= W &&
+                            r.height() > 0 && r.height() <= H;
+    if (!keepsWhole) out[i].rect = c;
     if (kept != i) out[kept] = out[i];
     ++kept;
   }

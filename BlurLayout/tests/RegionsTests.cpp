@@ -336,16 +336,84 @@ TEST(Regions, ScrollCompensation) {
   }
 }
 
-TEST(Regions, GalleryImagesAndThumbnails) {
-  DetectedElements e = precise();
-  e.messageArea = Rect(400, 60, 600, 600);
-  e.images = {Rect(500, 100, 100, 100), Rect(10, 10, 100, 100)};
-  e.mediaThumbnails = {Rect(20, 300, 48, 48)};
-  e.sheetThumbnails = {Rect(30, 400, 50, 50)};
+TEST(Regions, SquarePicturesGetPatchesLargeEnoughForTheirCorners) {
   const auto o = enabled([](BlurOptions& o) { o.blurMediaGallery = true; });
-  EXPECT_EQ(layout({1000, 800}, o, e),
-            (std::vector<BlurRegion>{whole(Rect(10, 10, 100, 100)), whole(Rect(20, 300, 48, 48)),
-                                     whole(Rect(30, 400, 50, 50))}));
+  DetectedElements gallery = precise();
+  gallery.messageArea = Rect(400, 60, 600, 600);
+  gallery.images = {Rect(500, 100, 100, 100), Rect(10, 10, 100, 100)};
+  gallery.mediaThumbnails = {Rect(500, 300, 48, 48)};
+  gallery.sheetThumbnails = {Rect(30, 400, 50, 50)};
+  DetectedElements inList = precise();
+  inList.chatList = Rect(64, 60, 400, 740);
+  inList.mediaThumbnails = {Rect(400, 100, 32, 32)};
+  const struct {
+    const char* name;
+    DetectedElements elements;
+    ScrollOffset scroll;
+    std::vector<BlurRegion> expected;
+  } cases[] = {
+      {"images outside the message area, thumbnails, sheet thumbnails: 3 points larger",
+       gallery,
+       {},
+       {whole(Rect(7, 7, 106, 106)), whole(Rect(497, 297, 54, 54)), whole(Rect(27, 397, 56, 56))}},
+      {"a thumbnail in the chat list moves with it",
+       inList,
+       {-20, 0},
+       {whole(Rect(397, 77, 38, 38))}},
+      {"kept whole, over the list's header, while any of it is over the list",
+       inList,
+       {-71.5, 0},
+       {whole(Rect(397, 25.5, 38, 38))}},
+      {"gone once none of it is", inList, {-72.5, 0}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(layout({1000, 800}, o, c.elements, c.scroll), c.expected);
+  }
+}
+
+TEST(Regions, PicturesStayWholeCirclesAtTheListsAndTheWindowsEdges) {
+  const auto o = enabled([](BlurOptions& o) { o.blurProfilePictures = true; });
+  const auto rows = [](Rect row) {
+    DetectedElements e = precise();
+    e.chatList = Rect(64, 60, 400, 740);
+    e.chatRows = {row};
+    return e;
+  };
+  const auto sheet = [](Rect picture) {
+    DetectedElements e = precise();
+    e.sheet = Rect(0, 0, 200, 800);
+    e.sheetPicture = picture;
+    return e;
+  };
+  const struct {
+    const char* name;
+    Size window;
+    DetectedElements elements;
+    std::vector<BlurRegion> expected;
+  } cases[] = {
+      {"past the window's bottom: the whole circle, for the panel's edge to clip",
+       {1200, 800},
+       rows(Rect(64, 760, 400, 72)),
+       {whole(Rect(86, 770, 52, 52), Rect(64, 760, 400, 40), Shape::circle)}},
+      {"its centre under the list's header: still a circle",
+       {1200, 800},
+       rows(Rect(64, 20, 400, 72)),
+       {whole(Rect(86, 30, 52, 52), Rect(64, 60, 400, 32), Shape::circle)}},
+      {"all of it under the header: none", {1200, 800}, rows(Rect(64, -20, 400, 90)), {}},
+      {"no larger than the window: whole",
+       {200, 800},
+       sheet(Rect(-50, 100, 196, 196)),
+       {whole(Rect(-52, 98, 200, 200), std::nullopt, Shape::circle)}},
+      {"larger than the window: clipped like the rest",
+       {200, 800},
+       sheet(Rect(-50, 100, 197, 197)),
+       {whole(Rect(0, 98, 149, 201), Rect(-52, 98, 201, 201), Shape::circle)}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(layout(c.window, o, c.elements), c.expected);
+  }
 }
 
 TEST(Regions, Composer) {
@@ -408,7 +476,8 @@ TEST(Regions, RegionsAwayFromTheSheetKeepTheirShapeButGainTheExclusion) {
   EXPECT_EQ(regions[0].hoverExclusion, Rect(0, 0, 1000, 800));
 }
 
-// Whatever the input, a region is inside the window and at least one point in both directions.
+// Whatever the input, a region is inside the window (a circle at least overlaps it) and at least
+// one point in both directions.
 TEST(Regions, DegenerateInputNeverGivesARegionOutsideTheWindowOrUnderOnePoint) {
   LayoutMetrics nanMetrics;
   nanMetrics.railWidth = nanMetrics.avatarSize = nanMetrics.composerHeight = nan;
@@ -461,7 +530,13 @@ TEST(Regions, DegenerateInputNeverGivesARegionOutsideTheWindowOrUnderOnePoint) {
     const Rect window(0, 0, c.window.width, c.window.height);
     for (const BlurRegion& r : layout(c.window, everything(), c.elements, c.scroll, c.metrics)) {
       SCOPED_TRACE(testing::PrintToString(r));
-      EXPECT_TRUE(window.contains(r.rect));
+      // A circle may reach past the window's edge, by less than the window's size.
+      if (r.shape == Shape::circle) {
+        EXPECT_TRUE(r.rect.intersects(window));
+        EXPECT_TRUE(window.insetBy(-c.window.width, -c.window.height).contains(r.rect));
+      } else {
+        EXPECT_TRUE(window.contains(r.rect));
+      }
       EXPECT_GE(r.rect.width(), 1);
       EXPECT_GE(r.rect.height(), 1);
     }

@@ -153,7 +153,7 @@ void applyOverlayGlass(FrostedGlass& glass, QImage& image, std::span<const sim::
                             .width = r.width() * scale,
                             .height = r.height() * scale,
                             .shape = circle ? glass::PatchShape::ellipse : glass::PatchShape::roundedRect,
-                            .cornerRadius = patch.shape ? sim::kPatchCornerRadius * scale : 0});
+                            .cornerRadius = patch.shape ? kPatchCornerRadius * scale : 0});
   }
   glass.apply({image.bits(), image.width(), image.height(), image.bytesPerLine()}, glassPatches);
 }

@@ -68,6 +68,9 @@ struct ScrollOffset {
 
 enum class Shape { rounded, circle };
 
+/// The corner radius of a `rounded` patch, in points, whatever its size (at most half a side).
+inline constexpr double kPatchCornerRadius = 10;
+
 /// How a hovered region reveals: entirely, or a horizontal band of a given height around the
 /// pointer while the rest stays blurred.
 class Reveal {
