@@ -98,14 +98,16 @@ DetectedElements WhatsAppModel::recognisable() const {
       }
   }
 
-  // Photo thumbnails of chat rows, clipped to the chat list (also behind a panel: the rows stay
-  // in the tree).
+  // Photo thumbnails of chat rows, whole, wherever the list has them; behind a panel (the rows
+  // stay in the tree) only those at least a point into the list.
   const Rect clip = e.chatList.value_or(Rect(0, 0, L.size.width, L.size.height));
-  for (const auto* item : chatItems)
-    if (item->thumbnail) {
-      const Rect visible = frameNow(List::chatList, *item->thumbnail).intersection(clip);
-      if (!visible.isNull() && visible.height() >= 1) e.mediaThumbnails.push_back(visible);
-    }
+  for (const auto* item : chatItems) {
+    if (!item->thumbnail) continue;
+    const Rect frame = frameNow(List::chatList, *item->thumbnail);
+    const Rect visible = frame.intersection(clip);
+    if (!e.isChatListCovered || (!visible.isNull() && visible.height() >= 1))
+      e.mediaThumbnails.push_back(frame);
+  }
   return e;
 }
 

@@ -1,6 +1,7 @@
 #include "AccessibilityReader.hpp"
 
 #include <array>
+#include <algorithm>
 #include <cassert>
 #include <charconv>
 #include <cmath>
@@ -138,7 +139,15 @@ std::optional<platform::Element> AccessibilityReader::chooseWindow(
 
 std::optional<AccessibilityReader::Result> AccessibilityReader::readWindow(
     platform::ProcessId pid, const Rect& windowFrame) {
-  pid_.reset();
+  // Where the lists are at the start, to tell whether one moved during the read.
+  const ScrollTracker::State state = tracker_->state();
+  const auto where = [&](const std::optional<ScrollTracker::Reference>& reference) {
+    return reference ? ScrollTracker::currentY(accessibility_, reference->element, windowFrame)
+                     : std::nullopt;
+  };
+  const std::optional<double> chatListAtStart = where(state.chatList);
+  const std::optional<double> messagesAtStart = where(state.messages);
+  const auto previousPid = std::exchange(pid_, std::nullopt);
 
   const platform::Element app = accessibility_.applicationElement(pid);
   accessibility_.setMessagingTimeout(app, kMessagingTimeout);
@@ -184,8 +193,24 @@ std::optional<AccessibilityReader::Result> AccessibilityReader::readWindow(
     return std::nullopt;
   }
 
+  // A list that moved during the read leaves rows read before a step where they were and what
+  // was read after it (the rows' children come later) where it is: such a read is given up, a
+  // few times in a row, and what was known stays.
+  const auto moved = [&](const std::optional<double>& atStart,
+                         const std::optional<ScrollTracker::Reference>& reference) {
+    const auto atEnd = atStart ? where(reference) : std::nullopt;
+    return atEnd && *atEnd != *atStart;
+  };
+  if ((moved(chatListAtStart, state.chatList) || moved(messagesAtStart, state.messages)) &&
+      smearedReads_ < kSmearedReadsGivenUp) {
+    ++smearedReads_;
+    pid_ = previousPid;
+    return std::nullopt;
+  }
+
   pid_ = pid;
   windowFrame_ = windowFrame;
+  smearedReads_ = 0;
   return finish(std::move(nodes), std::move(elements));
 }
 
@@ -248,7 +273,7 @@ bool AccessibilityReader::isWindowSettled() {
   return position->isWithin(kOriginTolerance, Point{windowFrame_.minX(), windowFrame_.minY()});
 }
 
-std::optional<AccessibilityReader::Result> AccessibilityReader::readScrollingLists(bool& moved) {
+std::optional<AccessibilityReader::Result> AccessibilityReader::readScrollingLists(bool& movedDuring) {
   const ScrollTracker::State state = tracker_->state();
   struct Pair {
     std::size_t container;
@@ -263,17 +288,23 @@ std::optional<AccessibilityReader::Result> AccessibilityReader::readScrollingLis
     AccessibilityNode node;
     platform::Element element;
     std::optional<std::size_t> parent;  // position in this container's items
-    double readAt = 0;
+    double movedThen = 0;               // how far the list had moved when it was read
   };
   std::vector<std::vector<Item>> fresh(pairs.size());
   for (std::size_t p = 0; p < pairs.size(); ++p) {
     const Pair& pair = pairs[p];
     // A recorded container index always has its element; check anyway rather than trust it.
     if (pair.container >= elements_.size()) return std::nullopt;
-    const double t0 = scheduler_.mediaTime();
-    std::optional<double> y0;
-    if (pair.reference)
-      y0 = ScrollTracker::currentY(accessibility_, pair.reference->element, windowFrame_);
+    // How far the list has moved since the last read, now: known from its reference element
+    // at the start and the end, and from every row seen at the last read in between.
+    const auto movedNow = [&]() -> std::optional<double> {
+      if (!pair.reference) return std::nullopt;
+      const auto y = ScrollTracker::currentY(accessibility_, pair.reference->element, windowFrame_);
+      if (!y) return std::nullopt;
+      return *y - pair.reference->y;
+    };
+    const std::optional<double> moved0 = movedNow();
+    double moved = moved0.value_or(0);
 
     const auto childrenResult =
         accessibility_.copyAttributeValue(elements_[pair.container], Attribute::children);
@@ -287,25 +318,25 @@ std::optional<AccessibilityReader::Result> AccessibilityReader::readScrollingLis
       auto read = readElement(accessibility_, child, std::nullopt, windowFrame_);
       if (!read) continue;
       const std::size_t position = items.size();
-      const double readAt = scheduler_.mediaTime();
+      const auto known = counterpart(before, read->node);
+      const double shift = known ? read->node.frame.minY() - nodes_[*known].frame.minY() : 0;
+      if (known) moved = shift;
       // A short child seen at the last read keeps what was under it then (a chat row's photo
-      // thumbnail), moved with it; one new to the list has its children read, once.
-      const auto carried =
-          read->node.frame.height() > kTallChild ? std::nullopt : counterpart(before, read->node);
-      const double shift = carried ? read->node.frame.minY() - nodes_[*carried].frame.minY() : 0;
-      items.push_back(Item{std::move(read->node), child, std::nullopt, readAt});
-      if (carried) {
+      // thumbnail), moved with it; a tall one, or one new to the list, has its children read.
+      const bool isCarried = known && read->node.frame.height() <= kTallChild;
+      items.push_back(Item{std::move(read->node), child, std::nullopt, moved});
+      if (isCarried) {
         // Parents come before their children, so one pass finds the whole subtree.
-        std::vector<std::size_t> subtree = {*carried};
-        positionOf[*carried] = position;
-        for (std::size_t kept = *carried + 1; kept < nodes_.size(); ++kept) {
+        std::vector<std::size_t> subtree = {*known};
+        positionOf[*known] = position;
+        for (std::size_t kept = *known + 1; kept < nodes_.size(); ++kept) {
           const auto parent = nodes_[kept].parent;
           if (!parent || *parent >= kept || !positionOf[*parent]) continue;
           positionOf[kept] = items.size();
           subtree.push_back(kept);
           AccessibilityNode node = nodes_[kept];
           node.frame = node.frame.offsetBy(0, shift);
-          items.push_back(Item{std::move(node), elements_[kept], positionOf[*parent], readAt});
+          items.push_back(Item{std::move(node), elements_[kept], positionOf[*parent], moved});
         }
         for (const std::size_t kept : subtree)
           positionOf[kept].reset();
@@ -314,30 +345,25 @@ std::optional<AccessibilityReader::Result> AccessibilityReader::readScrollingLis
       for (const platform::Element& grandchild : read->children) {
         auto inner = readElement(accessibility_, grandchild, std::nullopt, windowFrame_);
         if (!inner) continue;
-        items.push_back(Item{std::move(inner->node), grandchild, position, scheduler_.mediaTime()});
+        items.push_back(Item{std::move(inner->node), grandchild, position, moved});
       }
     }
 
-    const double t1 = scheduler_.mediaTime();
-    double velocity = 0;
-    if (pair.reference && y0 && t0 < t1) {
-      if (const auto y1 =
-              ScrollTracker::currentY(accessibility_, pair.reference->element, windowFrame_))
-        velocity = (*y1 - *y0) / (t1 - t0);
-    }
-    // Content that moves in steps (a wheel's clicks) leaves items read before a step where
-    // they were and those read after it where they are; no correction puts both right. Such a
-    // refresh is given up, a few times in a row, for the next one; content that keeps moving
-    // gets the correction below.
-    if (velocity != 0 && smearedRefreshes_ < kSmearedRefreshesGivenUp) {
+    // Every item where it is now, not where it was when it happened to be read: moved on by
+    // what the list moved since. A row matched to the wrong one of two alike is held within
+    // what the ends allow.
+    const std::optional<double> moved1 = movedNow();
+    if (!moved0 || !moved1) continue;
+    if (*moved1 != *moved0 && smearedReads_ < kSmearedReadsGivenUp) {
       if (!isWindowSettled()) return std::nullopt;  // the window moved, not a list
-      ++smearedRefreshes_;
-      moved = true;
+      ++smearedReads_;
+      movedDuring = true;
       return std::nullopt;
     }
-    // Every item as it was at t1, not when it happened to be read.
+    const double low = std::min(*moved0, *moved1);
+    const double high = std::max(*moved0, *moved1);
     for (Item& item : items)
-      item.node.frame.origin.y += velocity * (t1 - item.readAt);
+      item.node.frame.origin.y += *moved1 - std::clamp(item.movedThen, low, high);
   }
 
   if (!isWindowSettled()) return std::nullopt;
@@ -378,7 +404,7 @@ std::optional<AccessibilityReader::Result> AccessibilityReader::readScrollingLis
     }
   }
 
-  smearedRefreshes_ = 0;
+  smearedReads_ = 0;
   return finish(std::move(merged), std::move(mergedElements));
 }
 

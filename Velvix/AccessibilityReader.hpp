@@ -46,8 +46,8 @@ class AccessibilityReader {
   static constexpr double kMessagingTimeout = 0.25;
   static constexpr double kOriginTolerance = 2;  ///< points between the tree and the window list
   static constexpr double kTallChild = 150;      ///< list children taller are read one level deeper
-  /// Quick refreshes given up in a row because a list moved during them, before one is kept.
-  static constexpr int kSmearedRefreshesGivenUp = 3;
+  /// Reads given up in a row because a list moved during them, before one is kept.
+  static constexpr int kSmearedReadsGivenUp = 3;
 
   AccessibilityReader(platform::Accessibility& accessibility, platform::Scheduler& scheduler,
                       platform::LogSink& log);
@@ -91,7 +91,7 @@ class AccessibilityReader {
  private:
   std::optional<Result> readWindow(platform::ProcessId pid, const Rect& windowFrame);
   /// The quick refresh; `moved` tells that it was given up because a list moved during it.
-  std::optional<Result> readScrollingLists(bool& moved);
+  std::optional<Result> readScrollingLists(bool& movedDuring);
   std::optional<platform::Element> chooseWindow(const std::vector<platform::Element>& windows,
                                                 const Rect& windowFrame);
   Result finish(std::vector<AccessibilityNode> nodes, std::vector<platform::Element> elements);
@@ -112,7 +112,7 @@ class AccessibilityReader {
   std::vector<platform::Element> elements_;  // parallel to nodes_
   WhatsAppStructure::ScrollContainers containers_;
   std::shared_ptr<ScrollTracker> tracker_;
-  int smearedRefreshes_ = 0;  ///< quick refreshes given up in a row since the last one kept
+  int smearedReads_ = 0;  ///< reads given up in a row since the last one kept
 };
 
 /// A point as the platform's debug description prints it: "(2.0, -0.5)".

@@ -263,17 +263,21 @@ std::vector<BlurRegion> regions(Size windowSize, const LayoutMetrics& metrics,
     out.emplace_back(c, c.insetBy(-8, -8), whole, Shape::rounded);
   }
 
-  // Step 9. Media thumbnails. Those in the chat list's rows move with its scroll, as the rows
-  // do, and like their pictures are kept whole while any of them is over the list; the others
-  // stay where they were read.
+  // Step 9. Media thumbnails. In precise mode they are the chat list's, read whole: they move
+  // with its scroll, as the rows do (not while a panel covers the list: the scroll followed is
+  // then the panel's), and are clipped to it, grown as they are, so that the round corners at
+  // the cut lie outside the list.
   if (O.blurMediaGallery) {
+    const Rect list = CL.insetBy(-kSquareOutset, -kSquareOutset);
+    const double dy = E.isChatListCovered ? 0 : S.chatList;
     for (const Rect& r : E.mediaThumbnails) {
-      if (!E.chatList || !CL.contains(r)) {
+      if (!E.chatList) {
         out.push_back(square(r));
         continue;
       }
-      const Rect shown = r.offsetBy(0, S.chatList);
-      if (shown.intersects(CL)) out.push_back(square(shown));
+      const Rect shown =
+          r.offsetBy(0, dy).insetBy(-kSquareOutset, -kSquareOutset).intersection(list);
+      if (!shown.isNull()) out.push_back(region(shown, whole));
     }
   }
 

@@ -357,9 +357,17 @@ class Analyzer {
     }
   }
 
-  // Media thumbnails elsewhere: not the message rows, not inside a sheet.
+  // Media thumbnails elsewhere: not the message rows, not inside a sheet. Those in the chat
+  // list's rows are kept whole wherever they are, for the layout to move them with the list and
+  // clip them: one out of sight now may scroll into it before the next read. Any other must be
+  // at least a point into the chat list (or the window), and is kept whole too.
   void findMediaThumbnails() {
     const Rect clip = out().chatList.value_or(Rect(0, 0, W_, H_));
+    std::vector<bool> inList(nodes_.size(), false);
+    if (const auto list = result_.scroll.chatList) {
+      for (const std::size_t i : nodes_.descendantsOf(*list))
+        inList[i] = true;
+    }
     for (std::size_t i = 0; i < nodes_.size(); ++i) {
       const Rect& f = nodes_.frame(i);
       if (!isThumbnailSized(f) || nodes_.isInSheet(i)) continue;
@@ -367,7 +375,8 @@ class Analyzer {
       const std::string_view label = nodes_.label(i);
       if (label.empty() || !analysis::isMediaLabel(label)) continue;
       const Rect clipped = f.intersection(clip);
-      if (!clipped.isNull() && clipped.height() >= 1) out().mediaThumbnails.push_back(clipped);
+      if (inList[i] || (!clipped.isNull() && clipped.height() >= 1))
+        out().mediaThumbnails.push_back(f);
     }
   }
 

@@ -346,6 +346,8 @@ TEST(Regions, SquarePicturesGetPatchesLargeEnoughForTheirCorners) {
   DetectedElements inList = precise();
   inList.chatList = Rect(64, 60, 400, 740);
   inList.mediaThumbnails = {Rect(400, 100, 32, 32)};
+  DetectedElements covered = inList;
+  covered.isChatListCovered = true;
   const struct {
     const char* name;
     DetectedElements elements;
@@ -360,11 +362,16 @@ TEST(Regions, SquarePicturesGetPatchesLargeEnoughForTheirCorners) {
        inList,
        {-20, 0},
        {whole(Rect(397, 77, 38, 38))}},
-      {"kept whole, over the list's header, while any of it is over the list",
+      {"clipped 3 points beyond the list's edge", inList, {-60, 0}, {whole(Rect(397, 57, 38, 18))}},
+      {"half a point of it in the list: covered",
        inList,
        {-71.5, 0},
-       {whole(Rect(397, 25.5, 38, 38))}},
-      {"gone once none of it is", inList, {-72.5, 0}, {}},
+       {whole(Rect(397, 57, 38, 6.5))}},
+      {"well past the edge: gone", inList, {-78, 0}, {}},
+      {"behind a panel over the list: still, for the scroll is the panel's",
+       covered,
+       {-20, 0},
+       {whole(Rect(397, 97, 38, 38))}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

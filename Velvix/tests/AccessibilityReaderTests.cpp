@@ -396,49 +396,80 @@ TEST(AccessibilityReader, AQuickRefreshKeepsWhatWasUnderShortRowsAndRereadsTallO
 }
 
 TEST(AccessibilityReader, QuickRefreshesDuringWhichAListMovedAreGivenUpThriceThenCorrected) {
+  // Reading `top` takes 0.05 s and `bottom` another 0.05 s; meanwhile the list moves its content
+  // up by 30 points every 0.1 s, smoothly or in one step 0.075 s into each 0.1 s (while `bottom`
+  // is read). Four refreshes later it has moved by 120, and so has every item kept.
+  for (const bool inSteps : {false, true}) {
+    SCOPED_TRACE(inSteps ? "in steps" : "smoothly");
+    ReaderWorld w;
+    WhatsAppTree t(w.ax, kPid, kFrame);
+    t.addWindow();
+    // A chat list (still) and a message list whose middle row is the reference.
+    t.chatList = t.add(t.window, "AXGroup", Rect(70, 100, 330, 600));
+    for (int i = 0; i < 3; ++i)
+      t.add(t.chatList, "AXGroup", Rect(70, 100 + 72.0 * i, 300, 72), "Chat");
+    t.pane = t.add(t.window, "AXGroup", Rect(400, 0, 600, 700));
+    t.messages = t.add(t.pane, "AXGroup", Rect(400, 60, 600, 560));
+    const ElementId top = t.add(t.messages, "AXStaticText", Rect(420, 100, 560, 60), "top, 9:40");
+    t.add(t.messages, "AXStaticText", Rect(420, 320, 560, 60), "middle, 9:41");
+    const ElementId bottom =
+        t.add(t.messages, "AXStaticText", Rect(420, 540, 560, 60), "bottom, 9:42");
+    t.add(t.pane, "AXTextArea", Rect(440, 640, 520, 40));
+    ASSERT_TRUE(w.read());
+    ASSERT_EQ(w.reader.tracker()->state().messages->y, 320);
+
+    w.ax.setElementCost(top, 50ms);
+    w.ax.setElementCost(bottom, 50ms);
+    if (inSteps) {
+      for (int k = 0; k < 5; ++k)
+        w.desktop.scheduler().scheduleWorld(
+            75ms + 100ms * k, [&w, &t, k] { w.ax.setScrollOffset(t.messages, 30.0 * (k + 1)); });
+    } else {
+      w.ax.setScrollVelocity(t.messages, 300);
+    }
+    // Given up (not replaced by a full read, which would return nodes) three times in a row.
+    for (int attempt = 0; attempt < AccessibilityReader::kSmearedReadsGivenUp; ++attempt)
+      EXPECT_FALSE(w.read(true)) << attempt;
+    ASSERT_TRUE(w.read(true));
+
+    const auto& nodes = w.reader.nodes();
+    auto yOf = [&](const std::string& label) {
+      for (const auto& node : nodes)
+        if (node.label == label) return node.frame.minY();
+      ADD_FAILURE() << label << " missing";
+      return 0.0;
+    };
+    EXPECT_NEAR(yOf("top, 9:40"), 100 - 120, 1e-6);
+    EXPECT_NEAR(yOf("middle, 9:41"), 320 - 120, 1e-6);
+    EXPECT_NEAR(yOf("bottom, 9:42"), 540 - 120, 1e-6);
+    EXPECT_NEAR(yOf("Chat"), 100, 1e-6);  // the chat list did not move
+    EXPECT_FALSE(w.read(true)) << "the count starts again after a refresh is kept";
+  }
+}
+
+TEST(AccessibilityReader, AFullReadDuringWhichAListMovedIsGivenUpThriceAndWhatWasKnownStays) {
   ReaderWorld w;
-  WhatsAppTree t(w.ax, kPid, kFrame);
-  t.addWindow();
-  // A chat list (still) and a message list whose middle row is the reference.
-  t.chatList = t.add(t.window, "AXGroup", Rect(70, 100, 330, 600));
-  for (int i = 0; i < 3; ++i)
-    t.add(t.chatList, "AXGroup", Rect(70, 100 + 72.0 * i, 300, 72), "Chat");
-  t.pane = t.add(t.window, "AXGroup", Rect(400, 0, 600, 700));
-  t.messages = t.add(t.pane, "AXGroup", Rect(400, 60, 600, 560));
-  const ElementId top = t.add(t.messages, "AXStaticText", Rect(420, 100, 560, 60), "top, 9:40");
-  const ElementId middle =
-      t.add(t.messages, "AXStaticText", Rect(420, 320, 560, 60), "middle, 9:41");
-  const ElementId bottom =
-      t.add(t.messages, "AXStaticText", Rect(420, 540, 560, 60), "bottom, 9:42");
-  t.add(t.pane, "AXTextArea", Rect(440, 640, 520, 40));
+  auto t = WhatsAppTree::standard(w.ax, kPid, kFrame, 4, 3);
   ASSERT_TRUE(w.read());
-  ASSERT_EQ(w.reader.tracker()->state().messages->y, 320);
+  const auto known = dump(w.reader.nodes());
+  const double before = w.reader.nodes()[5].frame.minY();
+  // Every call takes 1 ms; the list moves its content by 1 point every 2 ms.
+  w.ax.setCallCost(1ms);
+  w.ax.setScrollVelocity(t.chatList, 500);
+  for (int attempt = 0; attempt < AccessibilityReader::kSmearedReadsGivenUp; ++attempt) {
+    EXPECT_FALSE(w.read()) << attempt;
+    EXPECT_EQ(dump(w.reader.nodes()), known);
+    EXPECT_EQ(w.reader.nodes()[5].frame.minY(), before);
+  }
+  EXPECT_TRUE(w.logLines().empty()) << w.logLines().front();
 
-  // Reading `top` takes 0.05 s and `bottom` another 0.05 s, so `top` is read 0.05 s before the
-  // refresh ends; meanwhile the list moves its content up by 30 points every 0.1 s.
-  w.ax.setElementCost(top, 50ms);
-  w.ax.setElementCost(bottom, 50ms);
-  w.ax.setScrollVelocity(t.messages, 300);
-  // Given up (not replaced by a full read, which would return nodes) three times in a row.
-  for (int attempt = 0; attempt < AccessibilityReader::kSmearedRefreshesGivenUp; ++attempt)
-    EXPECT_FALSE(w.read(true)) << attempt;
+  // What was known still serves a quick refresh, without a full read first.
+  const long callsBefore = w.ax.multipleCalls();
+  w.ax.setScrollVelocity(t.chatList, 0);
   ASSERT_TRUE(w.read(true));
-
-  const auto& nodes = w.reader.nodes();
-  auto yOf = [&](const std::string& label) {
-    for (const auto& node : nodes)
-      if (node.label == label) return node.frame.minY();
-    ADD_FAILURE() << label << " missing";
-    return 0.0;
-  };
-  // Four refreshes of 0.1 s: `top` was read at 100 - 105, then moved up by a further 15 for
-  // the 0.05 s it was early.
-  EXPECT_NEAR(yOf("top, 9:40"), 100 - 120, 1e-6);
-  EXPECT_NEAR(yOf("middle, 9:41"), 320 - 120, 1e-6);
-  EXPECT_NEAR(yOf("bottom, 9:42"), 540 - 120, 1e-6);
-  EXPECT_NEAR(yOf("Chat"), 100, 1e-6);  // the chat list did not move
-  (void)middle;
-  EXPECT_FALSE(w.read(true)) << "the count starts again after a refresh is kept";
+  EXPECT_LT(w.ax.multipleCalls() - callsBefore, static_cast<long>(known.size()));
+  w.ax.setScrollVelocity(t.chatList, 500);
+  EXPECT_FALSE(w.read()) << "the quick refresh that was kept started the count again";
 }
 
 TEST(AccessibilityReader, FallsBackToAFullReadWhenTheQuickRefreshCannotBeDone) {
