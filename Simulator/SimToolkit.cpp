@@ -30,9 +30,15 @@ platform::Subscription SimToolkit::observeWorkspace(
   return workspaceObservers_[static_cast<std::size_t>(event)].add(std::move(handler));
 }
 
-platform::Subscription SimToolkit::addGlobalScrollWheelMonitor(std::function<void()> handler) {
+platform::Subscription SimToolkit::addGlobalScrollWheelMonitor(
+    std::function<void(const platform::ScrollWheelEvent&)> handler) {
   if (refusesScrollMonitors_) return {};
   return scrollMonitors_.add(std::move(handler));
+}
+
+platform::Subscription SimToolkit::addGlobalClickMonitor(std::function<void()> handler) {
+  if (refusesScrollMonitors_) return {};
+  return clickMonitors_.add(std::move(handler));
 }
 
 void SimToolkit::announce(bool activeSpaceChanged) {
@@ -41,8 +47,12 @@ void SimToolkit::announce(bool activeSpaceChanged) {
   postGuarded([this, event] { workspaceObservers_[static_cast<std::size_t>(event)].notify(event); });
 }
 
-void SimToolkit::scrollWheel() {
-  postGuarded([this] { scrollMonitors_.notify(); });
+void SimToolkit::scrollWheel(platform::ScrollWheelEvent event) {
+  postGuarded([this, event] { scrollMonitors_.notify(event); });
+}
+
+void SimToolkit::click() {
+  postGuarded([this] { clickMonitors_.notify(); });
 }
 
 void SimToolkit::setPanelOcclusionVisible(bool visible) {

@@ -51,12 +51,17 @@ class SimToolkit final : public platform::Toolkit {
       platform::WorkspaceEvent event,
       std::function<void(platform::WorkspaceEvent)> handler) override;
   [[nodiscard]] platform::Subscription addGlobalScrollWheelMonitor(
+      std::function<void(const platform::ScrollWheelEvent&)> handler) override;
+  [[nodiscard]] platform::Subscription addGlobalClickMonitor(
       std::function<void()> handler) override;
 
   // --- driving -------------------------------------------------------------------------------
   /// A scroll-wheel event somewhere on the desktop; monitors hear of it on the main queue.
-  void scrollWheel();
-  /// Makes the platform refuse new scroll-wheel monitors.
+  void scrollWheel(platform::ScrollWheelEvent event = {});
+  /// A press of the primary button somewhere on the desktop; monitors hear of it on the main
+  /// queue.
+  void click();
+  /// Makes the platform refuse new scroll-wheel and click monitors.
   void setRefusesScrollMonitors(bool refuses) { refusesScrollMonitors_ = refuses; }
   /// Changes the panel's occlusion state; observers hear of it on the main queue.
   void setPanelOcclusionVisible(bool visible);
@@ -88,7 +93,8 @@ class SimToolkit final : public platform::Toolkit {
   SimPanel* panel_ = nullptr;
   // Indexed by WorkspaceEvent.
   std::array<platform::ObserverList<platform::WorkspaceEvent>, 2> workspaceObservers_;
-  platform::ObserverList<> scrollMonitors_;
+  platform::ObserverList<const platform::ScrollWheelEvent&> scrollMonitors_;
+  platform::ObserverList<> clickMonitors_;
   bool refusesScrollMonitors_ = false;
   support::Lifetime lifetime_;  // last: ends before the lists go
 };

@@ -227,11 +227,35 @@ void WhatsAppModel::scrollTo(List list, double position) {
   if (list == List::messages) syncJumpButton();
 }
 
+Point WhatsAppModel::localMouse() const {
+  return platform::screenFlip(desktop_.windowServer())
+      .then(SpaceTransform::relativeTo(origin()))
+      .map(desktop_.windowServer().mouseLocation());
+}
+
+bool WhatsAppModel::click() {
+  desktop_.toolkit().click();
+  const Point local = localMouse();
+  if (state_.sheet) return false;
+  if (jumpButton_ && layout_->jumpButton.contains(local)) {
+    scrollTo(List::messages, 0);
+    return true;
+  }
+  if (state_.panel || !viewport(List::chatList).contains(local)) return false;
+  const double y = local.y - Geometry::listHeaderHeight + scrollPosition(List::chatList);
+  const auto row = static_cast<std::size_t>(std::floor(y / Geometry::chatRowHeight));
+  if (row >= state_.chats.size()) return false;
+  WhatsAppState opened = state_;
+  if (!opened.conversation) opened.conversation = WhatsAppConversation{};
+  opened.conversation->title = state_.chats[row].name;
+  opened.scroll.messagesFromBottom = 0;
+  setState(std::move(opened));
+  return true;
+}
+
 std::optional<WhatsAppModel::List> WhatsAppModel::scrollWheel(double points) {
-  desktop_.toolkit().scrollWheel();
-  const Point local = platform::screenFlip(desktop_.windowServer())
-                          .then(SpaceTransform::relativeTo(origin()))
-                          .map(desktop_.windowServer().mouseLocation());
+  desktop_.toolkit().scrollWheel({-points});
+  const Point local = localMouse();
   // A sheet is modal: the window behind it does not scroll.
   if (state_.sheet || !std::isfinite(points)) return std::nullopt;
   std::optional<List> target = {};

@@ -156,6 +156,11 @@ class WhatsAppModel {
   /// it, and when the pointer is over one of the window's lists, that list scrolls by `points`
   /// (positive: towards later content, which moves up). Returns the list that scrolled.
   std::optional<List> scrollWheel(double points);
+  /// A press of the primary button at the Simulator's mouse: every global click monitor hears
+  /// of it. On the jump-to-bottom button the conversation scrolls to its newest message; on a
+  /// chat row (with no panel or sheet open) that chat opens, at its newest message. Returns
+  /// whether it did either.
+  bool click();
   /// Scrolls a list to a position: points from the top (chat list, panel) or from the bottom
   /// (messages), clamped to the content.
   void scrollTo(List list, double position);
@@ -210,6 +215,8 @@ class WhatsAppModel {
   void applyOffset(List list);
   [[nodiscard]] double offset(List list) const;
   [[nodiscard]] Point origin() const { return state_.windowFrame.origin; }
+  /// The Simulator's mouse, relative to the window.
+  [[nodiscard]] Point localMouse() const;
 
   Desktop& desktop_;
   WhatsAppState state_;

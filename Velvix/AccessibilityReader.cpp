@@ -1,7 +1,8 @@
 #include "AccessibilityReader.hpp"
+#include <cstdio>
 
-#include <array>
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <charconv>
 #include <cmath>
@@ -139,14 +140,6 @@ std::optional<platform::Element> AccessibilityReader::chooseWindow(
 
 std::optional<AccessibilityReader::Result> AccessibilityReader::readWindow(
     platform::ProcessId pid, const Rect& windowFrame) {
-  // Where the lists are at the start, to tell whether one moved during the read.
-  const ScrollTracker::State state = tracker_->state();
-  const auto where = [&](const std::optional<ScrollTracker::Reference>& reference) {
-    return reference ? ScrollTracker::currentY(accessibility_, reference->element, windowFrame)
-                     : std::nullopt;
-  };
-  const std::optional<double> chatListAtStart = where(state.chatList);
-  const std::optional<double> messagesAtStart = where(state.messages);
   const auto previousPid = std::exchange(pid_, std::nullopt);
 
   const platform::Element app = accessibility_.applicationElement(pid);
@@ -194,15 +187,21 @@ std::optional<AccessibilityReader::Result> AccessibilityReader::readWindow(
   }
 
   // A list that moved during the read leaves rows read before a step where they were and what
-  // was read after it (the rows' children come later) where it is: such a read is given up, a
-  // few times in a row, and what was known stays.
-  const auto moved = [&](const std::optional<double>& atStart,
-                         const std::optional<ScrollTracker::Reference>& reference) {
-    const auto atEnd = atStart ? where(reference) : std::nullopt;
-    return atEnd && *atEnd != *atStart;
+  // was read after it (the rows' children come later) where it is. Its first row is read before
+  // anything else of it: read again, it tells. Such a read is given up, a few times in a row,
+  // and what was known stays.
+  auto analysis = WhatsAppStructure::analyze(nodes, windowFrame.size);
+  const auto moved = [&](std::optional<std::size_t> container) {
+    if (!container) return false;
+    for (std::size_t i = *container + 1; i < nodes.size(); ++i) {
+      if (nodes[i].parent != container) continue;
+      const auto y = ScrollTracker::currentY(accessibility_, elements[i], windowFrame);
+      return y && *y != nodes[i].frame.minY();
+    }
+    return false;
   };
-  if ((moved(chatListAtStart, state.chatList) || moved(messagesAtStart, state.messages)) &&
-      smearedReads_ < kSmearedReadsGivenUp) {
+  const Smeared smeared{moved(analysis.scroll.chatList), moved(analysis.scroll.messages)};
+  if ((smeared.chatList || smeared.messages) && smearedReads_ < kSmearedReadsGivenUp) {
     ++smearedReads_;
     pid_ = previousPid;
     return std::nullopt;
@@ -211,18 +210,26 @@ std::optional<AccessibilityReader::Result> AccessibilityReader::readWindow(
   pid_ = pid;
   windowFrame_ = windowFrame;
   smearedReads_ = 0;
-  return finish(std::move(nodes), std::move(elements));
+  Result result = finish(std::move(nodes), std::move(elements), std::move(analysis));
+  result.smeared = smeared;
+  return result;
 }
 
 AccessibilityReader::Result AccessibilityReader::finish(std::vector<AccessibilityNode> nodes,
                                                         std::vector<platform::Element> elements) {
   auto analysis = WhatsAppStructure::analyze(nodes, windowFrame_.size);
+  return finish(std::move(nodes), std::move(elements), std::move(analysis));
+}
+
+AccessibilityReader::Result AccessibilityReader::finish(std::vector<AccessibilityNode> nodes,
+                                                        std::vector<platform::Element> elements,
+                                                        WhatsAppStructure::Analysis analysis) {
   nodes_ = std::move(nodes);
   elements_ = std::move(elements);
   containers_ = analysis.scroll;
   auto generation = tracker_->publish(reference(containers_.chatList),
                                       reference(containers_.messages), windowFrame_);
-  return Result{std::move(analysis.elements), generation};
+  return Result{std::move(analysis.elements), generation, scheduler_.mediaTime(), {}};
 }
 
 std::optional<ScrollTracker::Reference> AccessibilityReader::reference(
@@ -273,38 +280,53 @@ bool AccessibilityReader::isWindowSettled() {
   return position->isWithin(kOriginTolerance, Point{windowFrame_.minX(), windowFrame_.minY()});
 }
 
-std::optional<AccessibilityReader::Result> AccessibilityReader::readScrollingLists(bool& movedDuring) {
+std::optional<AccessibilityReader::Result> AccessibilityReader::readScrollingLists(
+    bool& movedDuring) {
   const ScrollTracker::State state = tracker_->state();
   struct Pair {
     std::size_t container;
     std::optional<ScrollTracker::Reference> reference;
+    bool isChatList;
   };
   std::vector<Pair> pairs;
-  if (containers_.chatList) pairs.push_back({*containers_.chatList, state.chatList});
-  if (containers_.messages) pairs.push_back({*containers_.messages, state.messages});
+  if (containers_.chatList) pairs.push_back({*containers_.chatList, state.chatList, true});
+  if (containers_.messages) pairs.push_back({*containers_.messages, state.messages, false});
   if (pairs.empty() || !isWindowSettled()) return std::nullopt;
 
   struct Item {
     AccessibilityNode node;
     platform::Element element;
     std::optional<std::size_t> parent;  // position in this container's items
-    double movedThen = 0;               // how far the list had moved when it was read
+    double readAt = 0;                  // media time
+    std::optional<double> moved;        // how far the list had moved then, when known
+  };
+  // A moment when how far the list had moved since the last read is known.
+  struct Anchor {
+    double time;
+    double moved;
   };
   std::vector<std::vector<Item>> fresh(pairs.size());
+  Smeared smeared;
+  const auto givenUp = [&]() -> std::optional<Result> {
+    if (!isWindowSettled()) return std::nullopt;  // the window moved, not a list
+    ++smearedReads_;
+    movedDuring = true;
+    return std::nullopt;
+  };
   for (std::size_t p = 0; p < pairs.size(); ++p) {
     const Pair& pair = pairs[p];
     // A recorded container index always has its element; check anyway rather than trust it.
     if (pair.container >= elements_.size()) return std::nullopt;
-    // How far the list has moved since the last read, now: known from its reference element
-    // at the start and the end, and from every row seen at the last read in between.
-    const auto movedNow = [&]() -> std::optional<double> {
-      if (!pair.reference) return std::nullopt;
-      const auto y = ScrollTracker::currentY(accessibility_, pair.reference->element, windowFrame_);
-      if (!y) return std::nullopt;
-      return *y - pair.reference->y;
+    // How far the list has moved since the last read is known at the start and the end from
+    // its reference element, and in between from every row seen at the last read. The
+    // reference may have left the tree (a list keeps only rows near its visible ones); then the
+    // last such row stands in for it at the end.
+    std::vector<Anchor> anchors;
+    const auto probe = [&](const platform::Element& element, double recordedY) {
+      if (const auto y = ScrollTracker::currentY(accessibility_, element, windowFrame_))
+        anchors.push_back({scheduler_.mediaTime(), *y - recordedY});
     };
-    const std::optional<double> moved0 = movedNow();
-    double moved = moved0.value_or(0);
+    if (pair.reference) probe(pair.reference->element, pair.reference->y);
 
     const auto childrenResult =
         accessibility_.copyAttributeValue(elements_[pair.container], Attribute::children);
@@ -314,17 +336,23 @@ std::optional<AccessibilityReader::Result> AccessibilityReader::readScrollingLis
     std::vector<Item>& items = fresh[p];
     const std::vector<std::size_t> before = childrenOf(pair.container);
     std::vector<std::optional<std::size_t>> positionOf(nodes_.size());  // of carried nodes
+    std::optional<std::size_t> lastKnown;  // the recorded node of the last row matched
     for (const platform::Element& child : *children) {
       auto read = readElement(accessibility_, child, std::nullopt, windowFrame_);
       if (!read) continue;
+      const double readAt = scheduler_.mediaTime();
       const std::size_t position = items.size();
       const auto known = counterpart(before, read->node);
-      const double shift = known ? read->node.frame.minY() - nodes_[*known].frame.minY() : 0;
-      if (known) moved = shift;
+      std::optional<double> shift;
+      if (known) {
+        shift = read->node.frame.minY() - nodes_[*known].frame.minY();
+        anchors.push_back({readAt, *shift});
+        lastKnown = known;
+      }
       // A short child seen at the last read keeps what was under it then (a chat row's photo
       // thumbnail), moved with it; a tall one, or one new to the list, has its children read.
       const bool isCarried = known && read->node.frame.height() <= kTallChild;
-      items.push_back(Item{std::move(read->node), child, std::nullopt, moved});
+      items.push_back(Item{std::move(read->node), child, std::nullopt, readAt, shift});
       if (isCarried) {
         // Parents come before their children, so one pass finds the whole subtree.
         std::vector<std::size_t> subtree = {*known};
@@ -335,8 +363,9 @@ std::optional<AccessibilityReader::Result> AccessibilityReader::readScrollingLis
           positionOf[kept] = items.size();
           subtree.push_back(kept);
           AccessibilityNode node = nodes_[kept];
-          node.frame = node.frame.offsetBy(0, shift);
-          items.push_back(Item{std::move(node), elements_[kept], positionOf[*parent], moved});
+          node.frame = node.frame.offsetBy(0, *shift);
+          items.push_back(
+              Item{std::move(node), elements_[kept], positionOf[*parent], readAt, shift});
         }
         for (const std::size_t kept : subtree)
           positionOf[kept].reset();
@@ -345,25 +374,60 @@ std::optional<AccessibilityReader::Result> AccessibilityReader::readScrollingLis
       for (const platform::Element& grandchild : read->children) {
         auto inner = readElement(accessibility_, grandchild, std::nullopt, windowFrame_);
         if (!inner) continue;
-        items.push_back(Item{std::move(inner->node), grandchild, position, moved});
+        items.push_back(
+            Item{std::move(inner->node), grandchild, position, scheduler_.mediaTime(), {}});
       }
     }
+    const std::size_t anchorsBeforeEnd = anchors.size();
+    if (pair.reference) probe(pair.reference->element, pair.reference->y);
+    if (anchors.size() == anchorsBeforeEnd && lastKnown)
+      probe(elements_[*lastKnown], nodes_[*lastKnown].frame.minY());
+
+    if (anchors.empty()) {
+      // Nothing seen at the last read is left to tell the motion by, only whether there was
+      // any: the first row read, read again.
+      const bool stood =
+          items.empty() ||
+          ScrollTracker::currentY(accessibility_, items.front().element, windowFrame_) ==
+              std::optional<double>(items.front().node.frame.minY());
+      if (stood) continue;
+      if (smearedReads_ < kSmearedReadsGivenUp) return givenUp();
+      (pair.isChatList ? smeared.chatList : smeared.messages) = true;  // kept, and said so
+      continue;
+    }
+    const double movedAtEnd = anchors.back().moved;
+    if (movedAtEnd != anchors.front().moved && smearedReads_ < kSmearedReadsGivenUp)
+      return givenUp();
 
     // Every item where it is now, not where it was when it happened to be read: moved on by
-    // what the list moved since. A row matched to the wrong one of two alike is held within
-    // what the ends allow.
-    const std::optional<double> moved1 = movedNow();
-    if (!moved0 || !moved1) continue;
-    if (*moved1 != *moved0 && smearedReads_ < kSmearedReadsGivenUp) {
-      if (!isWindowSettled()) return std::nullopt;  // the window moved, not a list
-      ++smearedReads_;
-      movedDuring = true;
-      return std::nullopt;
+    // what the list moved since. An item read between two moments that tell different things
+    // (no row seen at the last read near it) gets what lies between them for its time, and the
+    // list is said to be smeared. A row that moved on its own (it grew), or was matched to the
+    // wrong one of two alike, is held within what the ends tell.
+    const double low = std::min(anchors.front().moved, movedAtEnd);
+    const double high = std::max(anchors.front().moved, movedAtEnd);
+    std::size_t next = 0;  // the first anchor at or after the item's time
+    for (Item& item : items) {
+      while (next < anchors.size() && anchors[next].time < item.readAt)
+        ++next;
+      double movedThen = 0;
+      if (item.moved) {
+        movedThen = *item.moved;
+      } else if (next == 0) {
+        movedThen = anchors.front().moved;
+      } else if (next == anchors.size()) {
+        movedThen = anchors.back().moved;
+      } else {
+        const Anchor& a = anchors[next - 1];
+        const Anchor& b = anchors[next];
+        movedThen = a.moved;
+        if (b.moved != a.moved) {
+          movedThen += (b.moved - a.moved) * (item.readAt - a.time) / (b.time - a.time);
+          (pair.isChatList ? smeared.chatList : smeared.messages) = true;
+        }
+      }
+      item.node.frame.origin.y += movedAtEnd - std::clamp(movedThen, low, high);
     }
-    const double low = std::min(*moved0, *moved1);
-    const double high = std::max(*moved0, *moved1);
-    for (Item& item : items)
-      item.node.frame.origin.y += *moved1 - std::clamp(item.movedThen, low, high);
   }
 
   if (!isWindowSettled()) return std::nullopt;
@@ -405,7 +469,9 @@ std::optional<AccessibilityReader::Result> AccessibilityReader::readScrollingLis
   }
 
   smearedReads_ = 0;
-  return finish(std::move(merged), std::move(mergedElements));
+  Result result = finish(std::move(merged), std::move(mergedElements));
+  result.smeared = smeared;
+  return result;
 }
 
 }  // namespace velvix

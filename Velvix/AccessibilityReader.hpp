@@ -30,9 +30,19 @@ namespace velvix {
 
 class AccessibilityReader {
  public:
+  /// Lists that moved during a read kept nonetheless (after kSmearedReadsGivenUp given up), and
+  /// whose items could not all be put where they are: read before and after a step, they lie
+  /// off their content by up to what the list moved meanwhile.
+  struct Smeared {
+    bool chatList = false;
+    bool messages = false;
+  };
+
   struct Result {
     DetectedElements elements;
     std::int64_t generation = 0;  ///< the tracker's generation after this read
+    double finishedAt = 0;        ///< media time when the last element had been read
+    Smeared smeared;
   };
 
   /// One element read: its node and its child elements.
@@ -95,6 +105,8 @@ class AccessibilityReader {
   std::optional<platform::Element> chooseWindow(const std::vector<platform::Element>& windows,
                                                 const Rect& windowFrame);
   Result finish(std::vector<AccessibilityNode> nodes, std::vector<platform::Element> elements);
+  Result finish(std::vector<AccessibilityNode> nodes, std::vector<platform::Element> elements,
+                WhatsAppStructure::Analysis analysis);
   /// The indices of the recorded nodes whose parent is `parent`.
   [[nodiscard]] std::vector<std::size_t> childrenOf(std::size_t parent) const;
   /// Of the recorded nodes `candidates`, the one `fresh` was read from again, if any.

@@ -11,6 +11,7 @@ constexpr auto kFollowInterval = std::chrono::milliseconds(8);
 FollowLoop::FollowLoop(std::shared_ptr<ScrollTracker> tracker, platform::Scheduler& scheduler,
                        Apply apply)
     : tracker_(std::move(tracker)),
+      scheduler_(scheduler),
       executor_(scheduler.makeSerialExecutor("app.velvix.follow")),
       main_(scheduler.mainQueue()),
       apply_(std::move(apply)) {}
@@ -32,8 +33,10 @@ void FollowLoop::iterate() {
 }
 
 bool FollowLoop::measureAndApply(bool thenSleep) {
-  const auto measurement = tracker_->measure();
+  const double takenAt = scheduler_.mediaTime();
+  auto measurement = tracker_->measure();
   if (!measurement) return false;
+  measurement->takenAt = takenAt;
   main_.post(lifetime_.guard([self = shared_from_this(), m = *measurement, thenSleep] {
     self->apply_(m);
     if (thenSleep) self->sleep();

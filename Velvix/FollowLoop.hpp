@@ -47,6 +47,7 @@ class FollowLoop : public std::enable_shared_from_this<FollowLoop> {
   void park();
 
   std::shared_ptr<ScrollTracker> tracker_;
+  platform::Scheduler& scheduler_;
   std::shared_ptr<platform::Executor> executor_;
   platform::Executor& main_;
   Apply apply_;

@@ -4,7 +4,10 @@
 #include <Velvix/FollowLoop.hpp>
 #include <Velvix/ScrollTracker.hpp>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <limits>
 #include <ostream>
 
 namespace velvix {
@@ -16,6 +19,9 @@ using platform::Fixed;
 
 constexpr auto kFrameInterval = std::chrono::duration_cast<platform::Duration>(1s) / 30;
 constexpr double kMissingGrace = 0.3;  // window gaps shorter than this keep the overlay
+// WhatsApp's jump-to-bottom button lies within this many points of the message area's lower
+// right corner.
+constexpr double kJumpButtonReach = 80;
 
 }  // namespace
 
@@ -54,11 +60,16 @@ void OverlayController::start() {
       refreshBlurs();
     }));
   }
-  observers_.push_back(ports_.toolkit.addGlobalScrollWheelMonitor([this] {
-    if (!isWhatsAppUnderMouse_) return;
-    lastScroll_ = ports_.scheduler.now();
-    // The content moves with the wheel: measure it now rather than at the loop's next turn.
-    if (followLoop_) followLoop_->measureNow();
+  observers_.push_back(
+      ports_.toolkit.addGlobalScrollWheelMonitor([this](const platform::ScrollWheelEvent& wheel) {
+        if (!isWhatsAppUnderMouse_) return;
+        lastScroll_ = ports_.scheduler.now();
+        heardWheel(wheel);
+        // The content moves with the wheel: measure it now rather than at the loop's next turn.
+        if (followLoop_) followLoop_->measureNow();
+      }));
+  observers_.push_back(ports_.toolkit.addGlobalClickMonitor([this] {
+    if (isWhatsAppUnderMouse_) heardClick();
   }));
   observers_.push_back(panel_->observeOcclusion([this] {
     if (!panel_->isOcclusionVisible()) return;
@@ -71,9 +82,9 @@ void OverlayController::start() {
                                          ports_.accessibility, scheduler);
   readLoop_->start();
   if (options_.followsScrolling) {
-    followLoop_ = std::make_shared<FollowLoop>(
-        reader_->tracker(), scheduler,
-        [this](const ScrollTracker::Measurement& m) { measured(m.offset, m.generation); });
+    followLoop_ =
+        std::make_shared<FollowLoop>(reader_->tracker(), scheduler,
+                                     [this](const ScrollTracker::Measurement& m) { measured(m); });
     followLoop_->start();
   }
 }
@@ -102,6 +113,7 @@ void OverlayController::tick() {
     scrollSample_ = {ports_.scheduler.mediaTime(), {}};
     scrollVelocity_ = {};
     motionRuns_ = {};
+    movingLists_.forget();
 
     // Only this build is looked up: for the other one, a missing window always counts as gone.
     const auto apps = ports_.windowServer.runningApplications("net.whatsapp.WhatsApp");
@@ -174,11 +186,17 @@ void OverlayController::accept(const WhatsAppWindow& captured, double sinceScrol
   detectedGeneration_ = result.generation;
   scrollSample_ = {ports_.scheduler.mediaTime(), {}};
   motionRuns_ = {};
+  movingLists_.read(result.finishedAt, result.smeared.chatList, result.smeared.messages);
+  const auto& messages = detected_->elements.messages;
+  if (std::any_of(messages.begin(), messages.end(), [](const auto& m) { return m.isLatest; }))
+    messagesAwayBy_ = 0;  // the read saw the newest messages
   if (followLoop_) followLoop_->wake();
 }
 
-void OverlayController::measured(ScrollOffset offset, std::int64_t generation) {
-  if (generation != detectedGeneration_) return;  // belongs to another read
+void OverlayController::measured(const ScrollTracker::Measurement& measurement) {
+  const ScrollOffset offset = measurement.offset;
+  if (measurement.generation != detectedGeneration_) return;  // belongs to another read
+  movingLists_.measured(measurement.takenAt);
   if (ports_.scheduler.now() - lastScroll_ >= kScrollActivity) {
     scrollVelocity_ = {};
     return;
@@ -188,6 +206,47 @@ void OverlayController::measured(ScrollOffset offset, std::int64_t generation) {
   scrollVelocity_ = smoothedVelocity(scrollVelocity_, scrollSample_, offset, t);
   motionRuns_ = nextRuns(motionRuns_, scrollSample_, offset);
   scrollSample_ = {t, offset};
+}
+
+// MARK: The pointer over the lists
+
+BlurLayout::Areas OverlayController::areasOf(const WhatsAppWindow& window) const {
+  static const DetectedElements layoutMode;
+  const bool precise = settings_.usesAccessibility() && hasAccessibilityAccess_ && detected_ &&
+                       detected_->windowID == window.id;
+  return BlurLayout::areas(window.frame.size, settings_.metrics(),
+                           precise ? detected_->elements : layoutMode);
+}
+
+void OverlayController::heardWheel(const platform::ScrollWheelEvent& wheel) {
+  if (!window_) return;
+  const auto pointer = localMouseLocation(window_->frame);
+  if (!pointer) return;
+  const BlurLayout::Areas areas = areasOf(*window_);
+  const double now = ports_.scheduler.mediaTime();
+  if (areas.chatList.contains(*pointer)) {
+    movingLists_.wheel(MovingLists::List::chatList, now);
+  } else if (areas.messageArea.contains(*pointer)) {
+    movingLists_.wheel(MovingLists::List::messages, now);
+    // Away after a turn towards older messages, back once as much has come the other way; a
+    // delta that is no number leaves it away until something brings it back for certain.
+    const double away = std::isfinite(wheel.deltaY) ? messagesAwayBy_ + wheel.deltaY
+                                                    : std::numeric_limits<double>::infinity();
+    messagesAwayBy_ = away > 0 ? away : 0;
+  }
+}
+
+void OverlayController::heardClick() {
+  if (!window_) return;
+  const auto pointer = localMouseLocation(window_->frame);
+  if (!pointer) return;
+  // A chat clicked opens at its newest message; so does the conversation when its
+  // jump-to-bottom button, at the message area's lower right, is clicked.
+  const BlurLayout::Areas areas = areasOf(*window_);
+  const Rect& m = areas.messageArea;
+  const Rect jumpButton(m.maxX() - kJumpButtonReach, m.maxY() - kJumpButtonReach, kJumpButtonReach,
+                        kJumpButtonReach);
+  if (areas.chatList.contains(*pointer) || jumpButton.contains(*pointer)) messagesAwayBy_ = 0;
 }
 
 // MARK: Helpers

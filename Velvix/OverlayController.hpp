@@ -143,7 +143,15 @@ class OverlayController final : private ReadLoop::Owner {
   void accept(const WhatsAppWindow& captured, double sinceScroll,
               AccessibilityReader::Result result) override;
 
-  void measured(ScrollOffset offset, std::int64_t generation);
+  void measured(const ScrollTracker::Measurement& measurement);
+
+  /// Where WhatsApp's parts are in `window`: as last read, or from the measurements.
+  [[nodiscard]] BlurLayout::Areas areasOf(const WhatsAppWindow& window) const;
+  void heardWheel(const platform::ScrollWheelEvent& wheel);
+  void heardClick();
+  /// "Cover lists while scrolling": one patch over each list whose patches cannot be trusted.
+  void coverMovingLists(std::vector<BlurRegion>& regions, const DetectedElements& elements,
+                        ScrollOffset scroll, Size windowSize) const;
 
   void setStatus(Status status);
   void setHasAccessibilityAccess(bool value);
@@ -185,6 +193,10 @@ class OverlayController final : private ReadLoop::Owner {
   ScrollSample scrollSample_;
   ScrollOffset scrollVelocity_;
   MotionRuns motionRuns_;
+  MovingLists movingLists_;
+  // How far the wheel has asked the messages to move down (towards older ones) beyond what it
+  // brought back up: while positive, the conversation is away from its newest messages.
+  double messagesAwayBy_ = 0;
   platform::WallTime lastScroll_ = platform::WallTime::distantPast();
   Rect lastFrame_ = Rect::null();
   RenderStats stats_;

@@ -57,8 +57,14 @@ void OverlayController::render() {
   }
   setStatus(Status::protecting(elements->isRead));
 
-  const auto regions = BlurLayout::regions(window.frame.size, settings_.metrics(),
-                                           settings_.options(), *elements, scroll);
+  BlurOptions options = settings_.options();
+  // In layout mode the band kept for the latest messages shows them only while the
+  // conversation is at its newest; scrolled away, it would show older ones.
+  if (!elements->isRead && messagesAwayBy_ > 0) options.unblurLastMessages = false;
+  auto regions =
+      BlurLayout::regions(window.frame.size, settings_.metrics(), options, *elements, scroll);
+  if (elements->isRead && settings_.coversMovingLists())
+    coverMovingLists(regions, *elements, scroll, window.frame.size);
   const auto mouse = window.isUnderMouse ? localMouseLocation(window.frame) : std::nullopt;
   draw(BlurLayout::visibleBlurs(regions, mouse));
   logSummary(window, *elements, regions.size());
@@ -125,6 +131,24 @@ void OverlayController::refreshBlurs() {
   blurViews_.clear();  // destroying a view removes it from the panel
   render();
   panel_->displayNow();
+}
+
+void OverlayController::coverMovingLists(std::vector<BlurRegion>& regions,
+                                         const DetectedElements& elements, ScrollOffset scroll,
+                                         Size windowSize) const {
+  if (elements.sheet) return;  // the lists behind a sheet do not scroll
+  const Rect window(0, 0, windowSize.width, windowSize.height);
+  const double now = ports_.scheduler.mediaTime();
+  const auto cover = [&](MovingLists::List list, const std::optional<Rect>& area, double moved) {
+    if (!area) return;
+    const Rect shown = area->intersection(window);
+    if (shown.isNull() || !movingLists_.isUntrusted(list, now, moved, shown.height())) return;
+    BlurRegion patch(shown, std::nullopt, Reveal::whole(), Shape::rounded);
+    patch.hoverExclusion = window;  // the pointer that scrolls the list does not open it
+    regions.push_back(patch);
+  };
+  cover(MovingLists::List::chatList, elements.chatList, scroll.chatList);
+  cover(MovingLists::List::messages, elements.messageArea, scroll.messages);
 }
 
 std::optional<Point> OverlayController::localMouseLocation(const Rect& frame) const {

@@ -10,9 +10,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto kRetry = 100ms;       // reading impossible: check again
-constexpr auto kReevaluate = 20ms;   // idle: is a read due yet?
-constexpr double kInterval = 0.1;    // idle: at most one read this often
+constexpr auto kRetry = 100ms;      // reading impossible: check again
+constexpr auto kReevaluate = 20ms;  // idle: is a read due yet?
+constexpr double kInterval = 0.1;   // idle: at most one read this often
 
 }  // namespace
 

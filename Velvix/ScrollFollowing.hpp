@@ -6,6 +6,10 @@
 
 #include <BlurLayout/LayoutTypes.hpp>
 
+#include <array>
+#include <cmath>
+#include <limits>
+
 namespace velvix {
 
 /// The last measured offset since the read, on the monotonic media clock.
@@ -64,5 +68,48 @@ struct MotionRuns {
   return {sample.offset.chatList + velocity.chatList * ahead,
           sample.offset.messages + velocity.messages * ahead};
 }
+
+/// For "Cover lists while scrolling": which lists' patches cannot be trusted to lie on their
+/// content now. A list the wheel has turned in the last kScrollActivity is untrusted while the
+/// last turn has not been measured yet, while no measurement is newer than a frame, while the
+/// last read of it is smeared (it moved during the read), or when it has moved since the last
+/// read by more than half of what it shows (faster than reads keep up with). At rest a list is
+/// trusted whatever the measurements.
+class MovingLists {
+ public:
+  enum class List { chatList, messages };
+  /// How old the last measurement may be, in seconds: one frame at 60 Hz.
+  static constexpr double kFreshMeasurement = 1.0 / 60;
+
+  /// The wheel turned over `list` at media time `now`.
+  void wheel(List list, double now) { lastWheel_[index(list)] = now; }
+  /// A measurement (or a read) of both lists, begun at media time `takenAt`.
+  void measured(double takenAt) {
+    if (takenAt > lastMeasured_) lastMeasured_ = takenAt;
+  }
+  /// A new read, and whether each list moved during it beyond what could be corrected.
+  void read(double finishedAt, bool chatListSmeared, bool messagesSmeared) {
+    measured(finishedAt);
+    smeared_ = {chatListSmeared, messagesSmeared};
+  }
+  void forget() { *this = MovingLists(); }
+
+  /// Whether `list`, moved by `moved` points since the last read and showing `shownHeight`
+  /// points of its content, must be covered at media time `now`.
+  [[nodiscard]] bool isUntrusted(List list, double now, double moved, double shownHeight) const {
+    const double wheel = lastWheel_[index(list)];
+    if (!(now - wheel < kScrollActivity)) return false;
+    if (smeared_[index(list)]) return true;
+    if (!(lastMeasured_ > wheel) || now - lastMeasured_ > kFreshMeasurement) return true;
+    return !(std::abs(moved) <= shownHeight / 2);  // a NaN counts as too far
+  }
+
+ private:
+  static constexpr std::size_t index(List list) { return list == List::chatList ? 0 : 1; }
+  static constexpr double kNever = -std::numeric_limits<double>::infinity();
+  std::array<double, 2> lastWheel_{kNever, kNever};
+  double lastMeasured_ = kNever;
+  std::array<bool, 2> smeared_{false, false};
+};
 
 }  // namespace velvix

@@ -38,6 +38,7 @@ class ScrollTracker {
   struct Measurement {
     std::int64_t generation = 0;  ///< the read the offset belongs to
     ScrollOffset offset;          ///< points moved since that read; positive is down
+    double takenAt = 0;           ///< media time just before the positions were asked for
   };
 
   explicit ScrollTracker(platform::Accessibility& accessibility);

@@ -376,7 +376,8 @@ void X11Panel::paint(std::span<const MaskShape> shapes, const Bitmap& patches,
 
 struct X11Toolkit::Handlers {
   std::array<platform::ObserverList<WorkspaceEvent>, 2> workspace;  // indexed by WorkspaceEvent
-  platform::ObserverList<> scroll;
+  platform::ObserverList<const platform::ScrollWheelEvent&> scroll;
+  platform::ObserverList<> click;
   std::vector<X11Panel*> panels;
 };
 
@@ -413,9 +414,15 @@ Subscription X11Toolkit::observeWorkspace(WorkspaceEvent event,
   return handlers_->workspace[static_cast<std::size_t>(event)].add(std::move(handler));
 }
 
-Subscription X11Toolkit::addGlobalScrollWheelMonitor(std::function<void()> handler) {
+Subscription X11Toolkit::addGlobalScrollWheelMonitor(
+    std::function<void(const platform::ScrollWheelEvent&)> handler) {
   if (!connection_.selectRawEvent(XI_RawButtonPress)) return {};
   return handlers_->scroll.add(std::move(handler));
+}
+
+Subscription X11Toolkit::addGlobalClickMonitor(std::function<void()> handler) {
+  if (!connection_.selectRawEvent(XI_RawButtonPress)) return {};
+  return handlers_->click.add(std::move(handler));
 }
 
 void X11Toolkit::onEvent(const XEvent& event) {
@@ -446,8 +453,16 @@ void X11Toolkit::onEvent(const XEvent& event) {
              event.xcookie.extension == *connection_.extensions().xinputOpcode &&
              event.xcookie.evtype == XI_RawButtonPress && event.xcookie.data) {
     const auto* raw = static_cast<const XIRawEvent*>(event.xcookie.data);
-    if (raw->deviceid == raw->sourceid && raw->detail >= 4 && raw->detail <= 7)
-      scheduler_.mainQueue().post(lifetime_.guard([this] { handlers_->scroll.notify(); }));
+    if (raw->deviceid != raw->sourceid) return;  // the master device repeats its slaves' events
+    // Buttons 4 and 5 are a wheel's notches up (content moves down) and down; 6 and 7 are
+    // sideways, which moves nothing up or down.
+    if (raw->detail >= 4 && raw->detail <= 7) {
+      const platform::ScrollWheelEvent wheel{raw->detail == 4 ? 1.0 : raw->detail == 5 ? -1.0 : 0.0};
+      scheduler_.mainQueue().post(
+          lifetime_.guard([this, wheel] { handlers_->scroll.notify(wheel); }));
+    } else if (raw->detail == 1) {
+      scheduler_.mainQueue().post(lifetime_.guard([this] { handlers_->click.notify(); }));
+    }
   }
 }
 

@@ -44,8 +44,10 @@ class X11Toolkit final : public platform::Toolkit {
   [[nodiscard]] platform::Subscription observeWorkspace(
       platform::WorkspaceEvent event,
       std::function<void(platform::WorkspaceEvent)> handler) override;
-  [[nodiscard]] platform::Subscription addGlobalScrollWheelMonitor(
+  [[nodiscard]] platform::Subscription addGlobalClickMonitor(
       std::function<void()> handler) override;
+  [[nodiscard]] platform::Subscription addGlobalScrollWheelMonitor(
+      std::function<void(const platform::ScrollWheelEvent&)> handler) override;
 
  private:
   struct Handlers;

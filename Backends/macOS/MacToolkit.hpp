@@ -16,6 +16,8 @@ class MacToolkit final : public platform::Toolkit {
       platform::WorkspaceEvent event,
       std::function<void(platform::WorkspaceEvent)> handler) override;
   [[nodiscard]] platform::Subscription addGlobalScrollWheelMonitor(
+      std::function<void(const platform::ScrollWheelEvent&)> handler) override;
+  [[nodiscard]] platform::Subscription addGlobalClickMonitor(
       std::function<void()> handler) override;
 };
 

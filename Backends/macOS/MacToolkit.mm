@@ -217,9 +217,20 @@ platform::Subscription MacToolkit::observeWorkspace(
   return platform::Subscription([center, token] { [center removeObserver:token]; });
 }
 
-platform::Subscription MacToolkit::addGlobalScrollWheelMonitor(std::function<void()> handler) {
+platform::Subscription MacToolkit::addGlobalScrollWheelMonitor(
+    std::function<void(const platform::ScrollWheelEvent&)> handler) {
   // Global monitors are called on the main thread, for events sent to other applications.
+  // scrollingDeltaY is what a scroll view moves its content by: positive shows what lies above.
   id monitor = [NSEvent addGlobalMonitorForEventsMatchingMask:NSEventMaskScrollWheel
+                                                      handler:^(NSEvent* event) {
+                                                        handler({event.scrollingDeltaY});
+                                                      }];
+  if (!monitor) return {};
+  return platform::Subscription([monitor] { [NSEvent removeMonitor:monitor]; });
+}
+
+platform::Subscription MacToolkit::addGlobalClickMonitor(std::function<void()> handler) {
+  id monitor = [NSEvent addGlobalMonitorForEventsMatchingMask:NSEventMaskLeftMouseDown
                                                       handler:^(NSEvent*) {
                                                         handler();
                                                       }];

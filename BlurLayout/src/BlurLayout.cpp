@@ -97,6 +97,22 @@ std::optional<Rect> enteringStrip(Rect of, double offset, std::span<const Rect> 
   return Rect(area.minX(), top, area.width(), bottom - top);
 }
 
+Areas areas(Size windowSize, const LayoutMetrics& metrics, const DetectedElements& elements) {
+  const double W = windowSize.width;
+  const double H = windowSize.height;
+  const LayoutMetrics& M = metrics;
+  const DetectedElements& E = elements;
+  const double railLeft = minOf(W, M.railWidth);
+  const double listRight = minOf(W, M.railWidth + M.chatListWidth);
+  const double paneWidth = W - listRight;
+  return {
+      E.chatList.value_or(
+          Rect(railLeft, M.chatListHeaderHeight, listRight - railLeft, H - M.chatListHeaderHeight)),
+      E.conversationHeader.value_or(Rect(listRight, 0, paneWidth, M.conversationHeaderHeight)),
+      E.messageArea.value_or(Rect(listRight, M.conversationHeaderHeight, paneWidth,
+                                  H - M.conversationHeaderHeight - M.composerHeight))};
+}
+
 std::vector<BlurRegion> regions(Size windowSize, const LayoutMetrics& metrics,
                                 const BlurOptions& options, const DetectedElements& elements,
                                 ScrollOffset scroll) {
@@ -115,15 +131,12 @@ std::vector<BlurRegion> regions(Size windowSize, const LayoutMetrics& metrics,
   const Reveal whole = Reveal::whole();
 
   // Step 1. Derived frames.
-  const double railLeft = minOf(W, M.railWidth);
   const double listRight = minOf(W, M.railWidth + M.chatListWidth);
   const double paneWidth = W - listRight;
-  const Rect CL = E.chatList.value_or(
-      Rect(railLeft, M.chatListHeaderHeight, listRight - railLeft, H - M.chatListHeaderHeight));
-  const Rect HD =
-      E.conversationHeader.value_or(Rect(listRight, 0, paneWidth, M.conversationHeaderHeight));
-  const Rect MA = E.messageArea.value_or(Rect(listRight, M.conversationHeaderHeight, paneWidth,
-                                              H - M.conversationHeaderHeight - M.composerHeight));
+  const Areas A = areas(windowSize, metrics, elements);
+  const Rect& CL = A.chatList;
+  const Rect& HD = A.conversationHeader;
+  const Rect& MA = A.messageArea;
 
   // Steps 2 and 3. What the snapshot saw, moved by the scroll since.
   std::vector<Rect> chat;

@@ -282,8 +282,9 @@ TEST(WhatsAppModel, EveryElementReadCostsVirtualTime) {
     const auto read = world.read(model);
     ASSERT_TRUE(read);
     ASSERT_GT(read->nodes.size(), 100u);
-    const double expected =
-        std::chrono::duration<double>(c.expected).count() * static_cast<double>(read->nodes.size());
+    // Every node once, and each list's first row again, to tell whether the list moved.
+    const double expected = std::chrono::duration<double>(c.expected).count() *
+                            static_cast<double>(read->nodes.size() + 2);
     EXPECT_NEAR(read->seconds, expected, 1e-9);
   }
 }
@@ -357,7 +358,12 @@ TEST(WhatsAppModel, WheelEventsScrollTheListUnderThePointer) {
     if (c.sheet) state.sheet = WhatsAppSheet{.name = "Ana", .about = "hi", .phone = "+1 555 0100"};
     WhatsAppModel model(world.desktop, state);
     int heard = 0;
-    auto monitor = world.desktop.toolkit().addGlobalScrollWheelMonitor([&] { ++heard; });
+    double delta = 0;
+    auto monitor = world.desktop.toolkit().addGlobalScrollWheelMonitor(
+        [&](const platform::ScrollWheelEvent& e) {
+          ++heard;
+          delta = e.deltaY;
+        });
     const ElementId row = model.publishedItems(List::chatList).at(2);
     const Rect rowBefore = world.desktop.accessibility().frameNow(row);
 
@@ -365,6 +371,7 @@ TEST(WhatsAppModel, WheelEventsScrollTheListUnderThePointer) {
     EXPECT_EQ(model.scrollWheel(c.points), c.scrolled);
     world.desktop.runFor(1ms);
     EXPECT_EQ(heard, 1) << "every wheel event reaches the global monitors";
+    EXPECT_EQ(delta, -c.points) << "positive points move the content up";
     EXPECT_DOUBLE_EQ(model.scrollPosition(List::chatList), c.chatList);
     EXPECT_DOUBLE_EQ(model.scrollPosition(List::panel), c.panelScroll);
     EXPECT_DOUBLE_EQ(model.scrollPosition(List::messages), c.fromBottom);

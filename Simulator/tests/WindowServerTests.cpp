@@ -132,7 +132,7 @@ TEST(SimToolkit, NotificationsAndScrollEventsArriveOnTheMainQueueUntilUnregister
                                              [&](auto e) { events.push_back(e); });
   auto spaces = toolkit.observeWorkspace(platform::WorkspaceEvent::activeSpaceDidChange,
                                          [&](auto e) { events.push_back(e); });
-  auto monitor = toolkit.addGlobalScrollWheelMonitor([&] { ++scrolls; });
+  auto monitor = toolkit.addGlobalScrollWheelMonitor([&](auto&) { ++scrolls; });
   auto panel = toolkit.makeOverlayPanel();
   auto occlusion = panel->observeOcclusion([&] { ++occlusions; });
 
@@ -159,7 +159,8 @@ TEST(SimToolkit, NotificationsAndScrollEventsArriveOnTheMainQueueUntilUnregister
   EXPECT_EQ(scrolls, 1);
 
   toolkit.setRefusesScrollMonitors(true);
-  EXPECT_FALSE(toolkit.addGlobalScrollWheelMonitor([] {}));
+  EXPECT_FALSE(toolkit.addGlobalScrollWheelMonitor([](auto&) {}));
+  EXPECT_FALSE(toolkit.addGlobalClickMonitor([] {}));
 }
 
 }  // namespace

@@ -8,7 +8,8 @@
 // in order of due time, and items due at the same time in the order they were posted.
 //
 // Two clocks, never mixed: wall-clock dates (WallTime) for human-scale timing, and the
-// monotonic media clock (mediaTime(), seconds) for samples, read timing and statistics.
+// monotonic media clock (mediaTime(), seconds) for samples, read timing and statistics. Both
+// may be read on any thread.
 
 #include <chrono>
 #include <compare>

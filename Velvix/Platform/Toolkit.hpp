@@ -93,6 +93,14 @@ class Panel {
 
 enum class WorkspaceEvent { didActivateApplication, activeSpaceDidChange };
 
+/// One turn of a scroll wheel, or one step of a trackpad's scroll.
+struct ScrollWheelEvent {
+  /// How far it asks the content under the pointer to move: positive moves it down, showing
+  /// what lies above it (in a conversation, older messages); negative moves it up. In points or
+  /// in lines, as the device counts: only the sign and the relative sizes mean anything.
+  double deltaY = 0;
+};
+
 /// The platform's notification name, as logged.
 [[nodiscard]] std::string_view notificationName(WorkspaceEvent event);
 
@@ -112,7 +120,10 @@ class Toolkit {
   /// Calls `handler` for every scroll-wheel event anywhere on the desktop; an empty
   /// subscription when the platform refused the monitor.
   [[nodiscard]] virtual Subscription addGlobalScrollWheelMonitor(
-      std::function<void()> handler) = 0;
+      std::function<void(const ScrollWheelEvent&)> handler) = 0;
+  /// Calls `handler` for every press of the primary mouse button anywhere on the desktop (where,
+  /// the pointer's location tells); an empty subscription when the platform refused the monitor.
+  [[nodiscard]] virtual Subscription addGlobalClickMonitor(std::function<void()> handler) = 0;
 };
 
 }  // namespace velvix::platform

@@ -398,9 +398,17 @@ TEST(AccessibilityReader, AQuickRefreshKeepsWhatWasUnderShortRowsAndRereadsTallO
 TEST(AccessibilityReader, QuickRefreshesDuringWhichAListMovedAreGivenUpThriceThenCorrected) {
   // Reading `top` takes 0.05 s and `bottom` another 0.05 s; meanwhile the list moves its content
   // up by 30 points every 0.1 s, smoothly or in one step 0.075 s into each 0.1 s (while `bottom`
-  // is read). Four refreshes later it has moved by 120, and so has every item kept.
-  for (const bool inSteps : {false, true}) {
-    SCOPED_TRACE(inSteps ? "in steps" : "smoothly");
+  // is read). Four refreshes later it has moved by 120, and so has every item kept. Rows seen at
+  // the last read tell exactly how far the list had moved when each was read; rows new to it
+  // get what lies between the reference's positions for their time (exact for smooth motion)
+  // and the list is said to be smeared.
+  const struct {
+    const char* name;
+    bool inSteps;
+    bool newRows;
+  } cases[] = {{"smoothly", false, false}, {"in steps", true, false}, {"new rows", false, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     ReaderWorld w;
     WhatsAppTree t(w.ax, kPid, kFrame);
     t.addWindow();
@@ -410,17 +418,25 @@ TEST(AccessibilityReader, QuickRefreshesDuringWhichAListMovedAreGivenUpThriceThe
       t.add(t.chatList, "AXGroup", Rect(70, 100 + 72.0 * i, 300, 72), "Chat");
     t.pane = t.add(t.window, "AXGroup", Rect(400, 0, 600, 700));
     t.messages = t.add(t.pane, "AXGroup", Rect(400, 60, 600, 560));
-    const ElementId top = t.add(t.messages, "AXStaticText", Rect(420, 100, 560, 60), "top, 9:40");
-    t.add(t.messages, "AXStaticText", Rect(420, 320, 560, 60), "middle, 9:41");
-    const ElementId bottom =
-        t.add(t.messages, "AXStaticText", Rect(420, 540, 560, 60), "bottom, 9:42");
+    const std::vector<std::string> labels = {"top, 9:40", "middle, 9:41", "bottom, 9:42"};
+    std::vector<ElementId> rows;
+    for (int i = 0; i < 3; ++i)
+      rows.push_back(
+          t.add(t.messages, "AXStaticText", Rect(420, 100 + 220.0 * i, 560, 60), labels[i]));
     t.add(t.pane, "AXTextArea", Rect(440, 640, 520, 40));
     ASSERT_TRUE(w.read());
     ASSERT_EQ(w.reader.tracker()->state().messages->y, 320);
 
-    w.ax.setElementCost(top, 50ms);
-    w.ax.setElementCost(bottom, 50ms);
-    if (inSteps) {
+    w.ax.setElementCost(rows[0], 50ms);
+    w.ax.setElementCost(rows[2], 50ms);
+    std::vector<std::string> now = labels;
+    if (c.newRows) {
+      for (int i = 0; i < 3; ++i) {
+        now[i] = "new " + labels[i];
+        w.ax.setAttribute(rows[i], Attribute::description, platform::Value(now[i]));
+      }
+    }
+    if (c.inSteps) {
       for (int k = 0; k < 5; ++k)
         w.desktop.scheduler().scheduleWorld(
             75ms + 100ms * k, [&w, &t, k] { w.ax.setScrollOffset(t.messages, 30.0 * (k + 1)); });
@@ -430,7 +446,10 @@ TEST(AccessibilityReader, QuickRefreshesDuringWhichAListMovedAreGivenUpThriceThe
     // Given up (not replaced by a full read, which would return nodes) three times in a row.
     for (int attempt = 0; attempt < AccessibilityReader::kSmearedReadsGivenUp; ++attempt)
       EXPECT_FALSE(w.read(true)) << attempt;
-    ASSERT_TRUE(w.read(true));
+    const auto kept = w.read(true);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->smeared.messages, c.newRows);
+    EXPECT_FALSE(kept->smeared.chatList);
 
     const auto& nodes = w.reader.nodes();
     auto yOf = [&](const std::string& label) {
@@ -439,9 +458,8 @@ TEST(AccessibilityReader, QuickRefreshesDuringWhichAListMovedAreGivenUpThriceThe
       ADD_FAILURE() << label << " missing";
       return 0.0;
     };
-    EXPECT_NEAR(yOf("top, 9:40"), 100 - 120, 1e-6);
-    EXPECT_NEAR(yOf("middle, 9:41"), 320 - 120, 1e-6);
-    EXPECT_NEAR(yOf("bottom, 9:42"), 540 - 120, 1e-6);
+    for (int i = 0; i < 3; ++i)
+      EXPECT_NEAR(yOf(now[i]), 100 + 220.0 * i - 120, 1e-6) << now[i];
     EXPECT_NEAR(yOf("Chat"), 100, 1e-6);  // the chat list did not move
     EXPECT_FALSE(w.read(true)) << "the count starts again after a refresh is kept";
   }
@@ -462,6 +480,10 @@ TEST(AccessibilityReader, AFullReadDuringWhichAListMovedIsGivenUpThriceAndWhatWa
     EXPECT_EQ(w.reader.nodes()[5].frame.minY(), before);
   }
   EXPECT_TRUE(w.logLines().empty()) << w.logLines().front();
+  const auto kept = w.read();
+  ASSERT_TRUE(kept) << "the fourth is kept";
+  EXPECT_TRUE(kept->smeared.chatList);
+  EXPECT_FALSE(kept->smeared.messages);
 
   // What was known still serves a quick refresh, without a full read first.
   const long callsBefore = w.ax.multipleCalls();

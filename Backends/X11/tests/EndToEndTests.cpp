@@ -496,23 +496,30 @@ TEST_P(EndToEnd, GuidesShowColumnsAndOutlinesOverTheClient) {
   EXPECT_EQ(hidden.at(ox + 200, oy + 150), before.at(ox + 200, oy + 150));
 }
 
-TEST_P(EndToEnd, HearsEveryWheelNotchOnce) {
-  int notches = 0;
-  auto monitor = desktop_->toolkit().addGlobalScrollWheelMonitor([&] { ++notches; });
+TEST_P(EndToEnd, HearsEveryWheelNotchAndClickOnce) {
+  std::vector<double> notches;
+  int clicks = 0;
+  auto monitor = desktop_->toolkit().addGlobalScrollWheelMonitor(
+      [&](const platform::ScrollWheelEvent& e) { notches.push_back(e.deltaY); });
+  auto clickMonitor = desktop_->toolkit().addGlobalClickMonitor([&] { ++clicks; });
   ASSERT_TRUE(monitor) << "XInput2 refused the monitor";
+  ASSERT_TRUE(clickMonitor);
+  // Down, down, up: the content moves up twice, then down.
   ASSERT_EQ(xdotool("mousemove 300 400 click 5 click 5 click 4"), 0);
-  EXPECT_TRUE(waitFor([&] { return notches >= 3; }));
+  EXPECT_TRUE(waitFor([&] { return notches.size() >= 3; }));
   // Everything the server sent before this round trip has arrived: no notch counted twice.
   XSync(display(), False);
   pump();
   pump();
-  EXPECT_EQ(notches, 3);
-  // A plain click is no scroll.
-  ASSERT_EQ(xdotool("click 1"), 0);
+  EXPECT_EQ(notches, (std::vector<double>{-1, -1, 1}));
+  EXPECT_EQ(clicks, 0) << "a notch is no click";
+  ASSERT_EQ(xdotool("click 1 click 3"), 0);
+  EXPECT_TRUE(waitFor([&] { return clicks >= 1; }));
   XSync(display(), False);
   pump();
   pump();
-  EXPECT_EQ(notches, 3);
+  EXPECT_EQ(notches.size(), 3u) << "a click is no notch";
+  EXPECT_EQ(clicks, 1) << "only the primary button counts";
 }
 
 TEST_P(EndToEnd, ActivationAndDesktopChangesAreWorkspaceNotifications) {

@@ -12,11 +12,21 @@
 
 namespace velvix::BlurLayout {
 
+/// Where the window's parts are: as read in precise mode, else from the measurements.
+struct Areas {
+  Rect chatList;            ///< the chat list's visible rows
+  Rect conversationHeader;  ///< the open conversation's header
+  Rect messageArea;         ///< the open conversation's visible messages
+};
+[[nodiscard]] Areas areas(Size windowSize, const LayoutMetrics& metrics,
+                          const DetectedElements& elements);
+
 /// The ordered regions to blur in a window of `windowSize`. In precise mode `elements` is the
 /// last snapshot's analysis (isRead true) and `scroll` how far its lists have moved since; in
 /// layout mode `elements` is empty and every area falls back to `metrics`. Degenerate input
 /// (non-positive or non-finite window, NaN measurements or offsets) yields fewer regions; every
-/// region returned lies inside the window and is at least one point wide and high.
+/// region returned overlaps the window and is at least one point wide and high; all but circles
+/// lie inside it.
 [[nodiscard]] std::vector<BlurRegion> regions(Size windowSize, const LayoutMetrics& metrics,
                                               const BlurOptions& options,
                                               const DetectedElements& elements,

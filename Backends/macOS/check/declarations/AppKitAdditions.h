@@ -34,9 +34,11 @@ typedef NS_ENUM(NSInteger, NSImageResizingMode) {
 extern NSNotificationName const NSWorkspaceDidActivateApplicationNotification;
 extern NSNotificationName const NSWorkspaceActiveSpaceDidChangeNotification;
 
-static const NSEventMask NSEventMaskScrollWheel = 1ULL << 22;  // NSEventTypeScrollWheel
+static const NSEventMask NSEventMaskScrollWheel = 1ULL << 22;   // NSEventTypeScrollWheel
+static const NSEventMask NSEventMaskLeftMouseDown = 1ULL << 1;  // NSEventTypeLeftMouseDown
 
 @interface NSEvent (VelvixDeclared)
+@property(readonly) CGFloat scrollingDeltaY;
 + (id)addGlobalMonitorForEventsMatchingMask:(NSEventMask)mask
                                     handler:(void (^)(NSEvent* event))block;
 + (void)removeMonitor:(id)eventMonitor;
