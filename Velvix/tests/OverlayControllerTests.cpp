@@ -9,9 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <functional>
-#include <chrono>
 #include <limits>
 #include <memory>
 #include <string>
@@ -49,6 +49,7 @@ class OverlayTest : public ::testing::Test {
 
   void expectHiddenAtTheNextTick();
   void expectLayoutModeAfter(const std::function<void()>& change);
+  void expectCoverWhileScrolling(bool on);
   void start() {
     controller->start();
     desktop.runFor(100ms);
@@ -658,7 +659,9 @@ TEST_F(OverlayTest, TheLatestThreeMessagesStayReadableAndAreLearntOnlyAtRest) {
   desktop.accessibility().setCallCost(200us);
   start();
   desktop.runFor(500ms);
-  const auto covered = [&](std::size_t i) { return blurNear(windowRelative(messages[i])).has_value(); };
+  const auto covered = [&](std::size_t i) {
+    return blurNear(windowRelative(messages[i])).has_value();
+  };
   EXPECT_TRUE(covered(0));
   EXPECT_TRUE(covered(1));
   EXPECT_FALSE(covered(2));
@@ -793,6 +796,149 @@ TEST_F(OverlayTest, WhileTheUserScrollsReadsRereadOnlyTheLists) {
   scrollMessages(300ms, 300);
   EXPECT_EQ(ax.callsTo(composer), before);
   EXPECT_GE(ax.callsTo(messages[0]) - listReads, 10);
+}
+
+// MARK: Scrolling
+
+// The shown blur lying over all of `list` (window-relative), if any: the cover of a moving list.
+std::optional<Rect> coverOver(const std::vector<sim::BlurViewState>& shown, const Rect& list) {
+  for (const auto& view : shown) {
+    const Rect& f = view.frame;
+    if (f.minX() <= list.minX() && f.maxX() >= list.maxX() && f.minY() <= list.minY() + 1 &&
+        f.maxY() >= list.maxY() - 1)
+      return f;
+  }
+  return std::nullopt;
+}
+
+// "Cover lists while scrolling", on or off: a list the wheel turns is covered while its patches
+// cannot be trusted.
+void OverlayTest::expectCoverWhileScrolling(bool on) {
+  publishWhatsAppTree();
+  settings->setCoversMovingLists(on);
+  desktop.accessibility().setCallCost(200us);
+  start();
+  desktop.runFor(500ms);
+  ASSERT_EQ(controller->status(), Status::protecting(true));
+  const Rect list = windowRelative(conversation).intersection(Rect(0, 60, 1000, 560));
+  const auto covered = [&] { return coverOver(shownBlurs(), list).has_value(); };
+  ASSERT_FALSE(covered());
+
+  // The wheel turns over the conversation, and every measurement fails: covered (when on)
+  // until the wheel has rested for 0.4 s.
+  failReads();
+  for (const ElementId m : messages)
+    desktop.accessibility().inject(m, platform::Attribute::position, sim::Fault::callFails);
+  scrollMessages(100ms, 300);
+  EXPECT_EQ(covered(), on);
+  desktop.runFor(355ms);  // 0.375 s after the last turn
+  EXPECT_EQ(covered(), on);
+  desktop.runFor(45ms);
+  EXPECT_FALSE(covered());
+
+  // Measured again since the last turn, within a frame: trusted. (A measurement begun at the
+  // very moment of the turn may have seen the content before it moved, and does not count.)
+  for (const ElementId m : messages)
+    desktop.accessibility().clearFaults(m);
+  scrollMessages(100ms, 300);
+  desktop.runFor(17ms);
+  EXPECT_FALSE(covered());
+  // Turned over the chat list: the conversation is not covered.
+  desktop.windowServer().setMouseTopLeft({200, 300});
+  desktop.toolkit().scrollWheel({-10});
+  desktop.runFor(17ms);
+  EXPECT_FALSE(covered());
+}
+
+TEST_F(OverlayTest, AMovingListWhosePatchesCannotBeTrustedIsCovered) {
+  expectCoverWhileScrolling(true);
+}
+
+TEST_F(OverlayTest, WithoutCoveringMovingListsOnlyThePatchesShow) {
+  expectCoverWhileScrolling(false);
+}
+
+TEST_F(OverlayTest, InLayoutModeTheLatestMessagesBandIsCoveredWhileTheWheelHasTakenItAway) {
+  start();
+  ASSERT_EQ(controller->status(), Status::protecting(false));
+  const auto areas = BlurLayout::areas(kWindowBounds.size, settings->metrics(), {});
+  const Rect& m = areas.messageArea;
+  // A point in the band kept for the latest messages, and where the pointer scrolls from (far
+  // enough above it for the pointer's own reveal not to reach it).
+  const Point band{m.midX(), m.maxY() - 20};
+  const Point over{m.minX() + 100, m.minY() + 40};
+  const auto covered = [&] {
+    for (const auto& view : shownBlurs())
+      if (view.frame.contains(band)) return true;
+    return false;
+  };
+  const auto at = [&](Point local) {
+    desktop.windowServer().setMouseTopLeft(
+        {kWindowBounds.minX() + local.x, kWindowBounds.minY() + local.y});
+  };
+  const Point chat{areas.chatList.midX(), areas.chatList.midY()};
+  const Point jump{m.maxX() - 30, m.maxY() - 30};
+  const struct {
+    const char* step;
+    Point where;
+    std::optional<double> wheel;  // else a click
+    bool covered;
+  } steps[] = {
+      {"three turns up, towards older messages", over, 3, true},
+      {"two down", over, -2, true},
+      {"the third down: back", over, -1, false},
+      {"down past the newest changes nothing", over, -5, false},
+      {"so one up is away again", over, 1, true},
+      {"a click in the conversation proves nothing", over, std::nullopt, true},
+      {"turns over the chat list do not count", chat, -4, true},
+      {"a chat clicked opens at its newest messages", chat, std::nullopt, false},
+      {"up again", over, 2, true},
+      {"the jump-to-bottom button", jump, std::nullopt, false},
+      {"a turn that is no number: away until proven back", over,
+       std::numeric_limits<double>::quiet_NaN(), true},
+      {"even after many down", over, -1000, true},
+  };
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.step);
+    at(s.where);
+    desktop.runFor(40ms);  // the pointer is over WhatsApp for the next tick
+    if (s.wheel)
+      desktop.toolkit().scrollWheel({*s.wheel});
+    else
+      desktop.toolkit().click();
+    desktop.runFor(1ms);  // heard where the pointer is
+    at(over);
+    desktop.runFor(40ms);
+    EXPECT_EQ(covered(), s.covered);
+  }
+  settings->setUnblurLastMessages(false);
+  desktop.runFor(40ms);
+  EXPECT_TRUE(covered()) << "without the option the band is blurred anyway";
+}
+
+TEST_F(OverlayTest, AWheelStepIsFollowedAtTheNextFrameAndPatchesDoNotRunAheadOfSteps) {
+  publishWhatsAppTree();
+  settings->setUnblurLastMessages(false);
+  desktop.accessibility().setCallCost(200us);
+  start();
+  desktop.runFor(500ms);
+  failReads();  // only measurements move the patches now
+  desktop.windowServer().setMouseTopLeft({950, 400});  // over the conversation, beside the text
+  desktop.runFor(40ms);
+  // Steps of 10 points at every phase of the frame, each with its wheel event; at each frame
+  // the patch is on the message, neither behind it nor ahead of it.
+  const auto frame =
+      std::chrono::duration_cast<sim::Duration>(std::chrono::duration<double>(1.0 / 60));
+  double offset = 0;
+  for (int k = 0; k < 12; ++k) {
+    SCOPED_TRACE(k);
+    offset += 10;
+    desktop.accessibility().setScrollOffset(conversation, offset);
+    desktop.toolkit().scrollWheel({-10});
+    desktop.runFor(frame + std::chrono::milliseconds(k));
+    EXPECT_TRUE(blurNear(windowRelative(messages[4]), 0.5))
+        << "no patch on the message at " << windowRelative(messages[4]);
+  }
 }
 
 }  // namespace
