@@ -116,6 +116,14 @@ Item {
                 checked: root.settings.blurMediaGallery
                 onToggled: checked => root.settings.blurMediaGallery = checked
             }
+            OptionRow {
+                objectName: "coversMovingLists"
+                Layout.fillWidth: true
+                title: "Cover lists while scrolling"
+                note: root.overlay.hasAccessibilityAccess ? "" : "Requires Accessibility access"
+                checked: root.settings.coversMovingLists
+                onToggled: checked => root.settings.coversMovingLists = checked
+            }
         }
 
         Divider {}

@@ -34,6 +34,7 @@ constexpr SwitchRow kSwitches[] = {
      &AppSettings::setBlurProfilePictures},
     {"blurMediaPreview", &AppSettings::blurMediaPreview, &AppSettings::setBlurMediaPreview},
     {"blurMediaGallery", &AppSettings::blurMediaGallery, &AppSettings::setBlurMediaGallery},
+    {"coversMovingLists", &AppSettings::coversMovingLists, &AppSettings::setCoversMovingLists},
 };
 
 QQuickItem* switchOf(QQuickWindow& window, const char* row) {
@@ -131,6 +132,7 @@ TEST_F(OptionsView, NotesAndTheGrantButtonShowOnlyWithoutAccess) {
       {"blurProfilePictures", ""},
       {"blurMediaPreview", "Requires Accessibility access"},
       {"blurMediaGallery", "Requires Accessibility access"},
+      {"coversMovingLists", "Requires Accessibility access"},
   };
   ui.status.setAccess(false);
   auto window = ui.open("OptionsWindow.qml");

@@ -152,6 +152,8 @@ const Flag kFlags[] = {
      &AppSettings::setBlurMediaGallery, "blurMediaGallery", false},
     {"usesAccessibility", Property::usesAccessibility, &AppSettings::usesAccessibility,
      &AppSettings::setUsesAccessibility, "usesAccessibility", true},
+    {"coversMovingLists", Property::coversMovingLists, &AppSettings::coversMovingLists,
+     &AppSettings::setCoversMovingLists, "coverMovingLists", true},
 };
 
 const char* const kAllKeys[] = {
@@ -165,6 +167,7 @@ const char* const kAllKeys[] = {
     "blurMediaPreview",
     "blurMediaGallery",
     "usesAccessibility",
+    "coverMovingLists",
     "layoutMetrics",
 };
 
@@ -453,7 +456,8 @@ TEST(AppSettingsObservation, OptionsObserversHearTheNineBlurSwitchesOnly) {
     SCOPED_TRACE(flag.name);
     const int before = calls;
     (settings.*flag.set)(!(settings.*flag.get)());
-    const bool inOptions = flag.property != Property::usesAccessibility;
+    const bool inOptions = flag.property != Property::usesAccessibility &&
+                           flag.property != Property::coversMovingLists;
     EXPECT_EQ(calls - before, inOptions ? 1 : 0);
   }
   LayoutMetrics metrics;
