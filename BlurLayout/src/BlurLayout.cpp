@@ -23,6 +23,12 @@ constexpr double maxOf(double a, double b) {
 constexpr double kSquareOutset = 3;
 static_assert(kSquareOutset >= kPatchCornerRadius * (1 - 0.7072));
 
+// A square picture's patch: grown by kSquareOutset on every side, since a rounded patch the size
+// of a square would leave its corners in sight.
+constexpr Rect grown(const Rect& r) {
+  return r.insetBy(-kSquareOutset, -kSquareOutset);
+}
+
 BlurRegion region(const Rect& r, Reveal reveal, Shape shape = Shape::rounded) {
   return BlurRegion(r, std::nullopt, reveal, shape);
 }
@@ -105,12 +111,11 @@ Areas areas(Size windowSize, const LayoutMetrics& metrics, const DetectedElement
   const double railLeft = minOf(W, M.railWidth);
   const double listRight = minOf(W, M.railWidth + M.chatListWidth);
   const double paneWidth = W - listRight;
-  return {
-      E.chatList.value_or(
-          Rect(railLeft, M.chatListHeaderHeight, listRight - railLeft, H - M.chatListHeaderHeight)),
-      E.conversationHeader.value_or(Rect(listRight, 0, paneWidth, M.conversationHeaderHeight)),
-      E.messageArea.value_or(Rect(listRight, M.conversationHeaderHeight, paneWidth,
-                                  H - M.conversationHeaderHeight - M.composerHeight))};
+  return {E.chatList.value_or(Rect(railLeft, M.chatListHeaderHeight, listRight - railLeft,
+                                   H - M.chatListHeaderHeight)),
+          E.conversationHeader.value_or(Rect(listRight, 0, paneWidth, M.conversationHeaderHeight)),
+          E.messageArea.value_or(Rect(listRight, M.conversationHeaderHeight, paneWidth,
+                                      H - M.conversationHeaderHeight - M.composerHeight))};
 }
 
 std::vector<BlurRegion> regions(Size windowSize, const LayoutMetrics& metrics,
@@ -255,16 +260,11 @@ std::vector<BlurRegion> regions(Size windowSize, const LayoutMetrics& metrics,
     out.push_back(region(Rect(MA.origin.x, MA.origin.y, MA.width(), h), band));
   }
 
-  // Square pictures get patches a little larger than themselves: a rounded patch the size of a
-  // square would leave its corners in sight.
-  const auto square = [&](const Rect& r) {
-    return region(r.insetBy(-kSquareOutset, -kSquareOutset), whole);
-  };
-
   // Step 7. Gallery images outside the message flow.
   if (O.blurMediaGallery) {
     for (const Rect& r : E.images) {
-      if (!MA.contains(Point{r.midX(), r.midY()})) out.push_back(square(r));
+      if (!MA.contains(Point{r.midX(), r.midY()}))
+        out.emplace_back(grown(r), std::nullopt, whole, Shape::rounded);
     }
   }
 
@@ -285,11 +285,10 @@ std::vector<BlurRegion> regions(Size windowSize, const LayoutMetrics& metrics,
     const double dy = E.isChatListCovered ? 0 : S.chatList;
     for (const Rect& r : E.mediaThumbnails) {
       if (!E.chatList) {
-        out.push_back(square(r));
+        out.emplace_back(grown(r), std::nullopt, whole, Shape::rounded);
         continue;
       }
-      const Rect shown =
-          r.offsetBy(0, dy).insetBy(-kSquareOutset, -kSquareOutset).intersection(list);
+      const Rect shown = grown(r.offsetBy(0, dy)).intersection(list);
       if (!shown.isNull()) out.push_back(region(shown, whole));
     }
   }
@@ -315,7 +314,7 @@ std::vector<BlurRegion> regions(Size windowSize, const LayoutMetrics& metrics,
   // Step 11. Sheet thumbnails.
   if (O.blurMediaGallery) {
     for (const Rect& r : E.sheetThumbnails)
-      out.push_back(square(r));
+      out.emplace_back(grown(r), std::nullopt, whole, Shape::rounded);
   }
 
   // Step 12. Clip to the window; the hover area stays as it was. A circle no larger than the
