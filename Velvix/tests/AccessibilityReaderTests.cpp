@@ -405,8 +405,15 @@ TEST(AccessibilityReader, QuickRefreshesDuringWhichAListMovedAreGivenUpThriceThe
   const struct {
     const char* name;
     bool inSteps;
-    bool newRows;
-  } cases[] = {{"smoothly", false, false}, {"in steps", true, false}, {"new rows", false, true}};
+    int newRows;  // how many rows, from the top, are new to the list
+    bool smeared;
+  } cases[] = {
+      {"smoothly", false, 0, false},
+      {"in steps", true, 0, false},
+      {"new rows, smoothly", false, 3, true},
+      // `top` is read between the start and `middle`, with no step in between: exact.
+      {"in steps, a new row before a known one", true, 1, false},
+  };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     ReaderWorld w;
@@ -430,11 +437,9 @@ TEST(AccessibilityReader, QuickRefreshesDuringWhichAListMovedAreGivenUpThriceThe
     w.ax.setElementCost(rows[0], 50ms);
     w.ax.setElementCost(rows[2], 50ms);
     std::vector<std::string> now = labels;
-    if (c.newRows) {
-      for (int i = 0; i < 3; ++i) {
-        now[i] = "new " + labels[i];
-        w.ax.setAttribute(rows[i], Attribute::description, platform::Value(now[i]));
-      }
+    for (int i = 0; i < c.newRows; ++i) {
+      now[i] = "new " + labels[i];
+      w.ax.setAttribute(rows[i], Attribute::description, platform::Value(now[i]));
     }
     if (c.inSteps) {
       for (int k = 0; k < 5; ++k)
@@ -448,7 +453,7 @@ TEST(AccessibilityReader, QuickRefreshesDuringWhichAListMovedAreGivenUpThriceThe
       EXPECT_FALSE(w.read(true)) << attempt;
     const auto kept = w.read(true);
     ASSERT_TRUE(kept);
-    EXPECT_EQ(kept->smeared.messages, c.newRows);
+    EXPECT_EQ(kept->smeared.messages, c.smeared);
     EXPECT_FALSE(kept->smeared.chatList);
 
     const auto& nodes = w.reader.nodes();
@@ -544,16 +549,27 @@ TEST(AccessibilityReader, FallsBackToAFullReadWhenTheQuickRefreshCannotBeDone) {
 }
 
 TEST(AccessibilityReader, AQuickRefreshDuringWhichTheWindowMovedIsNotUsed) {
-  ReaderWorld w;
-  auto t = WhatsAppTree::standard(w.ax, kPid, kFrame, 4, 3);
-  ASSERT_TRUE(w.read());
-  // Settled when the refresh starts; 5 points away by the time its items have been read.
-  w.ax.setCallCost(5ms);
-  w.ax.setScrollVelocity(t.app, 100);
-  EXPECT_FALSE(w.read(true));
-  ASSERT_FALSE(w.logLines().empty()) << "a full read should have followed";
-  EXPECT_EQ(w.logLines().back().rfind("Read discarded: window at (0.0, -", 0), 0u)
-      << w.logLines().back();
+  // Also once three refreshes have been given up because a list moved, when the next one is
+  // kept whatever the lists do.
+  for (const bool afterGivingUp : {false, true}) {
+    SCOPED_TRACE(afterGivingUp ? "after three given up" : "at once");
+    ReaderWorld w;
+    auto t = WhatsAppTree::standard(w.ax, kPid, kFrame, 4, 3);
+    ASSERT_TRUE(w.read());
+    w.ax.setCallCost(5ms);
+    if (afterGivingUp) {
+      w.ax.setScrollVelocity(t.chatList, 300);
+      for (int attempt = 0; attempt < AccessibilityReader::kSmearedReadsGivenUp; ++attempt)
+        ASSERT_FALSE(w.read(true));
+      ASSERT_TRUE(w.logLines().empty());
+    }
+    // Settled when the refresh starts; 5 points away by the time its items have been read.
+    w.ax.setScrollVelocity(t.app, 100);
+    EXPECT_FALSE(w.read(true));
+    ASSERT_FALSE(w.logLines().empty()) << "a full read should have followed";
+    EXPECT_EQ(w.logLines().back().rfind("Read discarded: window at (0.0, -", 0), 0u)
+        << w.logLines().back();
+  }
 }
 
 TEST(AccessibilityReader, AQuickRefreshIsOnlyForTheProcessReadLast) {

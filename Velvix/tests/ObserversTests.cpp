@@ -24,9 +24,8 @@ TEST(ObserverList, AnObserverRemovedBeforeItsTurnIsNotCalled) {
   });
   second = list.add([&](int) { calls.emplace_back("second"); });
   {
-    const Subscription third = list.add([&](int value) {
-      calls.push_back("third " + std::to_string(value));
-    });
+    const Subscription third =
+        list.add([&](int value) { calls.push_back("third " + std::to_string(value)); });
     list.notify(1);
   }
   list.notify(2);

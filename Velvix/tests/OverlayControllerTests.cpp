@@ -760,6 +760,7 @@ TEST_F(OverlayTest, AReturningWindowStartsFromTheReadNotFromTheScrollBeforeTheGa
   desktop.accessibility().setScrollVelocity(conversation, 0);
   desktop.windowServer().window(whatsApp).isOnScreen = false;
   desktop.runFor(100ms);
+  EXPECT_EQ(controller->scrollVelocity(), ScrollOffset{}) << "the speed of before the gap stays";
   desktop.accessibility().setScrollOffset(conversation, 0);
   desktop.windowServer().window(whatsApp).isOnScreen = true;
   desktop.runFor(40ms);
@@ -922,7 +923,7 @@ TEST_F(OverlayTest, AWheelStepIsFollowedAtTheNextFrameAndPatchesDoNotRunAheadOfS
   desktop.accessibility().setCallCost(200us);
   start();
   desktop.runFor(500ms);
-  failReads();  // only measurements move the patches now
+  failReads();                                         // only measurements move the patches now
   desktop.windowServer().setMouseTopLeft({950, 400});  // over the conversation, beside the text
   desktop.runFor(40ms);
   // Steps of 10 points at every phase of the frame, each with its wheel event; at each frame

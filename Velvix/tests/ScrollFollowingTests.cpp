@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace velvix {
 namespace {
 
@@ -46,6 +48,42 @@ TEST(ScrollFollowing, VelocityIsSmoothedByHalves) {
     const ScrollOffset v = smoothedVelocity(c.velocity, sample, c.offset, c.time);
     EXPECT_NEAR(v.chatList, c.expected.chatList, 1e-9);
     EXPECT_NEAR(v.messages, c.expected.messages, 1e-9);
+  }
+}
+
+TEST(ScrollFollowing, AMovingListIsTrustedOnlyWhenMeasuredSinceItsLastTurnWithinAFrame) {
+  using List = MovingLists::List;
+  constexpr double kTurn = 100.0;  // media time of the last turn over the messages
+  constexpr double kFrame = MovingLists::kFreshMeasurement;
+  const struct {
+    const char* name;
+    double measured;  // when the last measurement began
+    double now;
+    double moved = 0;
+    bool smeared = false;
+    bool untrusted;
+  } cases[] = {
+      {"measured since the turn", kTurn + 0.002, kTurn + 0.01, 0, false, false},
+      {"measured at the very moment of the turn", kTurn, kTurn + 0.01, 0, false, true},
+      {"measured before it", kTurn - 0.001, kTurn + 0.01, 0, false, true},
+      {"a measurement exactly a frame old", kTurn + 0.002, kTurn + 0.002 + kFrame, 0, false, false},
+      {"one older than a frame", kTurn + 0.002, kTurn + 0.003 + kFrame, 0, false, true},
+      {"moved half its height since the read", kTurn + 0.002, kTurn + 0.01, -300, false, false},
+      {"moved further", kTurn + 0.002, kTurn + 0.01, -300.5, false, true},
+      {"a move that is no number", kTurn + 0.002, kTurn + 0.01, std::nan(""), false, true},
+      {"its last read smeared", kTurn + 0.002, kTurn + 0.01, 0, true, true},
+      {"at rest, unmeasured and smeared", kTurn - 1, kTurn + 0.4, -1000, true, false},
+      {"just before rest", kTurn - 1, kTurn + 0.399, 0, false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MovingLists lists;
+    lists.read(kTurn - 2, false, c.smeared);
+    lists.wheel(List::messages, kTurn);
+    lists.measured(c.measured);
+    EXPECT_EQ(lists.isUntrusted(List::messages, c.now, c.moved, 600), c.untrusted);
+    EXPECT_FALSE(lists.isUntrusted(List::chatList, c.now, c.moved, 600))
+        << "the other list was not turned";
   }
 }
 
