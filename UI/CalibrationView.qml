@@ -42,14 +42,23 @@ Item {
             ToggleRow {
                 objectName: "usesAccessibility"
                 title: "Detect chats and messages with Accessibility"
+                enabled: root.overlay.accessibilityAvailable
                 checked: root.settings.usesAccessibility
                 onToggled: checked => root.settings.usesAccessibility = checked
             }
             Button {
                 objectName: "grantAccess"
-                visible: !root.overlay.hasAccessibilityAccess
+                visible: root.overlay.accessibilityAvailable && !root.overlay.hasAccessibilityAccess
                 text: "Grant Accessibility access…"
                 onClicked: root.overlay.requestAccess()
+            }
+            Label {
+                objectName: "accessibilityUnavailable"
+                Layout.fillWidth: true
+                visible: !root.overlay.accessibilityAvailable
+                text: root.overlay.unavailableText
+                wrapMode: Text.Wrap
+                color: Theme.secondary(root.palette)
             }
         }
 

@@ -71,7 +71,7 @@ Item {
                 objectName: "blurPreviews"
                 Layout.fillWidth: true
                 title: "Blur last messages preview"
-                note: root.overlay.hasAccessibilityAccess ? "" : "Blurred together without Accessibility access"
+                note: root.overlay.hasAccessibilityAccess || !root.overlay.accessibilityAvailable ? "" : "Blurred together without Accessibility access"
                 checked: root.settings.blurPreviews
                 onToggled: checked => root.settings.blurPreviews = checked
             }
@@ -86,7 +86,7 @@ Item {
                 objectName: "blurNames"
                 Layout.fillWidth: true
                 title: "Blur group/Users names"
-                note: root.overlay.hasAccessibilityAccess ? "" : "Blurred together without Accessibility access"
+                note: root.overlay.hasAccessibilityAccess || !root.overlay.accessibilityAvailable ? "" : "Blurred together without Accessibility access"
                 checked: root.settings.blurNames
                 onToggled: checked => root.settings.blurNames = checked
             }
@@ -104,7 +104,7 @@ Item {
                 objectName: "blurMediaPreview"
                 Layout.fillWidth: true
                 title: "Blur media preview"
-                note: root.overlay.hasAccessibilityAccess ? "" : "Requires Accessibility access"
+                note: root.overlay.hasAccessibilityAccess || !root.overlay.accessibilityAvailable ? "" : "Requires Accessibility access"
                 checked: root.settings.blurMediaPreview
                 onToggled: checked => root.settings.blurMediaPreview = checked
             }
@@ -112,7 +112,7 @@ Item {
                 objectName: "blurMediaGallery"
                 Layout.fillWidth: true
                 title: "Blur Media gallery"
-                note: root.overlay.hasAccessibilityAccess ? "" : "Requires Accessibility access"
+                note: root.overlay.hasAccessibilityAccess || !root.overlay.accessibilityAvailable ? "" : "Requires Accessibility access"
                 checked: root.settings.blurMediaGallery
                 onToggled: checked => root.settings.blurMediaGallery = checked
             }
@@ -120,7 +120,7 @@ Item {
                 objectName: "coversMovingLists"
                 Layout.fillWidth: true
                 title: "Cover lists while scrolling"
-                note: root.overlay.hasAccessibilityAccess ? "" : "Requires Accessibility access"
+                note: root.overlay.hasAccessibilityAccess || !root.overlay.accessibilityAvailable ? "" : "Requires Accessibility access"
                 checked: root.settings.coversMovingLists
                 onToggled: checked => root.settings.coversMovingLists = checked
             }
@@ -152,9 +152,17 @@ Item {
             LinkButton {
                 objectName: "grantAccess"
                 Layout.fillWidth: true
-                visible: !root.overlay.hasAccessibilityAccess
+                visible: root.overlay.accessibilityAvailable && !root.overlay.hasAccessibilityAccess
                 text: "Grant Accessibility access for precise blurring"
                 onClicked: root.overlay.requestAccess()
+            }
+            Label {
+                objectName: "accessibilityUnavailable"
+                Layout.fillWidth: true
+                visible: !root.overlay.accessibilityAvailable
+                text: root.overlay.unavailableText
+                wrapMode: Text.Wrap
+                color: Theme.secondary(root.palette)
             }
         }
 

@@ -21,6 +21,10 @@ class StatusModel : public QObject {
   Q_PROPERTY(Symbol statusSymbol READ statusSymbol NOTIFY statusChanged)
   Q_PROPERTY(
       bool hasAccessibilityAccess READ hasAccessibilityAccess NOTIFY hasAccessibilityAccessChanged)
+  /// False where this desktop has no accessibility service to grant access to.
+  Q_PROPERTY(bool accessibilityAvailable READ accessibilityAvailable CONSTANT)
+  /// What the views say in one line where accessibility is not available.
+  Q_PROPERTY(QString unavailableText READ unavailableText CONSTANT)
 
  public:
   /// The symbols SymbolIcon draws.
@@ -33,6 +37,12 @@ class StatusModel : public QObject {
   [[nodiscard]] QString statusText() const;
   [[nodiscard]] Symbol statusSymbol() const;
   [[nodiscard]] bool hasAccessibilityAccess() const { return source_.hasAccessibilityAccess(); }
+  [[nodiscard]] bool accessibilityAvailable() const { return source_.isAccessibilityAvailable(); }
+  [[nodiscard]] static QString unavailableText() {
+    return QStringLiteral(
+        "Precise detection isn't available on this desktop — Velvix blurs the calibrated "
+        "areas.");
+  }
 
   /// Shows the system's Accessibility permission prompt.
   Q_INVOKABLE void requestAccess() { source_.promptForTrust(); }

@@ -23,6 +23,8 @@ class StatusSource {
 
   [[nodiscard]] virtual OverlayController::Status status() const = 0;
   [[nodiscard]] virtual bool hasAccessibilityAccess() const = 0;
+  /// Whether this desktop can give accessibility access at all.
+  [[nodiscard]] virtual bool isAccessibilityAvailable() const = 0;
   /// Observers hear only of real changes.
   [[nodiscard]] virtual platform::Subscription observeStatus(
       std::function<void()> onChange) = 0;
@@ -41,6 +43,9 @@ class ControllerStatus final : public StatusSource {
   [[nodiscard]] OverlayController::Status status() const override { return controller_.status(); }
   [[nodiscard]] bool hasAccessibilityAccess() const override {
     return controller_.hasAccessibilityAccess();
+  }
+  [[nodiscard]] bool isAccessibilityAvailable() const override {
+    return accessibility_.isAvailable();
   }
   [[nodiscard]] platform::Subscription observeStatus(std::function<void()> onChange) override {
     return controller_.observeStatus(std::move(onChange));

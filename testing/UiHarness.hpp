@@ -25,6 +25,7 @@ class FakeStatus final : public StatusSource {
  public:
   [[nodiscard]] OverlayController::Status status() const override { return status_; }
   [[nodiscard]] bool hasAccessibilityAccess() const override { return access_; }
+  [[nodiscard]] bool isAccessibilityAvailable() const override { return available; }
   [[nodiscard]] platform::Subscription observeStatus(std::function<void()> onChange) override {
     return statusObservers_.add(std::move(onChange));
   }
@@ -46,6 +47,7 @@ class FakeStatus final : public StatusSource {
   }
 
   int prompts = 0;
+  bool available = true;  ///< set before a view opens: the desktop does not change under it
 
  private:
   OverlayController::Status status_ = OverlayController::Status::waitingForWhatsApp();

@@ -202,6 +202,36 @@ TEST_F(CalibrationView, TheGrantButtonShowsOnlyWithoutAccess) {
             "the outlines match your WhatsApp window.");
 }
 
+// Where the desktop has no accessibility service, both views say so in one line instead of
+// offering a grant that can never come, and the detection switch cannot be turned.
+TEST_F(CalibrationView, ADesktopWithoutAccessibilitySaysSoInsteadOfOfferingAGrant) {
+  const QString line = QStringLiteral(
+      "Precise detection isn't available on this desktop — Velvix blurs the calibrated areas.");
+  ui.status.available = false;
+  for (const char* file : {"OptionsWindow.qml", "CalibrationWindow.qml"}) {
+    SCOPED_TRACE(file);
+    auto window = ui.open(QString::fromUtf8(file));
+    ASSERT_TRUE(window);
+    QQuickItem* unavailable = find(*window, "accessibilityUnavailable");
+    ASSERT_TRUE(unavailable);
+    EXPECT_TRUE(shown(unavailable));
+    EXPECT_EQ(unavailable->property("text").toString(), line);
+    EXPECT_FALSE(find(*window, "grantAccess")->isVisible());
+    for (const char* row : {"blurPreviews", "blurNames", "blurMediaPreview", "coversMovingLists"}) {
+      if (QQuickItem* r = find(*window, QString::fromUtf8(row))) {
+        EXPECT_FALSE(find(*r, "note")->isVisible()) << row;
+      }
+    }
+    if (QQuickItem* detection = find(*window, "usesAccessibility")) {
+      EXPECT_FALSE(detection->isEnabled());
+    }
+  }
+  ui.status.available = true;
+  auto window = ui.open("CalibrationWindow.qml");
+  EXPECT_FALSE(find(*window, "accessibilityUnavailable")->isVisible());
+  EXPECT_TRUE(find(*window, "usesAccessibility")->isEnabled());
+}
+
 TEST_F(CalibrationView, ClosingTheWindowTurnsTheGuidesOff) {
   auto window = ui.open("CalibrationWindow.qml");
   ASSERT_TRUE(window);

@@ -131,6 +131,9 @@ class Accessibility {
   Accessibility& operator=(const Accessibility&) = delete;
   virtual ~Accessibility() = default;
 
+  /// Whether this desktop has an accessibility service the app can read at all. Where it has
+  /// none, no grant can ever give access: the app runs in layout mode and says so once.
+  [[nodiscard]] virtual bool isAvailable() const { return true; }
   /// Whether the user has granted this process accessibility access.
   [[nodiscard]] virtual bool isProcessTrusted() const = 0;
   /// Asks the system to show its permission prompt; whether access was granted shows later in

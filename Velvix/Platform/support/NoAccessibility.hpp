@@ -10,6 +10,7 @@ namespace velvix::support {
 
 class NoAccessibility final : public platform::Accessibility {
  public:
+  [[nodiscard]] bool isAvailable() const override { return false; }
   [[nodiscard]] bool isProcessTrusted() const override { return false; }
   void promptForTrust() override {}
   [[nodiscard]] platform::Element applicationElement(platform::ProcessId pid) override;
