@@ -33,7 +33,9 @@ VelvixApp::VelvixApp(platform::Defaults& defaults, const OverlayPorts& ports, QO
       overlay_(startedOverlay(settings_, ports)),
       status_(*overlay_, ports.accessibility),
       settingsModel_(settings_),
-      statusModel_(status_) {}
+      statusModel_(status_),
+      toolkit_(ports.toolkit),
+      scheduler_(ports.scheduler) {}
 
 VelvixApp::~VelvixApp() {
   // Closing the windows on the way out is not the user asking to quit.
@@ -95,7 +97,26 @@ bool VelvixApp::createOptions(bool dropsFromTray) {
   if (!options_) return false;
   connect(options_.get(), SIGNAL(layoutRequested()), this, SLOT(openCalibration()));
   connect(options_.get(), SIGNAL(quitRequested()), this, SIGNAL(quitRequested()));
+  if (dropsFromTray) {
+    connect(options_.get(), &QWindow::activeChanged, this, [this] {
+      if (options_->isActive()) {
+        panelWasActive_ = true;
+      } else if (panelWasActive_ && options_->isVisible()) {
+        putPanelAway();
+      }
+    });
+    connect(options_.get(), &QWindow::visibleChanged, this, [this](bool visible) {
+      if (visible) return;
+      panelWasActive_ = false;
+      clicksOutsidePanel_ = {};
+    });
+  }
   return true;
+}
+
+void VelvixApp::putPanelAway() {
+  panelPutAway_ = scheduler_.mediaTime();
+  options_->hide();
 }
 
 void VelvixApp::refreshTrayIcon() {
@@ -133,12 +154,22 @@ void VelvixApp::togglePanel() {
     options_->hide();
     return;
   }
+  if (scheduler_.mediaTime() - panelPutAway_ < 0.3) return;
   // Some trays do not say where their icons are; the pointer that clicked one is close by.
   panelAnchor_ = tray_ ? tray_->geometry() : QRect();
   if (!panelAnchor_.isValid()) panelAnchor_ = QRect(QCursor::pos(), QSize(1, 1));
   placePanel();
   options_->show();
   options_->requestActivate();
+  // A click anywhere else puts it away (the icon's own click toggles it); heard through the
+  // toolkit, since a click on the desktop itself takes no focus from the panel.
+  clicksOutsidePanel_ = toolkit_.addGlobalClickMonitor([this] {
+    const QPoint pointer = QCursor::pos();
+    if (!options_ || !options_->isVisible() || options_->geometry().contains(pointer) ||
+        panelAnchor_.contains(pointer))
+      return;
+    putPanelAway();
+  });
 }
 
 void VelvixApp::placePanel() {
@@ -150,6 +181,8 @@ void VelvixApp::placePanel() {
 }
 
 void VelvixApp::openCalibration() {
+  // The dropped panel would lie over the calibration window's sliders.
+  if (tray_ && options_ && options_->isVisible()) options_->hide();
   if (!calibration_) {
     calibration_ = createWindow(QStringLiteral("CalibrationWindow.qml"), {});
     if (!calibration_) return;

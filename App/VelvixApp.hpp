@@ -72,6 +72,8 @@ class VelvixApp : public QObject {
   [[nodiscard]] bool createOptions(bool dropsFromTray);
   void togglePanel();
   void placePanel();
+  /// Puts the dropped panel away, as a popup goes: on a click outside it, on losing the focus.
+  void putPanelAway();
   void refreshTrayIcon();
 
   AppSettings settings_;
@@ -83,8 +85,15 @@ class VelvixApp : public QObject {
   std::unique_ptr<QQuickWindow> options_;
   std::unique_ptr<QQuickWindow> calibration_;
   std::unique_ptr<QSystemTrayIcon> tray_;
+  platform::Toolkit& toolkit_;
+  platform::Scheduler& scheduler_;
   QRect panelAnchor_;  // where the tray icon that dropped the panel is
   platform::Subscription trayFollowsSwitch_;
+  platform::Subscription clicksOutsidePanel_;  // while the dropped panel shows
+  bool panelWasActive_ = false;
+  // When the panel was last put away by a click or the focus going: the click on the tray icon
+  // that took the focus must not drop it again at once.
+  double panelPutAway_ = -1e9;  // media time
 };
 
 }  // namespace velvix

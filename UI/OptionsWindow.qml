@@ -4,7 +4,9 @@ import Velvix.UI
 
 // The window that holds the options panel: a frameless popup dropped below the tray icon, or,
 // on a desktop without a tray, an ordinary small window. Its height follows the content
-// through the panel's fitter.
+// through the panel's fitter. As a popup it has an edge of its own (a border and a shadow
+// inside it: a frameless window gets none from the window manager) and goes away on Escape;
+// the application puts it away on a click outside it or when it loses the focus.
 ApplicationWindow {
     id: window
 
@@ -26,7 +28,35 @@ ApplicationWindow {
         objectName: "optionsView"
         settings: window.settings
         overlay: window.overlay
+        focus: true
         onLayoutRequested: window.layoutRequested()
         onQuitRequested: window.quitRequested()
+    }
+
+    Shortcut {
+        sequences: [StandardKey.Cancel]
+        enabled: window.dropsFromTray
+        onActivated: window.close()
+    }
+
+    // The edge: a shadow along the bottom and right, then a one-pixel border all round.
+    Rectangle {
+        objectName: "edge"
+        visible: window.dropsFromTray
+        anchors.fill: parent
+        color: "transparent"
+        border.width: 1
+        border.color: Theme.edge(window.palette)
+        z: 1
+        Rectangle {
+            anchors { left: parent.left; right: parent.right; bottom: parent.bottom; margins: 1 }
+            height: 2
+            color: Theme.shadow(window.palette)
+        }
+        Rectangle {
+            anchors { top: parent.top; right: parent.right; bottom: parent.bottom; margins: 1 }
+            width: 2
+            color: Theme.shadow(window.palette)
+        }
     }
 }

@@ -12,4 +12,13 @@ QtObject {
         const c = palette.windowText
         return Qt.rgba(c.r, c.g, c.b, 0.15)
     }
+    // A popup's edge: visible over light and dark windows alike.
+    function edge(palette) {
+        const c = palette.windowText
+        return Qt.rgba(c.r, c.g, c.b, 0.45)
+    }
+    function shadow(palette) {
+        const c = palette.windowText
+        return Qt.rgba(c.r, c.g, c.b, 0.12)
+    }
 }

@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
+#include <QTest>
 
 #include <chrono>
 
@@ -114,6 +115,49 @@ TEST_F(App, ClickingTheTrayIconDropsThePanelAndClickingAgainPutsItAway) {
   EXPECT_EQ(panel.width(), 283);
   emit app.trayIcon()->activated(QSystemTrayIcon::Trigger);
   EXPECT_FALSE(panel.isVisible());
+}
+
+// The dropped panel goes as a popup does: on a click outside it (not on the icon, whose click
+// toggles it), on Escape, and when "Layout…" opens the calibration window it would cover.
+TEST_F(App, TheDroppedPanelGoesAwayOnAClickOutsideEscapeAndLayout) {
+  VelvixApp app(defaults, desktop.ports());
+  app.openInterface(VelvixApp::Shell::trayIcon);
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  const QPoint icon(screen.x() + screen.width() - 20, screen.y() + screen.height() - 10);
+  const auto drop = [&] {
+    QCursor::setPos(icon);
+    emit app.trayIcon()->activated(QSystemTrayIcon::Trigger);
+    settle();
+    return app.optionsWindow() && app.optionsWindow()->isVisible();
+  };
+  const auto clickAt = [&](QPoint where) {
+    QCursor::setPos(where);
+    desktop.desktop().toolkit().click();
+    desktop.advance(1ms);
+    settle();
+  };
+  ASSERT_TRUE(drop());
+  QQuickWindow& panel = *app.optionsWindow();
+  clickAt(panel.geometry().center());
+  EXPECT_TRUE(panel.isVisible()) << "a click inside";
+  clickAt(icon);
+  EXPECT_TRUE(panel.isVisible()) << "the icon's own click is the icon's";
+  clickAt(screen.topLeft() + QPoint(50, 50));
+  EXPECT_FALSE(panel.isVisible()) << "a click outside";
+
+  EXPECT_FALSE(drop()) << "the click on the icon that put it away is not another one";
+  desktop.advance(300ms);
+  ASSERT_TRUE(drop()) << "dropped again at the next click on the icon";
+  QTest::keyClick(&panel, Qt::Key_Escape);
+  settle();
+  EXPECT_FALSE(panel.isVisible()) << "Escape";
+
+  ASSERT_TRUE(drop());
+  click(*find(panel, "layout"));
+  settle();
+  EXPECT_FALSE(panel.isVisible()) << "Layout…";
+  ASSERT_TRUE(app.calibrationWindow());
+  EXPECT_TRUE(app.calibrationWindow()->isVisible());
 }
 
 TEST_F(App, LayoutOpensOneCalibrationWindowAndQuitAsksToQuit) {
