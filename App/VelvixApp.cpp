@@ -161,14 +161,11 @@ void VelvixApp::togglePanel() {
   placePanel();
   options_->show();
   options_->requestActivate();
-  // A click anywhere else puts it away (the icon's own click toggles it); heard through the
-  // toolkit, since a click on the desktop itself takes no focus from the panel.
+  // A click anywhere else puts it away, the icon's own included (heard through the toolkit:
+  // a click on the desktop itself takes no focus from the panel).
   clicksOutsidePanel_ = toolkit_.addGlobalClickMonitor([this] {
-    const QPoint pointer = QCursor::pos();
-    if (!options_ || !options_->isVisible() || options_->geometry().contains(pointer) ||
-        panelAnchor_.contains(pointer))
-      return;
-    putPanelAway();
+    if (options_ && options_->isVisible() && !options_->geometry().contains(QCursor::pos()))
+      putPanelAway();
   });
 }
 

@@ -18,7 +18,7 @@ ApplicationWindow {
     signal quitRequested()
 
     title: "Velvix"
-    flags: dropsFromTray ? (Qt.Popup | Qt.FramelessWindowHint) : Qt.Window
+    flags: dropsFromTray ? (Qt.Tool | Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint) : Qt.Window
     width: view.implicitWidth
     minimumWidth: view.implicitWidth
     maximumWidth: view.implicitWidth

@@ -1,0 +1,162 @@
+// The velvix executable on a private X server with Openbox, a system tray and the stand-in
+// WhatsApp client, driven the way a user drives it: clicks and keys through xdotool. What only
+// a real desktop has (focus, clicks anywhere, the tray) is tested here; screenshots of each
+// state go to the build folder.
+
+#include <XvfbSession.hpp>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace velvix::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Where trayer puts its first icon: a tray along the bottom edge of the 1280 x 800 screen.
+constexpr int kIconX = 1268;
+constexpr int kIconY = 786;
+
+struct Geometry {
+  int x = 0, y = 0, width = 0, height = 0;
+};
+
+class Desktop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string whyNot;
+    session_ = XvfbSession::start(true, whyNot);
+    if (!session_) GTEST_SKIP() << whyNot;
+    if (run("command -v trayer >/dev/null") != 0) GTEST_SKIP() << "trayer is not installed";
+    config_ = std::filesystem::temp_directory_path() /
+              ("velvix-desktop-" + std::to_string(::getpid()) + "-" + session_->display().substr(1));
+    std::filesystem::remove_all(config_);
+    std::filesystem::create_directories(config_);
+    tray_ = ChildProcess::spawn({"trayer", "--edge", "bottom", "--align", "right", "--height",
+                                 "28"},
+                                session_->display());
+    standIn_ = ChildProcess::spawn({VELVIX_FAKE_WHATSAPP, "--geometry", "900x600+40+40"},
+                                   session_->display());
+    ASSERT_TRUE(pollUntil([&] { return !windows("--class WhatsApp").empty(); }, [] {}, 10s))
+        << "the stand-in did not come up";
+  }
+  void TearDown() override {
+    velvix_.reset();
+    standIn_.reset();
+    tray_.reset();
+    session_.reset();
+    if (!config_.empty()) std::filesystem::remove_all(config_);
+  }
+
+  std::unique_ptr<ChildProcess> launch() {
+    return ChildProcess::spawn({"env", "XDG_CONFIG_HOME=" + config_.string(), VELVIX_EXECUTABLE},
+                               session_->display());
+  }
+
+  int run(const std::string& command) {
+    const std::string display = session_ ? "DISPLAY=" + session_->display() + " " : "";
+    return std::system((display + command).c_str());
+  }
+  std::string output(const std::string& command) {
+    std::string out;
+    const std::string full = "DISPLAY=" + session_->display() + " " + command + " 2>/dev/null";
+    if (FILE* pipe = ::popen(full.c_str(), "r")) {
+      std::array<char, 256> buffer{};
+      while (std::fgets(buffer.data(), buffer.size(), pipe))
+        out += buffer.data();
+      ::pclose(pipe);
+    }
+    return out;
+  }
+  // Visible windows matching xdotool's search arguments.
+  std::vector<std::string> windows(const std::string& search) {
+    std::vector<std::string> ids;
+    std::istringstream lines(output("xdotool search --onlyvisible " + search));
+    for (std::string line; std::getline(lines, line);)
+      if (!line.empty()) ids.push_back(line);
+    return ids;
+  }
+  bool panelShown() { return !windows("--name '^Velvix$'").empty(); }
+  std::optional<Geometry> panelGeometry() {
+    const auto ids = windows("--name '^Velvix$'");
+    if (ids.empty()) return std::nullopt;
+    Geometry g;
+    std::istringstream lines(output("xdotool getwindowgeometry --shell " + ids.front()));
+    for (std::string line; std::getline(lines, line);) {
+      const auto eq = line.find('=');
+      if (eq == std::string::npos) continue;
+      const std::string key = line.substr(0, eq);
+      const int value = std::atoi(line.c_str() + eq + 1);
+      if (key == "X") g.x = value;
+      if (key == "Y") g.y = value;
+      if (key == "WIDTH") g.width = value;
+      if (key == "HEIGHT") g.height = value;
+    }
+    return g;
+  }
+  bool waitFor(const std::function<bool()>& done) { return pollUntil(done, [] {}, 5s); }
+  void clickAt(int x, int y) {
+    run("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+  }
+  // Clicks the tray icon until the panel shows: the tray takes a moment to embed the icon.
+  bool dropPanel() {
+    for (int attempt = 0; attempt < 10; ++attempt) {
+      clickAt(kIconX, kIconY);
+      if (pollUntil([&] { return panelShown(); }, [] {}, 1s)) return true;
+    }
+    return false;
+  }
+  void screenshot(const std::string& name) {
+    std::filesystem::create_directories(VELVIX_SCREENSHOT_DIR);
+    run("import -window root " + std::string(VELVIX_SCREENSHOT_DIR) + "/" + name + ".png");
+  }
+
+  std::unique_ptr<XvfbSession> session_;
+  std::filesystem::path config_;
+  std::unique_ptr<ChildProcess> tray_;
+  std::unique_ptr<ChildProcess> standIn_;
+  std::unique_ptr<ChildProcess> velvix_;
+};
+
+TEST_F(Desktop, TheTrayPanelGoesAwayAsAPopupDoes) {
+  velvix_ = launch();
+  ASSERT_TRUE(dropPanel()) << "no panel from the tray icon";
+  screenshot("panel-dropped");
+
+  run("xdotool key Escape");
+  EXPECT_TRUE(waitFor([&] { return !panelShown(); })) << "Escape";
+
+  ASSERT_TRUE(dropPanel());
+  clickAt(640, 700);  // the desktop below the stand-in: no window takes the focus
+  EXPECT_TRUE(waitFor([&] { return !panelShown(); })) << "a click on the desktop";
+
+  ASSERT_TRUE(dropPanel());
+  run("xdotool search --class WhatsApp windowactivate --sync");
+  EXPECT_TRUE(waitFor([&] { return !panelShown(); })) << "another window took the focus";
+
+  ASSERT_TRUE(dropPanel());
+  clickAt(kIconX, kIconY);
+  EXPECT_TRUE(waitFor([&] { return !panelShown(); })) << "the icon again";
+
+  ASSERT_TRUE(dropPanel());
+  const auto panel = panelGeometry();
+  ASSERT_TRUE(panel);
+  clickAt(panel->x + 30, panel->y + panel->height - 20);  // "Layout…", bottom left
+  EXPECT_TRUE(waitFor([&] { return !windows("--name '^Velvix Layout$'").empty(); }))
+      << "no calibration window";
+  EXPECT_TRUE(waitFor([&] { return !panelShown(); })) << "the panel stayed over the calibration";
+  screenshot("panel-after-layout");
+}
+
+}  // namespace
+}  // namespace velvix::testing
