@@ -5,7 +5,6 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QIcon>
-#include <QPalette>
 #include <QPixmap>
 #include <QQmlComponent>
 #include <QScreen>
@@ -122,8 +121,15 @@ void VelvixApp::putPanelAway() {
 void VelvixApp::refreshTrayIcon() {
   if (!tray_) return;
   const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1;
-  const QColor tint = QGuiApplication::palette().color(QPalette::WindowText);
-  tray_->setIcon(QIcon(QPixmap::fromImage(menuBarIcon(settings_.isEnabled(), ratio, tint))));
+#ifdef Q_OS_MACOS
+  // The menu bar tints a template to its own appearance.
+  QIcon icon(QPixmap::fromImage(menuBarIcon(settings_.isEnabled(), ratio)));
+  icon.setIsMask(true);
+#else
+  // A tray paints the icon as it is, over a panel of any colour.
+  const QIcon icon(QPixmap::fromImage(velvix::trayIcon(settings_.isEnabled(), ratio)));
+#endif
+  tray_->setIcon(icon);
 }
 
 QPoint VelvixApp::panelPosition(const QRect& anchor, const QSize& panel, const QRect& available) {

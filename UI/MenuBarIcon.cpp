@@ -41,6 +41,19 @@ QImage fallbackIcon(int pixels, const QColor& tint) {
   return image;
 }
 
+// `image` at `opacity`, on a transparent image of the same size and ratio.
+QImage dimmed(const QImage& image, double opacity) {
+  QImage out = blankImage(image.width());
+  QPainter painter(&out);
+  painter.setOpacity(opacity);
+  QImage source = image;
+  source.setDevicePixelRatio(1);
+  painter.drawImage(0, 0, source);
+  painter.end();
+  out.setDevicePixelRatio(image.devicePixelRatio());
+  return out;
+}
+
 }  // namespace
 
 std::string_view menuBarIconSvg() {
@@ -67,15 +80,28 @@ QImage menuBarIcon(bool isEnabled, qreal devicePixelRatio, const QColor& tint) {
   QImage icon = templateImageFromSvg(kSvg, pixels, tint);
   if (icon.isNull()) icon = fallbackIcon(pixels, tint);
   icon.setDevicePixelRatio(ratio);
-  if (isEnabled) return icon;
+  return isEnabled ? icon : dimmed(icon, kDimmedIconOpacity);
+}
 
-  QImage dimmed = blankImage(pixels);
-  dimmed.setDevicePixelRatio(ratio);
-  QPainter painter(&dimmed);
-  painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-  painter.setOpacity(kDimmedIconOpacity);
-  painter.drawImage(QRectF(0, 0, kMenuBarIconSide, kMenuBarIconSide), icon);
-  return dimmed;
+QImage trayIcon(bool isEnabled, qreal devicePixelRatio) {
+  QImage glyph = menuBarIcon(true, devicePixelRatio, QColor(0xF8, 0xF8, 0xF8));
+  QImage halo = menuBarIcon(true, devicePixelRatio, QColor(0x1E, 0x1E, 0x1E));
+  const qreal ratio = glyph.devicePixelRatio();
+  glyph.setDevicePixelRatio(1);
+  halo.setDevicePixelRatio(1);
+  QImage icon = blankImage(glyph.width());
+  {
+    // The halo: the shape grown by a point's worth of pixels in every direction.
+    QPainter painter(&icon);
+    const int reach = std::max(1, static_cast<int>(std::lround(ratio)));
+    for (int dy = -reach; dy <= reach; ++dy) {
+      for (int dx = -reach; dx <= reach; ++dx)
+        painter.drawImage(dx, dy, halo);
+    }
+    painter.drawImage(0, 0, glyph);
+  }
+  icon.setDevicePixelRatio(ratio);
+  return isEnabled ? icon : dimmed(icon, kDimmedIconOpacity);
 }
 
 }  // namespace velvix

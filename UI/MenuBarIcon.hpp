@@ -25,6 +25,11 @@ inline constexpr double kDimmedIconOpacity = 0.4;
 [[nodiscard]] QImage menuBarIcon(bool isEnabled, qreal devicePixelRatio = 1,
                                  const QColor& tint = Qt::black);
 
+/// The icon for a tray that paints it as it is (Linux): the shape in near-white with a dark
+/// halo around it, so that it reads on light and dark panels alike whatever colours the desktop
+/// reports. Dimmed as menuBarIcon() while protection is off.
+[[nodiscard]] QImage trayIcon(bool isEnabled, qreal devicePixelRatio = 1);
+
 /// Renders an SVG document as a template image in `tint`; a null image when it does not load.
 [[nodiscard]] QImage templateImageFromSvg(std::string_view svg, int pixels, const QColor& tint);
 

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -46,6 +47,26 @@ TEST(MenuBarIcon, EveryCoveredPixelTakesTheTint) {
       const QRgb pixel = icon.pixel(x, y);
       if (qAlpha(pixel) < 255) continue;
       EXPECT_EQ(QColor(pixel).rgb(), tint.rgb()) << x << "," << y;
+    }
+  }
+}
+
+// A tray paints the icon over its own panel, light or dark: the icon must stand out from both.
+TEST(MenuBarIcon, TheTrayIconReadsOnLightAndDarkPanels) {
+  for (const bool enabled : {true, false}) {
+    for (const QColor panel : {QColor(Qt::white), QColor(0xEF, 0xEF, 0xEF),
+                               QColor(0x2B, 0x2B, 0x2B), QColor(Qt::black)}) {
+      SCOPED_TRACE(testing::Message()
+                   << (enabled ? "on, " : "off, ") << panel.name().toStdString());
+      QImage shown(18, 18, QImage::Format_ARGB32);
+      shown.fill(panel);
+      QPainter(&shown).drawImage(0, 0, trayIcon(enabled, 1));
+      int contrast = 0;
+      for (int y = 0; y < 18; ++y) {
+        for (int x = 0; x < 18; ++x)
+          contrast = std::max(contrast, std::abs(qGray(shown.pixel(x, y)) - qGray(panel.rgb())));
+      }
+      EXPECT_GE(contrast, enabled ? 180 : 70);
     }
   }
 }
