@@ -9,6 +9,7 @@
 // one sentence and exits with status 2, before Qt would abort for want of a display.
 
 #include "Backend.hpp"
+#include "ColorScheme.hpp"
 #include "DesktopView.hpp"
 #include "VelvixApp.hpp"
 
@@ -75,6 +76,7 @@ int main(int argc, char** argv) {
   app.setApplicationName(QStringLiteral("Velvix"));
   // The tray icon, not a window, keeps Velvix running: closing a window does not quit.
   app.setQuitOnLastWindowClosed(false);
+  ColorSchemeFollower colorScheme;
 
   support::StandardErrorLog log;
   std::unique_ptr<Backend> backend = entry.make(log);

@@ -3,7 +3,7 @@ import QtQuick.Controls.Fusion
 import Velvix.UI
 
 // The "Velvix Layout" window: as large as its content, which it cannot be resized away from.
-ApplicationWindow {
+AppWindow {
     id: window
 
     required property SettingsModel settings

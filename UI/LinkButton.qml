@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls.Fusion
+import Velvix.UI
 
 // A button that reads as a link: coloured text, no frame.
 AbstractButton {
@@ -8,7 +9,7 @@ AbstractButton {
     hoverEnabled: true
     contentItem: Label {
         text: button.text
-        color: button.palette.link
+        color: Theme.link(button.palette)
         font.underline: button.hovered
         wrapMode: Text.WordWrap
     }

@@ -7,7 +7,7 @@ import Velvix.UI
 // through the panel's fitter. As a popup it has an edge of its own (a border and a shadow
 // inside it: a frameless window gets none from the window manager) and goes away on Escape;
 // the application puts it away on a click outside it or when it loses the focus.
-ApplicationWindow {
+AppWindow {
     id: window
 
     required property SettingsModel settings

@@ -1,0 +1,77 @@
+#include "ColorScheme.hpp"
+#include "UiHarness.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QImage>
+
+#include <cstdlib>
+
+namespace velvix::test {
+namespace {
+
+TEST(ColorScheme, GtkSettingsSayDarkByPreferenceOrByTheme) {
+  const struct {
+    const char* ini;
+    std::optional<ColorScheme> expected;
+  } cases[] = {
+      {"[Settings]\ngtk-application-prefer-dark-theme=1\n", ColorScheme::dark},
+      {"[Settings]\ngtk-application-prefer-dark-theme = true\n", ColorScheme::dark},
+      {"[Settings]\ngtk-theme-name=Adwaita-dark\n", ColorScheme::dark},
+      {"[Settings]\ngtk-theme-name=Adwaita\ngtk-application-prefer-dark-theme=1",
+       ColorScheme::dark},
+      {"[Settings]\ngtk-theme-name=Adwaita\n", ColorScheme::light},
+      {"[Settings]\ngtk-application-prefer-dark-theme=0\n", ColorScheme::light},
+      {"[Settings]\ngtk-font-name=Cantarell 11\n", std::nullopt},
+      {"", std::nullopt},
+      {"gtk-theme-name", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.ini);
+    EXPECT_EQ(schemeFromGtkSettings(c.ini), c.expected);
+  }
+}
+
+TEST(ColorScheme, ThePaletteChangesOnlyWhenTheSchemeDiffers) {
+  const QPalette light(QColor(0xEF, 0xEF, 0xEF));
+  ASSERT_FALSE(isDark(light));
+  const QPalette dark = paletteFor(ColorScheme::dark, light);
+  EXPECT_TRUE(isDark(dark));
+  EXPECT_GE(dark.color(QPalette::WindowText).lightness() - dark.color(QPalette::Window).lightness(),
+            150)
+      << "text readable on the dark background";
+  EXPECT_EQ(paletteFor(ColorScheme::dark, dark), dark) << "a dark palette is kept as it is";
+  EXPECT_EQ(paletteFor(ColorScheme::light, light), light);
+  EXPECT_FALSE(isDark(paletteFor(ColorScheme::light, dark)));
+}
+
+TEST(ColorScheme, TheEnvironmentForcesAScheme) {
+  const QPalette light(QColor(0xEF, 0xEF, 0xEF));
+  ::setenv("VELVIX_COLOR_SCHEME", "dark", 1);
+  EXPECT_EQ(desktopColorScheme(light), ColorScheme::dark);
+  ::setenv("VELVIX_COLOR_SCHEME", "light", 1);
+  EXPECT_EQ(desktopColorScheme(paletteFor(ColorScheme::dark, light)), ColorScheme::light);
+  ::unsetenv("VELVIX_COLOR_SCHEME");
+}
+
+// Both views in the dark scheme, for review beside the light ones; their background is dark.
+TEST(ColorScheme, TheViewsFollowADarkScheme) {
+  const QPalette before = QGuiApplication::palette();
+  QGuiApplication::setPalette(paletteFor(ColorScheme::dark, before));
+  for (const char* file : {"OptionsWindow.qml", "CalibrationWindow.qml"}) {
+    SCOPED_TRACE(file);
+    UiHarness ui;
+    auto window = ui.open(QString::fromUtf8(file));
+    ASSERT_TRUE(window);
+    const QString name =
+        QString::fromUtf8(file).section(QLatin1Char('.'), 0, 0).toLower() + QStringLiteral("-dark");
+    const QImage image = screenshot(*window, name);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_LT(QColor(image.pixel(image.width() / 2, 4)).lightness(), 80);
+  }
+  QGuiApplication::setPalette(before);
+}
+
+}  // namespace
+}  // namespace velvix::test
