@@ -4,9 +4,10 @@ import QtQuick.Controls.Fusion
 import Velvix.UI
 
 // One measurement of the window layout: the label, then a slider over the measurement's range
-// in whole points and the current value. The slider writes only when the user moves it: a
-// stored value outside the range (the default rail width is) stays as it is until then, and the
-// value label always shows the stored value, not the slider's clamped one.
+// in whole points and the current value. The slider writes only when the user moves it. Its
+// track widens to take in a stored value outside the range (the default rail width is), so
+// the thumb shows where the value is and its first touch does not jump; the range follows the
+// value only between drags, never under the user's hand.
 RowLayout {
     id: row
 
@@ -18,6 +19,18 @@ RowLayout {
 
     readonly property real value: settings[field]
     readonly property alias slider: slider
+    property real shownFrom: from
+    property real shownTo: to
+
+    function fitRange() {
+        const v = row.value
+        shownFrom = isFinite(v) ? Math.min(row.from, Math.floor(v)) : row.from
+        shownTo = isFinite(v) ? Math.max(row.to, Math.ceil(v)) : row.to
+    }
+    Component.onCompleted: fitRange()
+    onValueChanged: if (!slider.pressed) fitRange()
+    onFromChanged: fitRange()
+    onToChanged: fitRange()
 
     Layout.fillWidth: true
 
@@ -38,8 +51,9 @@ RowLayout {
             id: slider
             objectName: "slider"
             Layout.fillWidth: true
-            from: row.from
-            to: row.to
+            from: row.shownFrom
+            to: row.shownTo
+            onPressedChanged: if (!pressed) row.fitRange()
             stepSize: 1
             snapMode: Slider.SnapAlways
             value: row.value

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 
 namespace velvix::test {
@@ -68,8 +70,10 @@ TEST_F(CalibrationView, MeasurementRowsHaveTheirRangesStepsAndSections) {
     ASSERT_TRUE(row) << "in its section";
     EXPECT_EQ(row->property("title").toString(), QString::fromUtf8(r.title));
     QQuickItem* slider = find(*row, "slider");
-    EXPECT_EQ(slider->property("from").toDouble(), r.from);
-    EXPECT_EQ(slider->property("to").toDouble(), r.to);
+    // The range, widened to take in the stored value (the default rail width lies beyond it).
+    const double stored = LayoutMetrics::defaults.*r.field;
+    EXPECT_EQ(slider->property("from").toDouble(), std::min(r.from, stored));
+    EXPECT_EQ(slider->property("to").toDouble(), std::max(r.to, stored));
     EXPECT_EQ(slider->property("stepSize").toDouble(), 1);
   }
   EXPECT_EQ(find(*find(*window, "columns"), "header")->property("text").toString(), "Columns");
@@ -91,15 +95,29 @@ TEST_F(CalibrationView, ValuesReadAsWholePointsTruncated) {
   EXPECT_EQ(valueText(*window, "composerSideInset"), "0 pt");
 }
 
-TEST_F(CalibrationView, OpeningWritesNothingEvenForValuesOutsideTheirRange) {
-  // The default rail width (220) lies beyond its slider's range (0 to 120): the slider shows
-  // its end, but the stored value must not be clamped just because the window opened.
+TEST_F(CalibrationView, ValuesOutsideTheirRangeWidenItAndAreNeverClamped) {
+  // The default rail width (220) lies beyond its slider's range (0 to 120); a side margin of
+  // -5 below its own. Opening writes nothing; each slider shows its value where it is, so its
+  // first touch moves from there.
+  LayoutMetrics stored = LayoutMetrics::defaults;
+  stored.composerSideInset = -5;
+  ui.settings.setMetrics(stored);
   ui.defaults.clearWrites();
   auto window = ui.open("CalibrationWindow.qml");
   ASSERT_TRUE(window);
-  EXPECT_EQ(ui.settings.metrics(), LayoutMetrics::defaults);
+  EXPECT_EQ(ui.settings.metrics(), stored);
   EXPECT_EQ(ui.defaults.writeCount("layoutMetrics"), 0U);
   EXPECT_EQ(valueText(*window, "railWidth"), "220 pt");
+  EXPECT_EQ(sliderOf(*window, "railWidth")->property("value").toDouble(), 220);
+  EXPECT_EQ(sliderOf(*window, "railWidth")->property("position").toDouble(), 1);
+  EXPECT_EQ(sliderOf(*window, "composerSideInset")->property("from").toDouble(), -5);
+  EXPECT_EQ(sliderOf(*window, "composerSideInset")->property("position").toDouble(), 0);
+
+  // Back within the range, it is the range again.
+  stored.railWidth = 80;
+  ui.settings.setMetrics(stored);
+  settle();
+  EXPECT_EQ(sliderOf(*window, "railWidth")->property("to").toDouble(), 120);
 }
 
 TEST_F(CalibrationView, MovingASliderWritesItsFieldAtOnce) {
@@ -108,12 +126,14 @@ TEST_F(CalibrationView, MovingASliderWritesItsFieldAtOnce) {
   for (const auto& r : kRows) {
     SCOPED_TRACE(r.name);
     ui.settings.setMetrics(LayoutMetrics::defaults);
+    settle();
     click(*sliderOf(*window, r.name), 0.5);
     const double value = ui.settings.metrics().*r.field;
-    EXPECT_GE(value, r.from);
-    EXPECT_LE(value, r.to);
+    // Half way along the track, which takes in the default.
+    const double from = std::min(r.from, LayoutMetrics::defaults.*r.field);
+    const double to = std::max(r.to, LayoutMetrics::defaults.*r.field);
     EXPECT_EQ(value, std::round(value)) << "steps of one point";
-    EXPECT_NEAR(value, (r.from + r.to) / 2, (r.to - r.from) * 0.1);
+    EXPECT_NEAR(value, (from + to) / 2, (to - from) * 0.1);
     EXPECT_EQ(valueText(*window, r.name), QString::fromStdString(labels::points(value)));
     LayoutMetrics others = LayoutMetrics::defaults;
     others.*r.field = value;
