@@ -21,12 +21,32 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace velvix::platform {
 
 /// Window levels the panel uses.
 inline constexpr std::int64_t kNormalWindowLevel = 0;
 inline constexpr std::int64_t kFloatingWindowLevel = 3;
+
+/// A window's pixels as the screen shows them: rows from the top, 0xAARRGGBB, `scale` pixels to
+/// the point.
+struct WindowImage {
+  int width = 0;
+  int height = 0;
+  double scale = 1;
+  std::vector<std::uint32_t> pixels;  ///< width × height
+
+  [[nodiscard]] std::uint32_t at(int x, int y) const {
+    return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                  static_cast<std::size_t>(x)];
+  }
+  /// Whether the pixels are all there: a positive size and one pixel each.
+  [[nodiscard]] bool isWhole() const {
+    return width > 0 && height > 0 && scale > 0 &&
+           pixels.size() == static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  }
+};
 
 /// A frosted-glass view on the panel, drawn behind-window with the popover material, shaped by
 /// a mask: rounded (10-point corners at any size) or circle (the ellipse inscribed in its frame).
@@ -74,6 +94,10 @@ class Panel {
   virtual void orderAbove(std::uint32_t windowNumber) = 0;
   /// Draws the panel's content now rather than at the next display pass.
   virtual void displayNow() = 0;
+
+  /// The pixels of the window the panel was last ordered above, as its glass reads them (without
+  /// the panel); none where the platform cannot read them, or not yet.
+  [[nodiscard]] virtual std::optional<WindowImage> windowImage() { return std::nullopt; }
 
   /// Whether any part of the panel is visible on screen (its occlusion state).
   [[nodiscard]] virtual bool isOcclusionVisible() const = 0;
