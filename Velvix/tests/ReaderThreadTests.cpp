@@ -79,16 +79,18 @@ TEST(ReaderThreads, ReaderFollowLoopAndMainThreadShareOnlyTheTracker) {
   desktop.stop();  // joins the executors before the reader and the loops go away
 
   ASSERT_TRUE(finished);
-  EXPECT_EQ(failedReads, 0);
-  // Every successful read raised the generation by exactly one.
+  // A read during which a list moved is given up, but never more than a few in a row.
+  EXPECT_GE(static_cast<int>(readGenerations.size()),
+            kReads / (AccessibilityReader::kSmearedReadsGivenUp + 1));
+  // Every kept read raised the generation by exactly one; a given-up one left it alone.
   for (std::size_t i = 0; i < readGenerations.size(); ++i)
     EXPECT_EQ(readGenerations[i], static_cast<std::int64_t>(i) + 1);
-  EXPECT_EQ(tracker->state().generation, kReads);
+  EXPECT_EQ(tracker->state().generation, static_cast<std::int64_t>(readGenerations.size()));
   // A measurement belongs to a read that happened: never beyond the last generation, and
   // never older than one it already reported.
   for (std::size_t i = 0; i < measuredGenerations.size(); ++i) {
     EXPECT_GE(measuredGenerations[i], 1);
-    EXPECT_LE(measuredGenerations[i], kReads);
+    EXPECT_LE(measuredGenerations[i], static_cast<std::int64_t>(readGenerations.size()));
     if (i > 0) {
       EXPECT_GE(measuredGenerations[i], measuredGenerations[i - 1]);
     }
