@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QQmlComponent>
+#include <QQuickItem>
 #include <QScreen>
 #include <QSystemTrayIcon>
 
@@ -96,6 +97,16 @@ bool VelvixApp::createOptions(bool dropsFromTray) {
   if (!options_) return false;
   connect(options_.get(), SIGNAL(layoutRequested()), this, SLOT(openCalibration()));
   connect(options_.get(), SIGNAL(quitRequested()), this, SIGNAL(quitRequested()));
+#ifndef Q_OS_MACOS
+  // The panel offers to start Velvix at login through the desktop's autostart folder (a Mac
+  // would need a login item, which Velvix does not make). The entry may have been changed
+  // by hand or by another installation since the panel last showed: read it at each showing.
+  if (auto* view = options_->findChild<QQuickItem*>(QStringLiteral("optionsView")))
+    view->setProperty("autostart", QVariant::fromValue(static_cast<QObject*>(&autostart_)));
+  connect(options_.get(), &QWindow::visibleChanged, &autostart_, [this](bool visible) {
+    if (visible) autostart_.refresh();
+  });
+#endif
   if (dropsFromTray) {
     connect(options_.get(), &QWindow::activeChanged, this, [this] {
       if (options_->isActive()) {

@@ -8,6 +8,7 @@
 //
 // Main thread only. The store and the services must outlive the app.
 
+#include "Autostart.hpp"
 #include "SettingsModel.hpp"
 #include "StatusModel.hpp"
 #include "StatusSource.hpp"
@@ -81,6 +82,7 @@ class VelvixApp : public QObject {
   ControllerStatus status_;
   SettingsModel settingsModel_;
   StatusModel statusModel_;
+  Autostart autostart_;
   std::unique_ptr<QQmlEngine> engine_;  // made with the first window
   std::unique_ptr<QQuickWindow> options_;
   std::unique_ptr<QQuickWindow> calibration_;

@@ -4,13 +4,17 @@ import QtQuick.Controls.Fusion
 import Velvix.UI
 
 // The panel that drops from the tray icon: the main switch, the eight blur categories, the
-// protection status with the Accessibility grant button, and the way to the calibration window
-// and out of the application. Every switch writes straight into the settings.
+// protection status with the Accessibility grant button, starting at login, and the way to the
+// calibration window and out of the application. Every switch writes straight into the
+// settings, but the login switch, whose only record is the desktop's autostart entry.
 Item {
     id: root
 
     required property SettingsModel settings
     required property OverlayStatus overlay
+    // The entry that starts Velvix at login (enabled, setEnabled()), given by the application
+    // where the desktop has an autostart folder; without it the switch is not offered.
+    property QtObject autostart: null
 
     signal layoutRequested()
     signal quitRequested()
@@ -164,6 +168,19 @@ Item {
                 wrapMode: Text.Wrap
                 color: Theme.secondary(root.palette)
             }
+        }
+
+        Divider {
+            visible: root.autostart !== null
+        }
+
+        OptionRow {
+            objectName: "startsAtLogin"
+            Layout.fillWidth: true
+            visible: root.autostart !== null
+            title: "Start Velvix at login"
+            checked: root.autostart !== null && root.autostart.enabled
+            onToggled: checked => root.autostart.setEnabled(checked)
         }
 
         RowLayout {
