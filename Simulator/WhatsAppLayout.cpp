@@ -28,6 +28,30 @@ constexpr std::uint32_t kGreen = 0xFF00A884;
 constexpr std::uint32_t kDivider = 0xFFE9EDEF;
 constexpr std::uint32_t kShadow = 0x40000000;
 
+// The dark theme's colour for each colour of the light one; pictures keep theirs.
+std::uint32_t darkened(std::uint32_t colour) {
+  switch (colour) {
+    case kRail:  // also kBar
+      return 0xFF202C33;
+    case kWhite:
+      return 0xFF111B21;
+    case kWallpaper:
+      return 0xFF0B141A;
+    case kOutgoing:
+      return 0xFF005C4B;
+    case kInk:
+      return 0xFFE9EDEF;
+    case kSecondary:
+      return 0xFF8696A0;
+    case kDivider:
+      return 0xFF222D34;
+    case 0xFF54656F:  // icons
+      return 0xFFAEBAC1;
+    default:
+      return colour;
+  }
+}
+
 std::uint32_t hashOf(std::string_view text) {
   std::uint32_t h = 2166136261u;
   for (unsigned char c : text)
@@ -83,7 +107,7 @@ class LayoutBuilder {
 
   LayoutBuilder(const WhatsAppState& state,
                 const std::function<double(std::string_view, double, bool)>& measure)
-      : s_(state), measure_(measure) {}
+      : s_(state), measure_(measure), rail_(state.look.railWidth), list_(state.look.listWidth) {}
 
   std::unique_ptr<Layout> build() {
     auto layout = std::make_unique<Layout>();
@@ -114,6 +138,7 @@ class LayoutBuilder {
 
   PaintItem& paint(PaintItem item, std::optional<List> list = std::nullopt) {
     item.isInSheet = inSheet_;
+    if (s_.look.dark) item.color = darkened(item.color);
     if (item.clip.isNull() || item.clip == Rect()) item.clip = whole_;
     if (item.unit == Rect()) item.unit = item.rect;
     L_->paint.push_back({std::move(item), list});
@@ -127,7 +152,8 @@ class LayoutBuilder {
   }
   // The box of a line of text: as wide as the text (at most `maxWidth`), aligned in that width.
   Rect textBox(Point at, double maxWidth, std::string_view content, const TextStyle& style) const {
-    const double w = std::max(1.0, std::min(maxWidth, std::ceil(width(content, style.size, style.bold))));
+    const double w =
+        std::max(1.0, std::min(maxWidth, std::ceil(width(content, style.size, style.bold))));
     const double h = style.lineHeight.value_or(std::round(style.size * 1.25));
     double x = at.x;
     if (style.align == PaintItem::Align::centre) x += (maxWidth - w) / 2;
@@ -167,8 +193,8 @@ class LayoutBuilder {
 
   // --- the navigation rail ---------------------------------------------------------------------
   void rail() {
-    AxNode node{.role = "AXGroup", .description = "Navigation", .frame = {0, 0, G::railWidth, H_}};
-    fill(Rect(0, 0, G::railWidth, H_), kRail);
+    AxNode node{.role = "AXGroup", .description = "Navigation", .frame = {0, 0, rail_, H_}};
+    fill(Rect(0, 0, rail_, H_), kRail);
     const char* top[] = {"Chats", "Status", "Channels", "Communities"};
     for (int k = 0; k < 4; ++k) {
       const Rect b(14, 16 + 52.0 * k, 40, 40);
@@ -180,20 +206,18 @@ class LayoutBuilder {
     node.children.push_back({.role = "AXButton", .description = "Profile", .frame = profile});
     fill(settings.insetBy(8, 8), 0xFF8696A0, 12);
     paint({.kind = PaintItem::Kind::ellipse, .rect = profile.insetBy(4, 4), .color = 0xFFB0BEC5});
-    paint({.kind = PaintItem::Kind::line,
-           .rect = Rect(G::railWidth - 0.5, 0, 0, H_),
-           .color = kDivider});
+    paint({.kind = PaintItem::Kind::line, .rect = Rect(rail_ - 0.5, 0, 0, H_), .color = kDivider});
     L_->window.children.push_back(std::move(node));
   }
 
   // --- the chat list and a panel over it ---------------------------------------------------------
   void sidebar() {
-    const double right = G::railWidth + G::listWidth;
+    const double right = rail_ + list_;
     const Rect column(0, 0, right, H_);
-    const Rect viewport(G::railWidth, G::listHeaderHeight, G::listWidth, H_ - G::listHeaderHeight);
+    const Rect viewport(rail_, G::listHeaderHeight, list_, H_ - G::listHeaderHeight);
     L_->chatListArea = viewport;
     AxNode node{.role = "AXGroup", .frame = column};
-    fill(Rect(G::railWidth, 0, G::listWidth, H_), kWhite);
+    fill(Rect(rail_, 0, list_, H_), kWhite);
 
     // The panel lies over the chat list with exactly its frame and comes first among the two.
     auto& chat = L_->lists[index(List::chatList)];
@@ -218,16 +242,17 @@ class LayoutBuilder {
     // The header lies over the list's top, drawn after it.
     AxNode header{.role = "AXGroup", .frame = {0, 0, right, G::listHeaderHeight}};
     const std::string title = s_.panel ? s_.panel->title : std::string("Chats");
-    header.children.push_back({.role = "AXStaticText", .value = title, .frame = {84, 18, 260, 28}});
-    header.children.push_back({.role = "AXTextField",
-                               .description = "Search or start a new chat",
-                               .frame = {80, 58, 352, 32}});
+    const Rect search(rail_ + 12, 58, list_ - 24, 32);
+    header.children.push_back(
+        {.role = "AXStaticText", .value = title, .frame = {rail_ + 16, 18, 260, 28}});
+    header.children.push_back(
+        {.role = "AXTextField", .description = "Search or start a new chat", .frame = search});
     L_->window.children.push_back(std::move(node));
     L_->window.children.back().children.push_back(std::move(header));
-    fill(Rect(G::railWidth, 0, G::listWidth, G::listHeaderHeight), kWhite);
-    text({84, 16}, 260, title, {.size = 22, .bold = true});
-    fill(Rect(80, 58, 352, 32), kBar, 8);
-    text({112, 64}, 300, "Search or start a new chat", {.colour = kSecondary});
+    fill(Rect(rail_, 0, list_, G::listHeaderHeight), kWhite);
+    text({rail_ + 16, 16}, 260, title, {.size = 22, .bold = true});
+    fill(search, kBar, 8);
+    text({rail_ + 44, 64}, list_ - 76, "Search or start a new chat", {.colour = kSecondary});
     paint({.kind = PaintItem::Kind::line, .rect = Rect(right - 0.5, 0, 0, H_), .color = kDivider});
   }
 
@@ -235,7 +260,7 @@ class LayoutBuilder {
     double y = G::listHeaderHeight;
     for (std::size_t i = 0; i < s_.chats.size(); ++i) {
       const WhatsAppChat& chat = s_.chats[i];
-      const Rect r(G::railWidth, y, G::listWidth, G::chatRowHeight);
+      const Rect r(rail_, y, list_, G::chatRowHeight);
       Item item{.kind = Item::Kind::chatRow,
                 .index = static_cast<int>(i),
                 .top = r.minY(),
@@ -322,7 +347,7 @@ class LayoutBuilder {
                 .index = static_cast<int>(i),
                 .top = y};
       if (!row.heading.empty()) {
-        const Rect h(G::railWidth, y, G::listWidth, G::panelHeadingHeight);
+        const Rect h(rail_, y, list_, G::panelHeadingHeight);
         item.nodes.push_back({.role = "AXHeading", .description = row.heading, .frame = h});
         text({h.minX() + 24, h.minY() + 10}, 300, row.heading,
              {.size = 12, .colour = kGreen, .bold = true},
@@ -330,7 +355,7 @@ class LayoutBuilder {
         y += G::panelHeadingHeight;
       }
       const double height = row.isShort ? G::contactRowHeight : G::chatRowHeight;
-      const Rect r(G::railWidth, y, G::listWidth, height);
+      const Rect r(rail_, y, list_, height);
       item.frame = r;
       item.label = row.isShort ? row.name : row.name + ", " + row.detail;
       AxNode node{.role = "AXGroup", .description = item.label, .frame = r};
@@ -355,9 +380,8 @@ class LayoutBuilder {
                                   {.size = 15, .lineHeight = 18}, name);
         Belonging detail = inRow;
         detail.sensitive = Sensitive::preview;
-        const Rect detailBox =
-            text({textLeft, r.minY() + 40}, r.maxX() - 24 - textLeft, row.detail,
-                 {.size = 13, .colour = kSecondary, .lineHeight = 17}, detail);
+        const Rect detailBox = text({textLeft, r.minY() + 40}, r.maxX() - 24 - textLeft, row.detail,
+                                    {.size = 13, .colour = kSecondary, .lineHeight = 17}, detail);
         node.children.push_back({.role = "AXStaticText", .value = row.name, .frame = nameBox});
         node.children.push_back({.role = "AXStaticText", .value = row.detail, .frame = detailBox});
       }
@@ -371,7 +395,7 @@ class LayoutBuilder {
 
   // --- the conversation pane ---------------------------------------------------------------------
   void pane() {
-    const double x = G::railWidth + G::listWidth;
+    const double x = rail_ + list_;
     const double w = W_ - x;
     const Rect frame(x, 0, w, H_);
     AxNode node{.role = "AXGroup", .frame = frame};
@@ -424,8 +448,8 @@ class LayoutBuilder {
     headerNode.children.push_back({.role = "AXButton", .description = c.title, .frame = title});
     text({title.minX() + 6, 13}, title.width() - 10, c.title, {.size = 16, .bold = true},
          {.unit = header, .sensitive = Sensitive::name});
-    text({title.minX() + 6, 34}, title.width() - 10, c.subtitle,
-         {.size = 12, .colour = kSecondary}, {.unit = header});
+    text({title.minX() + 6, 34}, title.width() - 10, c.subtitle, {.size = 12, .colour = kSecondary},
+         {.unit = header});
     const char* buttons[] = {"Video call", "Voice call", "Search"};
     for (int k = 0; k < 3; ++k) {
       const Rect b(W_ - 48 - 44.0 * (2 - k), 16, 28, 28);
@@ -681,6 +705,7 @@ class LayoutBuilder {
 
   const WhatsAppState& s_;
   const std::function<double(std::string_view, double, bool)>& measure_;
+  const double rail_, list_;  // the rail's and the chat list's widths
   Layout* L_ = nullptr;
   double W_ = 0, H_ = 0;
   Rect whole_ = {};
@@ -690,7 +715,8 @@ class LayoutBuilder {
 }  // namespace
 
 std::unique_ptr<WhatsAppModel::Layout> layOut(
-    const WhatsAppState& state, const std::function<double(std::string_view, double, bool)>& measure) {
+    const WhatsAppState& state,
+    const std::function<double(std::string_view, double, bool)>& measure) {
   return LayoutBuilder(state, measure).build();
 }
 

@@ -93,6 +93,12 @@ struct WhatsAppSheet {
 
 struct WhatsAppState {
   Rect windowFrame = {100, 80, 1200, 800};  ///< global, top-left origin
+  /// The theme and the column widths the user chose (WhatsApp's defaults unless set).
+  struct Look {
+    double railWidth = 68;
+    double listWidth = 376;
+    bool dark = false;
+  } look;
   std::vector<WhatsAppChat> chats = {};
   std::optional<WhatsAppConversation> conversation = {};
   std::string composerText = {};
@@ -121,10 +127,10 @@ struct WhatsAppModelOptions {
 
 class WhatsAppModel {
  public:
-  /// Fixed measurements of WhatsApp's window, in points.
+  /// Fixed measurements of WhatsApp's window, in points (the columns' by default).
   struct Geometry {
-    static constexpr double railWidth = 68;
-    static constexpr double listWidth = 376;
+    static constexpr double railWidth = WhatsAppState::Look{}.railWidth;
+    static constexpr double listWidth = WhatsAppState::Look{}.listWidth;
     static constexpr double listHeaderHeight = 100;
     static constexpr double chatRowHeight = 72;
     static constexpr double contactRowHeight = 56;

@@ -9,6 +9,11 @@
 // click reached it.
 //
 //   velvix-fake-whatsapp [--geometry WxH+X+Y] [--class NAME] [--title TITLE] [--no-pid] [--plain]
+//                        [--dark] [--rail WIDTH] [--list WIDTH] [--loading]
+//
+// --dark, --rail and --list give the model WhatsApp's dark theme and other column widths, as
+// its users may choose, so that measuring the layout from the pixels is tried on them.
+// --loading shows WhatsApp's start-up screen and nothing else: a window with no layout to find.
 //
 // The same program makes the other windows tests need (--class Other --title Cover).
 
@@ -70,6 +75,7 @@ struct App {
   GC gc = nullptr;
   XFontStruct* font = nullptr;
   int chatScroll = 0, messageScroll = 0;
+  bool loading = false;  // shows WhatsApp's start-up screen, forever
   unsigned long clicks = 0;
   Atom clicksAtom = None;
   Atom deleteAtom = None;
@@ -115,6 +121,16 @@ struct App {
       return;
     }
 #endif
+    if (loading) {
+      // WhatsApp starting up: its mark on a plain background, no columns yet.
+      fill(0xF0F2F5, 0, 0, width, height);
+      fill(0x00A884, width / 2 - 40, height / 2 - 60, 80, 80);
+      text(0x667781, width / 2 - 30, height / 2 + 50, "WhatsApp");
+      XCopyArea(display, buffer, window, gc, 0, 0, static_cast<unsigned>(width),
+                static_cast<unsigned>(height), 0, 0);
+      XFlush(display);
+      return;
+    }
     fill(0xFFFFFF, 0, 0, width, height);
     // Rail.
     fill(0xF0F2F5, 0, 0, kRail, height);
@@ -187,9 +203,11 @@ struct App {
     model =
         std::make_unique<velvix::sim::WhatsAppModel>(*desktop, stateFor(width, height), options);
   }
-  static velvix::sim::WhatsAppState stateFor(int w, int h) {
+  velvix::sim::WhatsAppState::Look look;
+  velvix::sim::WhatsAppState stateFor(int w, int h) const {
     velvix::sim::WhatsAppState state = velvix::sim::WhatsAppState::sample();
     state.windowFrame = velvix::Rect(0, 0, w, h);
+    state.look = look;
     return state;
   }
   void drawModel() {
@@ -233,6 +251,8 @@ int main(int argc, char** argv) {
   std::string cls = "WhatsApp", title = "WhatsApp";
   bool setsPid = true;
   bool plain = false;
+  bool dark = false, loading = false;
+  double rail = -1, list = -1;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--geometry" && i + 1 < argc) {
@@ -248,10 +268,22 @@ int main(int argc, char** argv) {
       setsPid = false;
     } else if (arg == "--plain") {
       plain = true;
+    } else if (arg == "--loading") {
+      loading = true;
+    } else if (arg == "--dark") {
+      dark = true;
+    } else if ((arg == "--rail" || arg == "--list") && i + 1 < argc) {
+      const double value = std::atof(argv[++i]);
+      if (!(value >= 0 && value <= 2000)) {
+        std::fprintf(stderr, "velvix-fake-whatsapp: bad width %s\n", argv[i]);
+        return 2;
+      }
+      (arg == "--rail" ? rail : list) = value;
     } else {
       std::fprintf(stderr,
                    "usage: velvix-fake-whatsapp [--geometry WxH+X+Y] [--class NAME] "
-                   "[--title TITLE] [--no-pid] [--plain]\n");
+                   "[--title TITLE] [--no-pid] [--plain] [--dark] [--rail WIDTH] "
+                   "[--list WIDTH] [--loading]\n");
       return 2;
     }
   }
@@ -262,7 +294,8 @@ int main(int argc, char** argv) {
   int qtArgc = 1;
   QGuiApplication qt(qtArgc, argv);
 #else
-  (void)plain;  // without the renderer the plain picture is all there is
+  // Without the renderer the plain picture is all there is.
+  (void)plain, (void)dark, (void)rail, (void)list;
 #endif
   App app;
   app.display = XOpenDisplay(nullptr);
@@ -305,8 +338,12 @@ int main(int argc, char** argv) {
   app.font = XLoadQueryFont(display, "fixed");
   if (app.font) XSetFont(display, app.gc, app.font->fid);
   app.resize(w, h);
+  app.loading = loading;
 #if VELVIX_FAKE_WITH_MODEL
-  if (!plain) app.startModel();
+  if (rail >= 0) app.look.railWidth = rail;
+  if (list >= 0) app.look.listWidth = list;
+  app.look.dark = dark;
+  if (!plain && !loading) app.startModel();
 #endif
   XMapWindow(display, app.window);
   XFlush(display);
@@ -333,7 +370,7 @@ int main(int argc, char** argv) {
         if (event.xconfigure.width != app.width || event.xconfigure.height != app.height) {
           app.resize(event.xconfigure.width, event.xconfigure.height);
 #if VELVIX_FAKE_WITH_MODEL
-          if (app.model) app.model->setState(App::stateFor(app.width, app.height));
+          if (app.model) app.model->setState(app.stateFor(app.width, app.height));
 #endif
           app.draw();
         }
