@@ -1,6 +1,10 @@
 #include "SimulatedDesktop.hpp"
 
+#include <QPainter>
+
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace velvix {
 
@@ -51,6 +55,26 @@ SimulatedDesktop::SimulatedDesktop(platform::LogSink& log, sim::WhatsAppState st
   // Text is laid out with the widths it is painted with.
   options.measureText = &pixels::measureText;
   whatsApp_ = std::make_unique<sim::WhatsAppModel>(desktop_, std::move(state), std::move(options));
+  // The overlay measures the layout from the window's own pixels, as it does on a real desktop.
+  desktop_.toolkit().setWindowPixels([this]() -> std::optional<platform::WindowImage> {
+    const sim::Scene scene = whatsApp_->scene();
+    QImage image(static_cast<int>(std::ceil(scene.windowSize.width)),
+                 static_cast<int>(std::ceil(scene.windowSize.height)), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+      QPainter painter(&image);
+      painter.setRenderHint(QPainter::Antialiasing);
+      pixels::paintScene(painter, scene);
+    }
+    platform::WindowImage out{image.width(), image.height(), 1, {}};
+    out.pixels.resize(static_cast<std::size_t>(out.width) * out.height);
+    for (int y = 0; y < out.height; ++y) {
+      const auto* line = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
+      std::copy(line, line + out.width,
+                out.pixels.begin() + static_cast<std::ptrdiff_t>(y) * out.width);
+    }
+    return out;
+  });
 }
 
 SimulatedDesktop::~SimulatedDesktop() {

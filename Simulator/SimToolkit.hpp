@@ -65,6 +65,10 @@ class SimToolkit final : public platform::Toolkit {
   void setRefusesScrollMonitors(bool refuses) { refusesScrollMonitors_ = refuses; }
   /// Changes the panel's occlusion state; observers hear of it on the main queue.
   void setPanelOcclusionVisible(bool visible);
+  /// What the panel reads of the window under it; with none (the default) it reads nothing.
+  using WindowPixels = std::function<std::optional<platform::WindowImage>()>;
+  void setWindowPixels(WindowPixels source) { windowPixels_ = std::move(source); }
+  [[nodiscard]] const WindowPixels& windowPixels() const { return windowPixels_; }
 
   // --- observation ---------------------------------------------------------------------------
   [[nodiscard]] const ToolkitCounts& counts() const { return counts_; }
@@ -96,6 +100,7 @@ class SimToolkit final : public platform::Toolkit {
   platform::ObserverList<const platform::ScrollWheelEvent&> scrollMonitors_;
   platform::ObserverList<> clickMonitors_;
   bool refusesScrollMonitors_ = false;
+  WindowPixels windowPixels_;
   support::Lifetime lifetime_;  // last: ends before the lists go
 };
 
@@ -117,6 +122,12 @@ class SimPanel final : public platform::Panel {
   void orderAbove(std::uint32_t windowNumber) override;
   void displayNow() override { ++toolkit_.mutableCounts().displayNow; }
   [[nodiscard]] bool isOcclusionVisible() const override { return occlusionVisible_; }
+  [[nodiscard]] bool readsWindowPixels() const override {
+    return static_cast<bool>(toolkit_.windowPixels());
+  }
+  [[nodiscard]] std::optional<platform::WindowImage> windowImage() override {
+    return readsWindowPixels() ? toolkit_.windowPixels()() : std::nullopt;
+  }
   [[nodiscard]] platform::Subscription observeOcclusion(std::function<void()> handler) override;
   [[nodiscard]] std::unique_ptr<platform::BlurView> addBlurView() override;
   [[nodiscard]] bool areGuidesHidden() const override { return guidesHidden_; }

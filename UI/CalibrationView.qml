@@ -151,10 +151,20 @@ Item {
         FormSection {
             Layout.fillWidth: true
 
-            Button {
-                objectName: "reset"
-                text: "Reset to Defaults"
-                onClicked: root.settings.resetMetrics()
+            RowLayout {
+                spacing: 8
+
+                Button {
+                    objectName: "measure"
+                    text: "Measure automatically"
+                    visible: root.overlay.canMeasureLayout
+                    onClicked: root.overlay.measureLayout()
+                }
+                Button {
+                    objectName: "reset"
+                    text: "Reset to Defaults"
+                    onClicked: root.settings.resetMetrics()
+                }
             }
         }
     }

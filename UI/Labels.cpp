@@ -30,6 +30,9 @@ StatusLine statusLine(const OverlayController::Status& status) {
       return {"Waiting for WhatsApp…", StatusSymbol::hourglass};
     case Kind::disabled:
       return {"Protection is off", StatusSymbol::eye};
+    case Kind::unmeasured:
+      return {"Couldn't measure WhatsApp — everything is blurred. Open Layout… to calibrate.",
+              StatusSymbol::lock};
   }
   return {"Waiting for WhatsApp…", StatusSymbol::hourglass};
 }

@@ -25,6 +25,8 @@ class StatusModel : public QObject {
   Q_PROPERTY(bool accessibilityAvailable READ accessibilityAvailable CONSTANT)
   /// What the views say in one line where accessibility is not available.
   Q_PROPERTY(QString unavailableText READ unavailableText CONSTANT)
+  /// Whether "Measure automatically" can do anything here.
+  Q_PROPERTY(bool canMeasureLayout READ canMeasureLayout CONSTANT)
 
  public:
   /// The symbols SymbolIcon draws.
@@ -38,6 +40,7 @@ class StatusModel : public QObject {
   [[nodiscard]] Symbol statusSymbol() const;
   [[nodiscard]] bool hasAccessibilityAccess() const { return source_.hasAccessibilityAccess(); }
   [[nodiscard]] bool accessibilityAvailable() const { return source_.isAccessibilityAvailable(); }
+  [[nodiscard]] bool canMeasureLayout() const { return source_.canMeasureLayout(); }
   [[nodiscard]] static QString unavailableText() {
     return QStringLiteral(
         "Precise detection isn't available on this desktop — Velvix blurs the calibrated "
@@ -46,6 +49,8 @@ class StatusModel : public QObject {
 
   /// Shows the system's Accessibility permission prompt.
   Q_INVOKABLE void requestAccess() { source_.promptForTrust(); }
+  /// Measures WhatsApp's layout from its pixels again, covering it whole until it has.
+  Q_INVOKABLE void measureLayout() { source_.measureLayout(); }
 
  signals:
   void statusChanged();

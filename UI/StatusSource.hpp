@@ -5,9 +5,9 @@
 // permission prompt. The views see the controller only through this, so they can be driven
 // through every state in tests without running the overlay.
 
-#include <Velvix/Platform/Observers.hpp>
 #include <Velvix/OverlayController.hpp>
 #include <Velvix/Platform/Accessibility.hpp>
+#include <Velvix/Platform/Observers.hpp>
 
 #include <functional>
 #include <utility>
@@ -26,12 +26,15 @@ class StatusSource {
   /// Whether this desktop can give accessibility access at all.
   [[nodiscard]] virtual bool isAccessibilityAvailable() const = 0;
   /// Observers hear only of real changes.
-  [[nodiscard]] virtual platform::Subscription observeStatus(
-      std::function<void()> onChange) = 0;
+  [[nodiscard]] virtual platform::Subscription observeStatus(std::function<void()> onChange) = 0;
   [[nodiscard]] virtual platform::Subscription observeAccessibilityAccess(
       std::function<void()> onChange) = 0;
   /// Asks the system to show its Accessibility permission prompt.
   virtual void promptForTrust() = 0;
+  /// Whether the layout can be measured from WhatsApp's pixels on this desktop.
+  [[nodiscard]] virtual bool canMeasureLayout() const = 0;
+  /// Measures the layout from WhatsApp's pixels again.
+  virtual void measureLayout() = 0;
 };
 
 /// The running overlay and the platform's accessibility service; both must outlive it.
@@ -55,6 +58,8 @@ class ControllerStatus final : public StatusSource {
     return controller_.observeAccessibilityAccess(std::move(onChange));
   }
   void promptForTrust() override { accessibility_.promptForTrust(); }
+  [[nodiscard]] bool canMeasureLayout() const override { return controller_.canMeasureLayout(); }
+  void measureLayout() override { controller_.measureLayoutAgain(); }
 
  private:
   OverlayController& controller_;

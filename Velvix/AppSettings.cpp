@@ -56,12 +56,12 @@ bool sameMetrics(const LayoutMetrics& a, const LayoutMetrics& b) {
          sameValue(a.revealBandHeight, b.revealBandHeight);
 }
 
-LayoutMetrics loadMetrics(const platform::Defaults& defaults) {
+std::optional<LayoutMetrics> loadMetrics(const platform::Defaults& defaults) {
   const auto stored = defaults.object(kMetricsKey);
   const auto* bytes = std::get_if<platform::Defaults::Bytes>(&stored);
-  if (bytes == nullptr || bytes->data.empty()) return LayoutMetrics::defaults;
+  if (bytes == nullptr || bytes->data.empty()) return std::nullopt;
   // An undecodable record stays in the store untouched until the next assignment.
-  return LayoutMetrics::decoded(bytes->data).value_or(LayoutMetrics::defaults);
+  return LayoutMetrics::decoded(bytes->data);
 }
 
 }  // namespace
@@ -78,7 +78,9 @@ AppSettings::AppSettings(platform::Defaults& defaults) : defaults_(defaults) {
     const bool* value = std::get_if<bool>(&stored);
     flags_[i] = value != nullptr ? *value : kFlags[i].fallback;
   }
-  metrics_ = loadMetrics(defaults_);
+  const auto stored = loadMetrics(defaults_);
+  metrics_ = stored.value_or(LayoutMetrics::defaults);
+  hasStoredMetrics_ = stored.has_value();
 }
 
 AppSettings::~AppSettings() = default;
@@ -108,11 +110,13 @@ void AppSettings::setFlag(Property property, bool value) {
 void AppSettings::setMetrics(const LayoutMetrics& value) {
   const bool changed = !sameMetrics(metrics_, value);
   metrics_ = value;
-  if (const auto json = value.encoded()) {
+  const auto json = value.encoded();
+  if (json) {
     defaults_.setBytes(kMetricsKey, *json);
   } else {
     defaults_.remove(kMetricsKey);
   }
+  hasStoredMetrics_ = json.has_value();
   if (changed) observers_.notify(Property::metrics);
 }
 

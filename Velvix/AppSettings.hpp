@@ -75,6 +75,8 @@ class AppSettings {
   /// covered whole until they can. Velvix's own addition, on by default.
   [[nodiscard]] bool coversMovingLists() const { return flag(Property::coversMovingLists); }
   [[nodiscard]] const LayoutMetrics& metrics() const { return metrics_; }
+  /// Whether the store holds measurements (else metrics() are the defaults, never set).
+  [[nodiscard]] bool hasStoredMetrics() const { return hasStoredMetrics_; }
   [[nodiscard]] bool showsGuides() const { return showsGuides_; }
 
   /// The nine blur switches, field for field.
@@ -117,6 +119,7 @@ class AppSettings {
   platform::Defaults& defaults_;
   std::array<bool, kFlagCount> flags_{};
   LayoutMetrics metrics_;
+  bool hasStoredMetrics_ = false;
   bool showsGuides_ = false;
   platform::ObserverList<Property> observers_;  // told which property changed
 };

@@ -60,7 +60,7 @@ class Measurer {
     const Run& list = runs[1];
     const Run& pane = runs[2];
     const int railWidth = list.begin;
-    const int listRight = list.end;
+    const int listRight = pane.begin;  // the divider between them is the list's
     if (railWidth < px(20) || railWidth > px(200)) return std::nullopt;
     if (listRight - railWidth < px(150) || listRight - railWidth > px(900)) return std::nullopt;
     const int paneLeft = pane.begin;
@@ -117,26 +117,30 @@ class Measurer {
     return runs;
   }
 
+  static double shareOf(const std::vector<Colour>& row, Colour colour) {
+    return static_cast<double>(std::count(row.begin(), row.end(), colour)) /
+           static_cast<double>(row.size());
+  }
+
   // Half way between the search field's bottom and the first content below it.
   std::optional<int> listHeaderHeight(int listLeft, int listRight, Colour background) const {
     const int from = listLeft + 4;
     const int to = listRight - 4;
     if (to - from < 50) return std::nullopt;
+    // The field starts where its colour fills most of a row; the placeholder text inside it
+    // takes a good share of a narrow list's rows, so it goes on while its colour is common.
     std::vector<Colour> row;
+    std::optional<Colour> field;
     std::optional<int> searchBottom;
-    bool inSearch = false;
     for (int y = 0; y < image_.height / 2; ++y) {
       row.clear();
       for (int x = from; x < to; ++x)
         row.push_back(flat(image_.at(x, y)));
-      std::vector<Colour> sorted = row;
-      const Colour mode = mostFrequent(sorted);
-      const auto share = static_cast<double>(std::count(row.begin(), row.end(), mode)) /
-                         static_cast<double>(row.size());
-      const bool isSearch = mode != background && share >= 0.6;
-      if (isSearch) {
-        inSearch = true;
-      } else if (inSearch) {
+      if (!field) {
+        std::vector<Colour> sorted = row;
+        const Colour mode = mostFrequent(sorted);
+        if (mode != background && shareOf(row, mode) >= 0.6) field = mode;
+      } else if (shareOf(row, *field) < 0.3) {
         searchBottom = y;
         break;
       }

@@ -33,6 +33,7 @@ OverlayController::OverlayController(AppSettings& settings, const OverlayPorts& 
       logger_(ports.log, "window"),
       hasAccessibilityAccess_(ports.accessibility.isProcessTrusted()),
       panel_(ports.toolkit.makeOverlayPanel()),
+      calibration_(settings, ports.scheduler, logger_),
       reader_(
           std::make_shared<AccessibilityReader>(ports.accessibility, ports.scheduler, ports.log)),
       scrollSample_{ports.scheduler.mediaTime(), {}},
@@ -141,6 +142,7 @@ void OverlayController::tick() {
   window_ = found;
   isWhatsAppUnderMouse_ = found->isUnderMouse;
   position(*window_);
+  calibration_.look(*panel_);
   render();
 }
 
@@ -277,6 +279,8 @@ std::ostream& operator<<(std::ostream& os, const OverlayController::Status& stat
       return os << "protecting(precise: " << (status.precise ? "true" : "false") << ')';
     case OverlayController::Status::Kind::disabled:
       return os << "disabled";
+    case OverlayController::Status::Kind::unmeasured:
+      return os << "unmeasured";
     case OverlayController::Status::Kind::waitingForWhatsApp:
       return os << "waitingForWhatsApp";
   }

@@ -18,6 +18,7 @@
 #include <BlurLayout/BlurLayout.hpp>
 #include <BlurLayout/LatestMessages.hpp>
 #include <Velvix/AppSettings.hpp>
+#include <Velvix/LayoutCalibration.hpp>
 #include <Velvix/Platform/Accessibility.hpp>
 #include <Velvix/Platform/Log.hpp>
 #include <Velvix/Platform/Observers.hpp>
@@ -76,7 +77,8 @@ class OverlayController final : private ReadLoop::Owner {
  public:
   /// The protection state the options panel shows.
   struct Status {
-    enum class Kind { protecting, disabled, waitingForWhatsApp };
+    /// `unmeasured`: the layout mode could not measure WhatsApp and covers the whole window.
+    enum class Kind { protecting, disabled, waitingForWhatsApp, unmeasured };
     Kind kind = Kind::waitingForWhatsApp;
     bool precise = false;  ///< for `protecting`: the patches come from an accessibility read
 
@@ -87,6 +89,7 @@ class OverlayController final : private ReadLoop::Owner {
     [[nodiscard]] static constexpr Status waitingForWhatsApp() {
       return {Kind::waitingForWhatsApp, false};
     }
+    [[nodiscard]] static constexpr Status unmeasured() { return {Kind::unmeasured, false}; }
     friend constexpr bool operator==(const Status& a, const Status& b) {
       return a.kind == b.kind && (a.kind != Kind::protecting || a.precise == b.precise);
     }
@@ -121,6 +124,12 @@ class OverlayController final : private ReadLoop::Owner {
   [[nodiscard]] const GuidesView& guides() const { return guides_; }
   /// The smoothed scroll speed of both lists, in points per second (diagnostics).
   [[nodiscard]] ScrollOffset scrollVelocity() const { return scrollVelocity_; }
+
+  /// Whether the layout can be measured from WhatsApp's pixels here.
+  [[nodiscard]] bool canMeasureLayout() const { return panel_->readsWindowPixels(); }
+  /// Measures the layout from WhatsApp's pixels again, covering everything until it has.
+  void measureLayoutAgain() { calibration_.measureAgain(); }
+  [[nodiscard]] LayoutCalibration::State calibration() const { return calibration_.state(); }
 
  private:
   struct Detected {
@@ -171,6 +180,7 @@ class OverlayController final : private ReadLoop::Owner {
   platform::ObserverList<> accessObservers_;
 
   std::unique_ptr<platform::Panel> panel_;
+  LayoutCalibration calibration_;
   std::vector<std::unique_ptr<platform::BlurView>> blurViews_;
   GuidesView guides_;
 

@@ -28,6 +28,16 @@ long truncated(double value) {
   return static_cast<long>(value);
 }
 
+// Without measurements it can trust, the layout mode covers the whole window; the pointer
+// opens nothing of it.
+std::vector<BlurRegion> failClosed(Size windowSize) {
+  const Rect window(0, 0, windowSize.width, windowSize.height);
+  if (!(window.width() >= 1 && window.height() >= 1 && window.isFinite())) return {};
+  BlurRegion all(window, std::nullopt, Reveal::whole(), Shape::rounded);
+  all.hoverExclusion = window;
+  return {all};
+}
+
 }  // namespace
 
 bool GuidesView::update(std::span<const Rect> regions, const LayoutMetrics& metrics) {
@@ -55,14 +65,18 @@ void OverlayController::render() {
     scroll = extrapolatedScroll(scrollSample_, continuousVelocity(scrollVelocity_, motionRuns_),
                                 ports_.scheduler.mediaTime());
   }
-  setStatus(Status::protecting(elements->isRead));
+  const bool unmeasured = !elements->isRead && calibration_.coversEverything();
+  setStatus(unmeasured && calibration_.state() == LayoutCalibration::State::failed
+                ? Status::unmeasured()
+                : Status::protecting(elements->isRead));
 
   BlurOptions options = settings_.options();
   // In layout mode the band kept for the latest messages shows them only while the
   // conversation is at its newest; scrolled away, it would show older ones.
   if (!elements->isRead && messagesAwayBy_ > 0) options.unblurLastMessages = false;
-  auto regions =
-      BlurLayout::regions(window.frame.size, settings_.metrics(), options, *elements, scroll);
+  auto regions = unmeasured ? failClosed(window.frame.size)
+                            : BlurLayout::regions(window.frame.size, settings_.metrics(), options,
+                                                  *elements, scroll);
   if (elements->isRead && settings_.coversMovingLists())
     coverMovingLists(regions, *elements, scroll, window.frame.size);
   const auto mouse = window.isUnderMouse ? localMouseLocation(window.frame) : std::nullopt;

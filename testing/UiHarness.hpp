@@ -34,6 +34,8 @@ class FakeStatus final : public StatusSource {
     return accessObservers_.add(std::move(onChange));
   }
   void promptForTrust() override { ++prompts; }
+  [[nodiscard]] bool canMeasureLayout() const override { return measurable; }
+  void measureLayout() override { ++measurements; }
 
   void setStatus(OverlayController::Status status) {
     if (status == status_) return;
@@ -47,7 +49,9 @@ class FakeStatus final : public StatusSource {
   }
 
   int prompts = 0;
-  bool available = true;  ///< set before a view opens: the desktop does not change under it
+  int measurements = 0;
+  bool measurable = true;  ///< set before a view opens, as `available`
+  bool available = true;   ///< set before a view opens: the desktop does not change under it
 
  private:
   OverlayController::Status status_ = OverlayController::Status::waitingForWhatsApp();

@@ -38,13 +38,13 @@ class Desktop : public ::testing::Test {
     session_ = XvfbSession::start(true, whyNot);
     if (!session_) GTEST_SKIP() << whyNot;
     if (run("command -v trayer >/dev/null") != 0) GTEST_SKIP() << "trayer is not installed";
-    config_ = std::filesystem::temp_directory_path() /
-              ("velvix-desktop-" + std::to_string(::getpid()) + "-" + session_->display().substr(1));
+    config_ =
+        std::filesystem::temp_directory_path() /
+        ("velvix-desktop-" + std::to_string(::getpid()) + "-" + session_->display().substr(1));
     std::filesystem::remove_all(config_);
     std::filesystem::create_directories(config_);
-    tray_ = ChildProcess::spawn({"trayer", "--edge", "bottom", "--align", "right", "--height",
-                                 "28"},
-                                session_->display());
+    tray_ = ChildProcess::spawn(
+        {"trayer", "--edge", "bottom", "--align", "right", "--height", "28"}, session_->display());
     standIn_ = ChildProcess::spawn({VELVIX_FAKE_WHATSAPP, "--geometry", "900x600+40+40"},
                                    session_->display());
     ASSERT_TRUE(pollUntil([&] { return !windows("--class WhatsApp").empty(); }, [] {}, 10s))
@@ -104,7 +104,10 @@ class Desktop : public ::testing::Test {
     }
     return g;
   }
-  bool waitFor(const std::function<bool()>& done) { return pollUntil(done, [] {}, 5s); }
+  bool waitFor(const std::function<bool()>& done) {
+    return pollUntil(
+        done, [] {}, 5s);
+  }
   void clickAt(int x, int y) {
     run("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
   }
@@ -157,6 +160,89 @@ TEST_F(Desktop, TheTrayPanelGoesAwayAsAPopupDoes) {
   EXPECT_TRUE(waitFor([&] { return !panelShown(); })) << "the panel stayed over the calibration";
   screenshot("panel-after-layout");
 }
+
+// The stand-in as its user may have set it up, and what a measurement of it must find.
+struct StandIn {
+  const char* name;
+  std::vector<std::string> arguments;
+  std::optional<std::array<double, 5>> truth;  // rail, list, list header, header, field
+};
+
+class FirstLaunch : public ::testing::TestWithParam<StandIn> {};
+
+// A first launch measures the window in front of it, or covers all of it: never a guess that
+// leaves names readable. The values are the log's, printed with no decimals.
+TEST_P(FirstLaunch, MeasuresWhatsAppWithinTwoPointsOrCoversItAll) {
+  std::string whyNot;
+  const auto session = XvfbSession::start(true, whyNot);
+  if (!session) GTEST_SKIP() << whyNot;
+  const auto config = std::filesystem::temp_directory_path() /
+                      ("velvix-first-" + std::to_string(::getpid()) + session->display().substr(1));
+  std::filesystem::remove_all(config);
+  std::vector<std::string> standInArgs = {VELVIX_FAKE_WHATSAPP};
+  standInArgs.insert(standInArgs.end(), GetParam().arguments.begin(), GetParam().arguments.end());
+  const auto standIn = ChildProcess::spawn(standInArgs, session->display());
+  const std::string display = "DISPLAY=" + session->display() + " ";
+  ASSERT_EQ(std::system((display + "timeout 10 xdotool search --sync --onlyvisible --class "
+                                   "WhatsApp >/dev/null")
+                            .c_str()),
+            0)
+      << "the stand-in did not come up";
+  const auto velvix = ChildProcess::spawn(
+      {"sh", "-c", "XDG_CONFIG_HOME=" + config.string() + " exec " VELVIX_EXECUTABLE " 2>&1"},
+      session->display());
+  std::string verdict;
+  for (int line = 0; line < 200 && verdict.empty(); ++line) {
+    const auto read = velvix->readLine(10s);
+    if (!read) break;
+    const std::string& text = *read;
+    if (text.find("layout") != std::string::npos &&
+        (text.find("Measured") != std::string::npos || text.find("Couldn't") != std::string::npos))
+      verdict = text;
+  }
+  std::filesystem::create_directories(VELVIX_SCREENSHOT_DIR);
+  std::system((display + "import -window root " + VELVIX_SCREENSHOT_DIR + "/first-launch-" +
+               GetParam().name + ".png")
+                  .c_str());
+  std::filesystem::remove_all(config);
+  ASSERT_FALSE(verdict.empty()) << "no measurement was logged";
+  std::printf("%s: %s\n", GetParam().name, verdict.c_str());  // the table, for the record
+  if (!GetParam().truth) {
+    EXPECT_NE(verdict.find("Couldn't measure WhatsApp's layout"), std::string::npos) << verdict;
+    return;
+  }
+  std::array<double, 5> measured{};
+  ASSERT_EQ(std::sscanf(verdict.c_str() + verdict.find("rail"),
+                        "rail %lf, chat list %lf, list header %lf, conversation header %lf, "
+                        "message field %lf",
+                        &measured[0], &measured[1], &measured[2], &measured[3], &measured[4]),
+            5)
+      << verdict;
+  for (std::size_t i = 0; i < measured.size(); ++i)
+    EXPECT_NEAR(measured[i], (*GetParam().truth)[i], 2) << verdict;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SizesThemesAndWidths, FirstLaunch,
+    ::testing::Values(
+        StandIn{"light", {"--geometry", "900x600+40+40"}, {{68, 376, 100, 60, 74}}},
+        StandIn{"dark-large", {"--geometry", "1260x780+0+0", "--dark"}, {{68, 376, 100, 60, 74}}},
+        StandIn{"narrow-list",
+                {"--geometry", "1000x700+100+50", "--rail", "64", "--list", "300"},
+                {{64, 300, 100, 60, 74}}},
+        StandIn{"dark-wide-list",
+                {"--geometry", "1200x760+20+20", "--dark", "--rail", "80", "--list", "480"},
+                {{80, 480, 100, 60, 74}}},
+        StandIn{"smallest", {"--geometry", "800x500+200+200"}, {{68, 376, 100, 60, 74}}},
+        // The plain picture's columns are WhatsApp's, narrower and with a lower message bar.
+        StandIn{"plain", {"--geometry", "900x600+40+40", "--plain"}, {{64, 360, 84, 60, 62}}},
+        // WhatsApp still starting: no layout to measure, so everything stays covered.
+        StandIn{"loading", {"--geometry", "900x600+40+40", "--loading"}, std::nullopt}),
+    [](const auto& info) {
+      std::string name = info.param.name;
+      std::erase(name, '-');
+      return name;
+    });
 
 }  // namespace
 }  // namespace velvix::testing

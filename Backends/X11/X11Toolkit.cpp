@@ -76,6 +76,10 @@ class X11Panel final : public platform::Panel {
   void orderFrontRegardless() override;
   void orderAbove(std::uint32_t windowNumber) override;
   void displayNow() override { redraw(); }
+  [[nodiscard]] bool readsWindowPixels() const override {
+    return connection_.extensions().composite;
+  }
+  [[nodiscard]] std::optional<platform::WindowImage> windowImage() override;
   [[nodiscard]] bool isOcclusionVisible() const override {
     return visible_ && visibility_ != VisibilityFullyObscured;
   }
@@ -305,6 +309,29 @@ void X11Panel::redraw() {
   XFlush(display);
 }
 
+std::optional<platform::WindowImage> X11Panel::windowImage() {
+  // The same capture the glass reads: the client under the panel, never the screen.
+  const auto source = server_.clientAt(topLeftFrame());
+  if (!source) return std::nullopt;
+  if (capture_ && capture_->source() != *source) capture_.reset();
+  if (!capture_) capture_ = WindowCapture::start(connection_, *source);
+  const PixelBuffer* pixels = capture_ ? capture_->capture() : nullptr;
+  if (!pixels || !pixels->isValid()) return std::nullopt;
+  platform::WindowImage image;
+  image.width = pixels->width();
+  image.height = pixels->height();
+  image.pixels.resize(static_cast<std::size_t>(image.width) * image.height);
+  for (int y = 0; y < image.height; ++y) {
+    const std::uint8_t* row = pixels->data() + static_cast<std::ptrdiff_t>(y) * pixels->stride();
+    for (int x = 0; x < image.width; ++x) {
+      std::uint32_t pixel = 0;
+      std::memcpy(&pixel, row + 4 * x, 4);  // 0x..RRGGBB; the top byte is padding
+      image.pixels[static_cast<std::size_t>(y) * image.width + x] = 0xFF000000 | (pixel & 0xFFFFFF);
+    }
+  }
+  return image;
+}
+
 void X11Panel::paint(std::span<const MaskShape> shapes, const Bitmap& patches,
                      const Bitmap& columns, const Bitmap& outlines, const Bitmap& all) {
   const int width = all.width(), height = all.height();
@@ -457,7 +484,9 @@ void X11Toolkit::onEvent(const XEvent& event) {
     // Buttons 4 and 5 are a wheel's notches up (content moves down) and down; 6 and 7 are
     // sideways, which moves nothing up or down.
     if (raw->detail >= 4 && raw->detail <= 7) {
-      const platform::ScrollWheelEvent wheel{raw->detail == 4 ? 1.0 : raw->detail == 5 ? -1.0 : 0.0};
+      const platform::ScrollWheelEvent wheel{raw->detail == 4   ? 1.0
+                                             : raw->detail == 5 ? -1.0
+                                                                : 0.0};
       scheduler_.mainQueue().post(
           lifetime_.guard([this, wheel] { handlers_->scroll.notify(wheel); }));
     } else if (raw->detail == 1) {

@@ -252,6 +252,25 @@ TEST_F(CalibrationView, ADesktopWithoutAccessibilitySaysSoInsteadOfOfferingAGran
   EXPECT_TRUE(find(*window, "usesAccessibility")->isEnabled());
 }
 
+TEST_F(CalibrationView, MeasureAutomaticallyShowsWhereThePixelsCanBeReadAndAsksOnce) {
+  for (const bool measurable : {true, false}) {
+    SCOPED_TRACE(measurable);
+    ui.status.measurable = measurable;
+    ui.status.measurements = 0;
+    auto window = ui.open("CalibrationWindow.qml");
+    ASSERT_TRUE(window);
+    QQuickItem* measure = find(*window, "measure");
+    ASSERT_TRUE(measure);
+    EXPECT_EQ(shown(measure), measurable);
+    if (!measurable) continue;
+    EXPECT_EQ(measure->property("text").toString(), QStringLiteral("Measure automatically"));
+    const LayoutMetrics before = ui.settings.metrics();
+    click(*measure);
+    EXPECT_EQ(ui.status.measurements, 1);
+    EXPECT_EQ(ui.settings.metrics(), before) << "the overlay measures, the view does not";
+  }
+}
+
 TEST_F(CalibrationView, ClosingTheWindowTurnsTheGuidesOff) {
   auto window = ui.open("CalibrationWindow.qml");
   ASSERT_TRUE(window);

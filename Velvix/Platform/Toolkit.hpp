@@ -95,6 +95,8 @@ class Panel {
   /// Draws the panel's content now rather than at the next display pass.
   virtual void displayNow() = 0;
 
+  /// Whether this platform can read the pixels of the window under the panel at all.
+  [[nodiscard]] virtual bool readsWindowPixels() const { return false; }
   /// The pixels of the window the panel was last ordered above, as its glass reads them (without
   /// the panel); none where the platform cannot read them, or not yet.
   [[nodiscard]] virtual std::optional<WindowImage> windowImage() { return std::nullopt; }

@@ -6,6 +6,8 @@
 #include <Velvix/AppSettings.hpp>
 #include <Velvix/OverlayController.hpp>
 
+#include "WindowPicture.hpp"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -940,6 +942,67 @@ TEST_F(OverlayTest, AWheelStepIsFollowedAtTheNextFrameAndPatchesDoNotRunAheadOfS
     EXPECT_TRUE(blurNear(windowRelative(messages[4]), 0.5))
         << "no patch on the message at " << windowRelative(messages[4]);
   }
+}
+
+// Never calibrated, the layout mode covers all of WhatsApp, the pointer opening nothing, until
+// the window's pixels show its layout; then the measurements are stored and used.
+TEST_F(OverlayTest, ANeverCalibratedLayoutIsCoveredWholeUntilMeasuredFromThePixels) {
+  const platform::WindowImage starting{1000, 700, 1,
+                                       std::vector<std::uint32_t>(1000 * 700, 0xFFF0F2F5)};
+  const platform::WindowImage whatsApp =
+      testing::window(1000, 700, 1, testing::kDark, {64, 360, 100, 60, 62});
+  const platform::WindowImage* shown = &starting;
+  desktop.toolkit().setWindowPixels([&] { return std::optional(*shown); });
+  desktop.windowServer().setMouseTopLeft({kWindowBounds.minX() + 200, kWindowBounds.minY() + 300});
+  const auto coveredWhole = [&] {
+    const auto views = shownBlurs();
+    return views.size() == 1 && views.front().frame == Rect(0, 0, 1000, 700);
+  };
+  start();
+  desktop.runFor(4800ms);
+  EXPECT_TRUE(coveredWhole()) << "under the pointer too";
+  EXPECT_EQ(controller->status(), Status::protecting(false)) << "still looking";
+  desktop.runFor(400ms);
+  EXPECT_TRUE(coveredWhole());
+  EXPECT_EQ(controller->status(), Status::unmeasured());
+  const char* const failed = "Couldn't measure WhatsApp's layout: blurring the whole window";
+  EXPECT_EQ(count(failed), 1);
+  EXPECT_FALSE(settings->hasStoredMetrics());
+
+  shown = &whatsApp;  // WhatsApp was slow to start: it is looked at again now and then
+  desktop.runFor(2100ms);
+  EXPECT_FALSE(coveredWhole());
+  EXPECT_FALSE(shownBlurs().empty());
+  EXPECT_EQ(controller->status(), Status::protecting(false));
+  EXPECT_EQ(count("Measured WhatsApp's layout: rail 64, chat list 360, list header 101, "
+                  "conversation header 60, message field 62"),
+            1);
+  EXPECT_TRUE(settings->hasStoredMetrics());
+  EXPECT_EQ(settings->metrics().chatListWidth, 360);
+
+  // "Measure automatically" covers everything until it has measured again.
+  shown = &starting;
+  controller->measureLayoutAgain();
+  desktop.runFor(40ms);
+  EXPECT_TRUE(coveredWhole());
+  // A measurement the user sets ends the measuring.
+  auto metrics = settings->metrics();
+  metrics.railWidth = 70;
+  settings->setMetrics(metrics);
+  desktop.runFor(40ms);
+  EXPECT_FALSE(coveredWhole());
+  desktop.runFor(6s);
+  EXPECT_EQ(count(failed), 1) << "nothing more is measured";
+
+  // Stored measurements are trusted at the next launch, whatever the pixels show.
+  controller.reset();
+  settings = std::make_unique<AppSettings>(defaults);
+  controller = std::make_unique<OverlayController>(
+      *settings, OverlayPorts{desktop.accessibility(), desktop.windowServer(), desktop.toolkit(),
+                              desktop.scheduler(), desktop.log()});
+  start();
+  EXPECT_FALSE(coveredWhole());
+  EXPECT_EQ(settings->metrics().railWidth, 70);
 }
 
 }  // namespace
