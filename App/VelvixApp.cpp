@@ -157,6 +157,21 @@ QPoint VelvixApp::panelPosition(const QRect& anchor, const QSize& panel, const Q
   return {left, top};
 }
 
+void VelvixApp::showOptions() {
+  if (tray_) {
+    if (options_ && options_->isVisible()) {
+      options_->requestActivate();
+      return;
+    }
+    panelPutAway_ = -1e9;  // not the click that put it away: asked for by another launch
+    togglePanel();
+  } else if (options_) {
+    options_->show();
+    options_->raise();
+    options_->requestActivate();
+  }
+}
+
 void VelvixApp::togglePanel() {
   if (!options_) {
     if (!createOptions(true)) return;

@@ -62,6 +62,9 @@ class VelvixApp : public QObject {
  public slots:
   /// Opens the calibration window, or brings it forward when it is open.
   void openCalibration();
+  /// Shows the options: drops the panel from the tray icon, or brings the options window
+  /// forward (another launch asked for them).
+  void showOptions();
 
  signals:
   /// "Quit Velvix" was chosen, or the only window of a tray-less desktop was closed.

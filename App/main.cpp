@@ -5,12 +5,16 @@
 //   velvix --simulated-desktop    the same as --backend simulated: a simulated desktop with its
 //                                 WhatsApp, in a window of its own
 //
+// One runs per user session and backend: a second launch shows the running one's options and
+// exits.
+//
 // VELVIX_BACKEND=NAME chooses as --backend does. When no backend can run, velvix says why in
 // one sentence and exits with status 2, before Qt would abort for want of a display.
 
 #include "Backend.hpp"
 #include "ColorScheme.hpp"
 #include "DesktopView.hpp"
+#include "SingleInstance.hpp"
 #include "VelvixApp.hpp"
 
 #include <Velvix/Platform/Log.hpp>
@@ -78,12 +82,27 @@ int main(int argc, char** argv) {
   app.setQuitOnLastWindowClosed(false);
   ColorSchemeFollower colorScheme;
 
+  // One Velvix per session: a second launch shows the first one's options and goes.
+  SingleInstance::Outcome claimed{};
+  const auto instance =
+      SingleInstance::claim(SingleInstance::keyFor(QString::fromUtf8(entry.name)), claimed);
+  if (claimed == SingleInstance::Outcome::told) {
+    std::fputs("velvix: Velvix is already running; its options are shown.\n", stderr);
+    return 0;
+  }
+  if (claimed == SingleInstance::Outcome::unreached) {
+    std::fputs("velvix: another Velvix is running but does not answer.\n", stderr);
+    return 1;
+  }
+
   support::StandardErrorLog log;
   std::unique_ptr<Backend> backend = entry.make(log);
   if (!backend) return fail("the " + std::string(entry.name) + " backend could not start");
 
   auto velvix = std::make_unique<VelvixApp>(backend->defaults(), backend->ports());
   QObject::connect(velvix.get(), &VelvixApp::quitRequested, &app, &QCoreApplication::quit);
+  QObject::connect(instance.get(), &SingleInstance::anotherLaunch, velvix.get(),
+                   &VelvixApp::showOptions);
 
   std::unique_ptr<DesktopView> view;
   if (DesktopScene* scene = backend->scene()) {

@@ -161,6 +161,20 @@ TEST_F(Desktop, TheTrayPanelGoesAwayAsAPopupDoes) {
   screenshot("panel-after-layout");
 }
 
+// Autostart and then a click on the menu entry: the second launch shows the running Velvix's
+// options and exits, leaving one overlay and one tray icon.
+TEST_F(Desktop, ASecondLaunchShowsTheRunningOnesOptionsAndGoes) {
+  velvix_ = launch();
+  ASSERT_TRUE(waitFor([&] { return !windows("--name '^Velvix overlay$'").empty(); }));
+  ASSERT_FALSE(panelShown());
+  EXPECT_EQ(run("env XDG_CONFIG_HOME=" + config_.string() +
+                " timeout 10 " VELVIX_EXECUTABLE " 2>/dev/null"),
+            0);
+  EXPECT_TRUE(waitFor([&] { return panelShown(); })) << "the running one showed no options";
+  EXPECT_EQ(windows("--name '^Velvix overlay$'").size(), 1U);
+  screenshot("second-launch");
+}
+
 // The stand-in as its user may have set it up, and what a measurement of it must find.
 struct StandIn {
   const char* name;
