@@ -76,6 +76,10 @@ int main(int argc, char** argv) {
   // The panels are small forms: Qt Quick's software renderer draws them as fast as GL would,
   // and keeps the GL driver out of the process (with Mesa, some 65 MB of it resident).
   QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+  // Velvix's own panels must live on the X server it protects on, also under a Wayland session
+  // (where Qt would otherwise choose Wayland and place the panels where X cannot see them).
+  if (entry.name == "x11" && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "xcb");
   QApplication app(argc, argv);
   app.setApplicationName(QStringLiteral("Velvix"));
   // The tray icon, not a window, keeps Velvix running: closing a window does not quit.

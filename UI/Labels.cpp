@@ -20,13 +20,18 @@ std::string points(double value) {
   return std::to_string(whole) + " pt";
 }
 
-StatusLine statusLine(const OverlayController::Status& status) {
+StatusLine statusLine(const OverlayController::Status& status, bool missesNativeWindows) {
   using Kind = OverlayController::Status::Kind;
   switch (status.kind) {
     case Kind::protecting:
       return status.precise ? StatusLine{"Protecting WhatsApp", StatusSymbol::lock}
                             : StatusLine{"Protecting WhatsApp (layout mode)", StatusSymbol::lock};
     case Kind::waitingForWhatsApp:
+      if (missesNativeWindows)
+        return {
+            "No WhatsApp window found. A WhatsApp running as a native Wayland window can't "
+            "be seen: start it under XWayland (for example with --ozone-platform=x11).",
+            StatusSymbol::hourglass};
       return {"Waiting for WhatsApp…", StatusSymbol::hourglass};
     case Kind::disabled:
       return {"Protection is off", StatusSymbol::eye};

@@ -25,7 +25,9 @@ struct StatusLine {
   friend bool operator==(const StatusLine&, const StatusLine&) = default;
 };
 
-/// What the options panel says about the protection state.
-[[nodiscard]] StatusLine statusLine(const OverlayController::Status& status);
+/// What the options panel says about the protection state; `missesNativeWindows` when the
+/// desktop cannot see a WhatsApp running as a native Wayland window.
+[[nodiscard]] StatusLine statusLine(const OverlayController::Status& status,
+                                    bool missesNativeWindows = false);
 
 }  // namespace velvix::labels

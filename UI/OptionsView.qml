@@ -143,12 +143,16 @@ Item {
                     objectName: "statusSymbol"
                     Layout.preferredWidth: 14
                     Layout.preferredHeight: 14
+                    Layout.alignment: Qt.AlignTop
+                    Layout.topMargin: 1
                     symbol: root.overlay.statusSymbol
                     color: Theme.secondary(root.palette)
                 }
                 Label {
                     objectName: "statusText"
                     Layout.fillWidth: true
+                    // The longer states say what to do about them: never cut them short.
+                    wrapMode: Text.WordWrap
                     text: root.overlay.statusText
                     color: Theme.secondary(root.palette)
                 }

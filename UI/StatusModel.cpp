@@ -12,7 +12,7 @@ StatusModel::StatusModel(StatusSource& source, QObject* parent)
           source.observeAccessibilityAccess([this] { emit hasAccessibilityAccessChanged(); })) {}
 
 QString StatusModel::statusText() const {
-  const auto text = labels::statusLine(source_.status()).text;
+  const auto text = labels::statusLine(source_.status(), source_.missesNativeWindows()).text;
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 

@@ -31,6 +31,8 @@ class StatusSource {
       std::function<void()> onChange) = 0;
   /// Asks the system to show its Accessibility permission prompt.
   virtual void promptForTrust() = 0;
+  /// Whether the desktop cannot see WhatsApp running as a native Wayland window.
+  [[nodiscard]] virtual bool missesNativeWindows() const = 0;
   /// Whether the layout can be measured from WhatsApp's pixels on this desktop.
   [[nodiscard]] virtual bool canMeasureLayout() const = 0;
   /// Measures the layout from WhatsApp's pixels again.
@@ -58,6 +60,9 @@ class ControllerStatus final : public StatusSource {
     return controller_.observeAccessibilityAccess(std::move(onChange));
   }
   void promptForTrust() override { accessibility_.promptForTrust(); }
+  [[nodiscard]] bool missesNativeWindows() const override {
+    return controller_.missesNativeWindows();
+  }
   [[nodiscard]] bool canMeasureLayout() const override { return controller_.canMeasureLayout(); }
   void measureLayout() override { controller_.measureLayoutAgain(); }
 

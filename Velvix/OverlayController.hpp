@@ -125,6 +125,10 @@ class OverlayController final : private ReadLoop::Owner {
   /// The smoothed scroll speed of both lists, in points per second (diagnostics).
   [[nodiscard]] ScrollOffset scrollVelocity() const { return scrollVelocity_; }
 
+  /// Whether a WhatsApp running as a native Wayland window is out of sight here.
+  [[nodiscard]] bool missesNativeWindows() const {
+    return ports_.windowServer.missesNativeWindows();
+  }
   /// Whether the layout can be measured from WhatsApp's pixels here.
   [[nodiscard]] bool canMeasureLayout() const { return panel_->readsWindowPixels(); }
   /// Measures the layout from WhatsApp's pixels again, covering everything until it has.

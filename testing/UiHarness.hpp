@@ -34,6 +34,7 @@ class FakeStatus final : public StatusSource {
     return accessObservers_.add(std::move(onChange));
   }
   void promptForTrust() override { ++prompts; }
+  [[nodiscard]] bool missesNativeWindows() const override { return wayland; }
   [[nodiscard]] bool canMeasureLayout() const override { return measurable; }
   void measureLayout() override { ++measurements; }
 
@@ -51,6 +52,7 @@ class FakeStatus final : public StatusSource {
   int prompts = 0;
   int measurements = 0;
   bool measurable = true;  ///< set before a view opens, as `available`
+  bool wayland = false;    ///< as `available`
   bool available = true;   ///< set before a view opens: the desktop does not change under it
 
  private:

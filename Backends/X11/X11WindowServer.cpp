@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <string_view>
 
 namespace velvix::x11 {
 
@@ -331,6 +333,12 @@ std::optional<Window> X11WindowServer::clientAt(const Rect& bounds) const {
     if (!foreign) foreign = l.client;
   }
   return foreign;
+}
+
+bool X11WindowServer::missesNativeWindows() const {
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  const char* session = std::getenv("XDG_SESSION_TYPE");
+  return (wayland && *wayland) || (session && std::string_view(session) == "wayland");
 }
 
 }  // namespace velvix::x11

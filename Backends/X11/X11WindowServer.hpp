@@ -53,6 +53,8 @@ class X11WindowServer final : public platform::WindowServer {
   [[nodiscard]] std::int32_t ownProcessId() const override;
   [[nodiscard]] std::vector<Rect> screens() const override;
   [[nodiscard]] Point mouseLocation() const override;
+  /// Under a Wayland session (XWayland) the Wayland clients' windows are not the X server's.
+  [[nodiscard]] bool missesNativeWindows() const override;
 
   /// The top-level window (the frame under a window manager) that holds `client`.
   [[nodiscard]] std::optional<Window> frameOf(Window client) const;

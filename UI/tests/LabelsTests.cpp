@@ -39,6 +39,7 @@ TEST(StatusLine, NamesEachStateWithItsSymbol) {
     const char* name;
     Status status;
     labels::StatusLine expected;
+    bool missesNativeWindows = false;
   } cases[] = {
       {"precise", Status::protecting(true), {"Protecting WhatsApp", StatusSymbol::lock}},
       {"layout mode",
@@ -46,10 +47,20 @@ TEST(StatusLine, NamesEachStateWithItsSymbol) {
        {"Protecting WhatsApp (layout mode)", StatusSymbol::lock}},
       {"waiting", Status::waitingForWhatsApp(), {"Waiting for WhatsApp…", StatusSymbol::hourglass}},
       {"off", Status::disabled(), {"Protection is off", StatusSymbol::eye}},
+      {"waiting where Wayland windows are out of sight",
+       Status::waitingForWhatsApp(),
+       {"No WhatsApp window found. A WhatsApp running as a native Wayland window can't be seen: "
+        "start it under XWayland (for example with --ozone-platform=x11).",
+        StatusSymbol::hourglass},
+       true},
+      {"protecting there",
+       Status::protecting(false),
+       {"Protecting WhatsApp (layout mode)", StatusSymbol::lock},
+       true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(labels::statusLine(c.status), c.expected);
+    EXPECT_EQ(labels::statusLine(c.status, c.missesNativeWindows), c.expected);
   }
 }
 

@@ -224,6 +224,9 @@ TEST_F(OptionsView, StatusLineNamesEachState) {
       {"waiting", Status::waitingForWhatsApp(), "Waiting for WhatsApp…",
        StatusModel::Symbol::Hourglass},
       {"off", Status::disabled(), "Protection is off", StatusModel::Symbol::Eye},
+      {"unmeasured", Status::unmeasured(),
+       "Couldn't measure WhatsApp — everything is blurred. Open Layout… to calibrate.",
+       StatusModel::Symbol::Lock},
   };
   auto window = ui.open("OptionsWindow.qml");
   ASSERT_TRUE(window);
@@ -235,6 +238,10 @@ TEST_F(OptionsView, StatusLineNamesEachState) {
     EXPECT_EQ(find(*window, "statusSymbol")->property("symbol").value<StatusModel::Symbol>(),
               c.symbol);
   }
+  // The longest line wraps inside the panel rather than running off its edge.
+  QQuickItem* text = find(*window, "statusText");
+  EXPECT_GT(text->property("lineCount").toInt(), 1);
+  EXPECT_LE(text->mapToScene({text->width(), 0}).x(), window->width());
 }
 
 TEST_F(OptionsView, ButtonsPromptLayoutAndQuit) {

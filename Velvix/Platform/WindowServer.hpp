@@ -91,6 +91,10 @@ class WindowServer {
   /// gave no list (or not a list of entries).
   [[nodiscard]] virtual std::optional<std::vector<WindowEntry>> onScreenWindows() const = 0;
 
+  /// Whether windows of the session's own native clients are out of sight (an X server under a
+  /// Wayland session sees only the windows of X clients).
+  [[nodiscard]] virtual bool missesNativeWindows() const { return false; }
+
   /// The window level the platform uses for a kind of window.
   [[nodiscard]] virtual std::int32_t windowLevel(WindowLevelKey key) const = 0;
 
