@@ -35,8 +35,10 @@ add_custom_command(
   VERBATIM)
 add_custom_target(velvix-install-files ALL
                   DEPENDS ${_velvix_staging}/velvix.1.gz ${_velvix_staging}/changelog.gz)
-# Building the executable is all `scripts/velvix install` asks for.
+# Building the executable is all that installing and packaging need: neither builds the tests
+# first (CPack's install would build all of them otherwise).
 add_dependencies(velvix velvix-install-files)
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 install(TARGETS velvix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The entry names the executable by its absolute path: the prefix's bin folder need not be on
