@@ -125,7 +125,8 @@ std::optional<std::string> ChildProcess::readLine(std::chrono::milliseconds time
   }
 }
 
-std::unique_ptr<XvfbSession> XvfbSession::start(bool withWindowManager, std::string& whyNot) {
+std::unique_ptr<XvfbSession> XvfbSession::start(bool withWindowManager, std::string& whyNot,
+                                                const std::string& screen) {
   int fds[2];
   if (pipe(fds) != 0) {
     whyNot = "no pipe";
@@ -134,7 +135,7 @@ std::unique_ptr<XvfbSession> XvfbSession::start(bool withWindowManager, std::str
   fcntl(fds[0], F_SETFD, FD_CLOEXEC);  // the write end goes to Xvfb, which names its display there
   auto session = std::unique_ptr<XvfbSession>(new XvfbSession());
   session->server_ = ChildProcess::spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen",
-                                          "0", "1280x800x24", "-nolisten", "tcp", "-noreset"},
+                                          "0", screen, "-nolisten", "tcp", "-noreset"},
                                          "");
   close(fds[1]);
   if (!session->server_) {

@@ -9,11 +9,12 @@
 // click reached it.
 //
 //   velvix-fake-whatsapp [--geometry WxH+X+Y] [--class NAME] [--title TITLE] [--no-pid] [--plain]
-//                        [--dark] [--rail WIDTH] [--list WIDTH] [--loading]
+//                        [--dark] [--rail WIDTH] [--list WIDTH] [--loading] [--scale S]
 //
 // --dark, --rail and --list give the model WhatsApp's dark theme and other column widths, as
 // its users may choose, so that measuring the layout from the pixels is tried on them.
 // --loading shows WhatsApp's start-up screen and nothing else: a window with no layout to find.
+// --scale draws the model at S device pixels per point, as a client on a scaled screen does.
 //
 // The same program makes the other windows tests need (--class Other --title Cover).
 
@@ -204,9 +205,10 @@ struct App {
         std::make_unique<velvix::sim::WhatsAppModel>(*desktop, stateFor(width, height), options);
   }
   velvix::sim::WhatsAppState::Look look;
+  double scale = 1;  // device pixels per point, as a client on a scaled screen draws
   velvix::sim::WhatsAppState stateFor(int w, int h) const {
     velvix::sim::WhatsAppState state = velvix::sim::WhatsAppState::sample();
-    state.windowFrame = velvix::Rect(0, 0, w, h);
+    state.windowFrame = velvix::Rect(0, 0, w / scale, h / scale);
     state.look = look;
     return state;
   }
@@ -216,6 +218,7 @@ struct App {
     {
       QPainter painter(&image);
       painter.setRenderHint(QPainter::Antialiasing);
+      painter.scale(scale, scale);
       velvix::pixels::paintScene(painter, model->scene());
     }
     XImage* x =
@@ -252,7 +255,7 @@ int main(int argc, char** argv) {
   bool setsPid = true;
   bool plain = false;
   bool dark = false, loading = false;
-  double rail = -1, list = -1;
+  double rail = -1, list = -1, scale = 1;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--geometry" && i + 1 < argc) {
@@ -272,6 +275,12 @@ int main(int argc, char** argv) {
       loading = true;
     } else if (arg == "--dark") {
       dark = true;
+    } else if (arg == "--scale" && i + 1 < argc) {
+      scale = std::atof(argv[++i]);
+      if (!(scale >= 1 && scale <= 4)) {
+        std::fprintf(stderr, "velvix-fake-whatsapp: bad scale %s\n", argv[i]);
+        return 2;
+      }
     } else if ((arg == "--rail" || arg == "--list") && i + 1 < argc) {
       const double value = std::atof(argv[++i]);
       if (!(value >= 0 && value <= 2000)) {
@@ -283,7 +292,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr,
                    "usage: velvix-fake-whatsapp [--geometry WxH+X+Y] [--class NAME] "
                    "[--title TITLE] [--no-pid] [--plain] [--dark] [--rail WIDTH] "
-                   "[--list WIDTH] [--loading]\n");
+                   "[--list WIDTH] [--loading] [--scale S]\n");
       return 2;
     }
   }
@@ -295,7 +304,7 @@ int main(int argc, char** argv) {
   QGuiApplication qt(qtArgc, argv);
 #else
   // Without the renderer the plain picture is all there is.
-  (void)plain, (void)dark, (void)rail, (void)list;
+  (void)plain, (void)dark, (void)rail, (void)list, (void)scale;
 #endif
   App app;
   app.display = XOpenDisplay(nullptr);
@@ -343,6 +352,7 @@ int main(int argc, char** argv) {
   if (rail >= 0) app.look.railWidth = rail;
   if (list >= 0) app.look.listWidth = list;
   app.look.dark = dark;
+  app.scale = scale;
   if (!plain && !loading) app.startModel();
 #endif
   XMapWindow(display, app.window);
@@ -386,7 +396,7 @@ int main(int argc, char** argv) {
 #if VELVIX_FAKE_WITH_MODEL
           if (app.model) {
             app.desktop->windowServer().setMouseTopLeft(
-                {double(event.xbutton.x), double(event.xbutton.y)});
+                {event.xbutton.x / app.scale, event.xbutton.y / app.scale});
             (void)app.model->scrollWheel(step * 2);
           }
 #endif

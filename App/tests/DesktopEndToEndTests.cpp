@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -252,6 +253,156 @@ INSTANTIATE_TEST_SUITE_P(
         StandIn{"plain", {"--geometry", "900x600+40+40", "--plain"}, {{64, 360, 84, 60, 62}}},
         // WhatsApp still starting: no layout to measure, so everything stays covered.
         StandIn{"loading", {"--geometry", "900x600+40+40", "--loading"}, std::nullopt}),
+    [](const auto& info) {
+      std::string name = info.param.name;
+      std::erase(name, '-');
+      return name;
+    });
+
+// A screen as a scaled desktop sets it up, or WhatsApp on a second screen: the overlay lies
+// exactly over WhatsApp's window and its patches over WhatsApp's names, in device pixels.
+struct Placement {
+  const char* name;
+  const char* screen;                 // the X screen, "WxHxDEPTH"
+  std::vector<std::string> monitors;  // side by side on it, as xrandr --setmonitor takes them
+  int x, y, width, height;            // the stand-in's window, in device pixels
+  int scale;
+};
+
+class Placed : public ::testing::TestWithParam<Placement> {};
+
+TEST_P(Placed, TheOverlayAndItsPatchesLieExactlyOverWhatsApp) {
+  const Placement& p = GetParam();
+  std::string whyNot;
+  const auto session = XvfbSession::start(true, whyNot, p.screen);
+  if (!session) GTEST_SKIP() << whyNot;
+  const std::string display = "DISPLAY=" + session->display() + " ";
+  const auto sh = [&](const std::string& command) {
+    return std::system((display + command).c_str());
+  };
+  const auto out = [&](const std::string& command) {
+    std::string text;
+    if (FILE* pipe = ::popen((display + command + " 2>/dev/null").c_str(), "r")) {
+      std::array<char, 256> buffer{};
+      while (std::fgets(buffer.data(), buffer.size(), pipe))
+        text += buffer.data();
+      ::pclose(pipe);
+    }
+    return text;
+  };
+  const auto folder =
+      std::filesystem::temp_directory_path() /
+      ("velvix-placed-" + std::to_string(::getpid()) + session->display().substr(1));
+  std::filesystem::create_directories(folder);
+  const std::shared_ptr<void> removesFolder(nullptr,
+                                            [&](void*) { std::filesystem::remove_all(folder); });
+  for (std::size_t i = 0; i < p.monitors.size(); ++i) {
+    ASSERT_EQ(sh("xrandr --setmonitor m" + std::to_string(i) + " " + p.monitors[i] +
+                 (i == 0 ? " screen" : " none") + " >/dev/null"),
+              0);
+  }
+  // The desktop's scale, as its settings write it for the clients to follow (Qt's included).
+  const auto resources = folder / "resources";
+  std::ofstream(resources) << "Xft.dpi: " << 96 * p.scale << "\n";
+  ASSERT_EQ(sh("xrdb -merge " + resources.string()), 0);
+  const std::string geometry = std::to_string(p.width) + "x" + std::to_string(p.height) + "+" +
+                               std::to_string(p.x) + "+" + std::to_string(p.y);
+  const auto standIn = ChildProcess::spawn(
+      {VELVIX_FAKE_WHATSAPP, "--geometry", geometry, "--scale", std::to_string(p.scale)},
+      session->display());
+  ASSERT_EQ(sh("timeout 10 xdotool search --sync --onlyvisible --class WhatsApp >/dev/null"), 0);
+  sh("xdotool mousemove 2 2");  // away from WhatsApp: nothing is revealed
+  // Where a window is on the root, in device pixels (xdotool's geometry of a reparented
+  // window is its frame's origin).
+  const auto where = [&](const std::string& search) {
+    std::array<int, 4> g{-1, -1, -1, -1};
+    const std::string id = out("xdotool search --onlyvisible " + search + " | head -1");
+    std::istringstream lines(out("xwininfo -id " + id));
+    for (std::string line; std::getline(lines, line);) {
+      const auto colon = line.find(':');
+      if (colon == std::string::npos) continue;
+      const std::string key = line.substr(0, colon);
+      const int value = std::atoi(line.c_str() + colon + 1);
+      if (key.ends_with("Absolute upper-left X")) g[0] = value;
+      if (key.ends_with("Absolute upper-left Y")) g[1] = value;
+      if (key.ends_with("Width")) g[2] = value;
+      if (key.ends_with("Height")) g[3] = value;
+    }
+    return g;
+  };
+  const auto whatsApp = where("--class WhatsApp");
+  // The darkest point of a box of the screen, in points of WhatsApp's window.
+  const auto darkest = [&](const std::string& shot, double x, double y, double w, double h) {
+    const int s = p.scale;
+    const std::string crop = std::to_string(static_cast<int>(w * s)) + "x" +
+                             std::to_string(static_cast<int>(h * s)) + "+" +
+                             std::to_string(whatsApp[0] + static_cast<int>(x * s)) + "+" +
+                             std::to_string(whatsApp[1] + static_cast<int>(y * s));
+    return std::atof(
+        out("convert " + shot + " -crop " + crop + " -format '%[fx:minima.intensity]' info:")
+            .c_str());
+  };
+  // The name drawn sharp once the stand-in has painted.
+  const std::string bare = (folder / "bare.png").string();
+  ASSERT_TRUE(pollUntil(
+      [&] {
+        sh("import -window root " + bare);
+        return darkest(bare, 68 + 86, 100 + 14, 80, 16) < 0.2;
+      },
+      [] {}, 5s));
+
+  const auto velvix = ChildProcess::spawn(
+      {"sh", "-c", "XDG_CONFIG_HOME=" + folder.string() + " exec " VELVIX_EXECUTABLE " 2>&1"},
+      session->display());
+  std::string measured, said;
+  const auto deadline = std::chrono::steady_clock::now() + 15s;
+  while (measured.empty() && std::chrono::steady_clock::now() < deadline) {
+    const auto line = velvix->readLine(5s);
+    if (!line) break;
+    said += *line + "\n";
+    if (line->find("Measured WhatsApp's layout") != std::string::npos) measured = *line;
+  }
+  ASSERT_FALSE(measured.empty()) << "WhatsApp's layout was not measured:\n" << said;
+  EXPECT_NE(measured.find("rail 68, chat list 376"), std::string::npos) << measured;
+  ASSERT_TRUE(pollUntil([&] { return where("--name '^Velvix overlay$'") == whatsApp; }, [] {}, 5s))
+      << "the overlay is not where WhatsApp's window is: " << ::testing::PrintToString(whatsApp)
+      << " vs " << ::testing::PrintToString(where("--name '^Velvix overlay$'"));
+
+  const std::string shot = std::string(VELVIX_SCREENSHOT_DIR) + "/placed-" + p.name + ".png";
+  std::filesystem::create_directories(VELVIX_SCREENSHOT_DIR);
+  // The first chat's name (86 points into its row, 14 below its top) is frosted under the
+  // overlay; the rail's first icon is left as it was.
+  EXPECT_TRUE(pollUntil(
+      [&] {
+        sh("import -window root " + shot);
+        return darkest(shot, 68 + 86, 100 + 14, 80, 16) > 0.35;
+      },
+      [] {}, 5s))
+      << "the first chat's name is not frosted";
+  EXPECT_NEAR(darkest(shot, 14, 16, 40, 40), darkest(bare, 14, 16, 40, 40), 0.01)
+      << "the rail was touched";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ScreensAndScales, Placed,
+    ::testing::Values(Placement{"second-screen",
+                                "2560x800x24",
+                                {"1280/338x800/211+0+0", "1280/338x800/211+1280+0"},
+                                1400,
+                                60,
+                                1000,
+                                680,
+                                1},
+                      // Right of the options window, which shows where there is no tray.
+                      Placement{"scale-2", "2560x1600x24", {}, 540, 120, 2000, 1360, 2},
+                      Placement{"scale-2-second-screen",
+                                "4096x1600x24",
+                                {"1536/406x960/254+0+0", "2560/677x1600/423+1536+0"},
+                                1800,
+                                100,
+                                1800,
+                                1300,
+                                2}),
     [](const auto& info) {
       std::string name = info.param.name;
       std::erase(name, '-');

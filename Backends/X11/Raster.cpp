@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cmath>
+#include <string_view>
+#include <system_error>
 
 namespace velvix::x11 {
 
@@ -48,7 +51,7 @@ bool shapeContains(const MaskShape& shape, Point p) {
     const double dx = (p.x - r.midX()) / rx, dy = (p.y - r.midY()) / ry;
     return dx * dx + dy * dy <= 1;
   }
-  const double radius = std::min({kPatchCornerRadius, r.width() / 2, r.height() / 2});
+  const double radius = std::min({shape.cornerRadius, r.width() / 2, r.height() / 2});
   // Outside the four corner squares the rectangle is all there is.
   const double cx = std::clamp(p.x, r.minX() + radius, r.maxX() - radius);
   const double cy = std::clamp(p.y, r.minY() + radius, r.maxY() - radius);
@@ -109,6 +112,28 @@ void addGuides(Bitmap& mask, std::span<const Rect> regions, std::span<const doub
     for (int y = y0; y < y1; ++y)
       mask.set(x0, y), mask.set(x1 - 1, y);
   }
+}
+
+double scaleFromResources(const char* resources) {
+  if (!resources) return 1;
+  const std::string_view all(resources);
+  for (std::size_t start = 0; start < all.size();) {
+    const std::size_t end = std::min(all.find('\n', start), all.size());
+    std::string_view line = all.substr(start, end - start);
+    start = end + 1;
+    constexpr std::string_view kKey = "Xft.dpi:";
+    if (!line.starts_with(kKey)) continue;
+    line.remove_prefix(kKey.size());
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+      line.remove_prefix(1);
+    double dpi = 0;
+    const auto [rest, error] = std::from_chars(line.data(), line.data() + line.size(), dpi);
+    (void)rest;
+    if (error != std::errc() || !(dpi >= 96 && dpi <= 4 * 96)) return 1;
+    // Desktops scale by quarters; a dpi a little off one (e.g. 97) is a font tweak, not a scale.
+    return std::round(dpi / 96 * 4) / 4;
+  }
+  return 1;
 }
 
 }  // namespace velvix::x11

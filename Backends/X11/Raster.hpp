@@ -42,13 +42,18 @@ class Bitmap {
   std::vector<std::uint8_t> bits_;
 };
 
+/// Device pixels per point from the X resources' "Xft.dpi" (96 per point's inch), as desktops
+/// set it for a scaled screen and clients follow it; 1 without it, or outside 1 to 4.
+[[nodiscard]] double scaleFromResources(const char* resources);
+
 struct MaskShape {
   Rect rect;
   Shape shape = Shape::rounded;
+  double cornerRadius = kPatchCornerRadius;  ///< in the rectangle's units
 };
 
-/// Whether the point lies in the shape: a rectangle with corners rounded by 10 points (less
-/// when the rectangle is thinner than 20), or the ellipse inscribed in the rectangle.
+/// Whether the point lies in the shape: a rectangle with rounded corners (less round when the
+/// rectangle is thinner than twice the radius), or the ellipse inscribed in the rectangle.
 [[nodiscard]] bool shapeContains(const MaskShape& shape, Point p);
 
 /// The bitmap of the given shapes over a width x height area.

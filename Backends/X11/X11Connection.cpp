@@ -9,8 +9,12 @@
 #include <X11/extensions/shape.h>
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <memory>
 #include <mutex>
+#include <string_view>
+#include <system_error>
 
 namespace velvix::x11 {
 
@@ -53,7 +57,10 @@ std::unique_ptr<X11Connection> X11Connection::open(const char* displayName) {
 }
 
 X11Connection::X11Connection(Display* display)
-    : display_(display), root_(DefaultRootWindow(display)), screen_(DefaultScreen(display)) {
+    : display_(display),
+      root_(DefaultRootWindow(display)),
+      screen_(DefaultScreen(display)),
+      scale_(scaleFromResources(XResourceManagerString(display))) {
   {
     ErrorRecord& record = errors();
     std::lock_guard lock(record.mutex);

@@ -7,6 +7,8 @@
 //
 // Main thread only.
 
+#include "Raster.hpp"
+
 #include <X11/Xlib.h>
 
 #include <cstdint>
@@ -44,6 +46,8 @@ class X11Connection {
   [[nodiscard]] Display* display() const { return display_; }
   [[nodiscard]] Window root() const { return root_; }
   [[nodiscard]] int screen() const { return screen_; }
+  /// Device pixels per point: the port speaks points, the server pixels.
+  [[nodiscard]] double scale() const { return scale_; }
   [[nodiscard]] const Atoms& atoms() const { return atoms_; }
   [[nodiscard]] const Extensions& extensions() const { return extensions_; }
   [[nodiscard]] int fileDescriptor() const { return ConnectionNumber(display_); }
@@ -92,6 +96,7 @@ class X11Connection {
   Display* display_;
   Window root_;
   int screen_;
+  double scale_ = 1;
   Atoms atoms_{};
   Extensions extensions_;
   std::vector<Window> own_;

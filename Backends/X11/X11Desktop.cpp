@@ -12,7 +12,6 @@
 #include "X11Toolkit.hpp"
 #include "X11WindowServer.hpp"
 
-
 namespace velvix::x11 {
 
 // X events reach the listeners from Qt's loop: when the socket has data, and before the loop

@@ -80,6 +80,11 @@ class X11Panel final : public platform::Panel {
     return connection_.extensions().composite;
   }
   [[nodiscard]] std::optional<platform::WindowImage> windowImage() override;
+  // The port's points as the server's pixels.
+  [[nodiscard]] Rect inPixels(const Rect& points) const {
+    const double s = connection_.scale();
+    return Rect(points.minX() * s, points.minY() * s, points.width() * s, points.height() * s);
+  }
   [[nodiscard]] bool isOcclusionVisible() const override {
     return visible_ && visibility_ != VisibilityFullyObscured;
   }
@@ -179,7 +184,7 @@ Rect X11Panel::topLeftFrame() const {
 
 void X11Panel::setFrame(const Rect& frame) {
   frame_ = frame;
-  const Rect r = topLeftFrame();
+  const Rect r = inPixels(topLeftFrame());
   XMoveResizeWindow(connection_.display(), window_, static_cast<int>(std::lround(r.minX())),
                     static_cast<int>(std::lround(r.minY())),
                     static_cast<unsigned>(std::max(1, toPixels(r.width()))),
@@ -273,19 +278,27 @@ void X11Panel::scheduleRedraw() {
 void X11Panel::redraw() {
   redrawPending_ = false;
   lastRedraw_ = std::chrono::steady_clock::now();
-  const Rect frame = topLeftFrame();
+  const Rect frame = inPixels(topLeftFrame());
   const int width = std::max(1, toPixels(frame.width())),
             height = std::max(1, toPixels(frame.height()));
 
+  const double s = connection_.scale();
   std::vector<MaskShape> shapes;
   for (const auto& view : views_.states()) {
-    if (!view.isHidden && view.mask) shapes.push_back({view.frame, *view.mask});
+    if (!view.isHidden && view.mask)
+      shapes.push_back({inPixels(view.frame), *view.mask, kPatchCornerRadius * s});
   }
   const Bitmap patches = rasterizeMask(width, height, shapes);
   Bitmap columns(width, height), outlines(width, height);
   if (!guidesHidden_) {
-    addGuides(columns, {}, guideColumns_);
-    addGuides(outlines, guideRegions_, {});
+    std::vector<double> columnsInPixels;
+    for (const double x : guideColumns_)
+      columnsInPixels.push_back(x * s);
+    std::vector<Rect> regionsInPixels;
+    for (const Rect& r : guideRegions_)
+      regionsInPixels.push_back(inPixels(r));
+    addGuides(columns, {}, columnsInPixels);
+    addGuides(outlines, regionsInPixels, {});
   }
   Bitmap all = patches;
   all.unite(columns);
@@ -318,6 +331,7 @@ std::optional<platform::WindowImage> X11Panel::windowImage() {
   const PixelBuffer* pixels = capture_ ? capture_->capture() : nullptr;
   if (!pixels || !pixels->isValid()) return std::nullopt;
   platform::WindowImage image;
+  image.scale = connection_.scale();
   image.width = pixels->width();
   image.height = pixels->height();
   image.pixels.resize(static_cast<std::size_t>(image.width) * image.height);
@@ -371,7 +385,7 @@ void X11Panel::paint(std::span<const MaskShape> shapes, const Bitmap& patches,
       patchList.push_back({r.minX(), r.minY(), r.width(), r.height(),
                            shape.shape == Shape::circle ? glass::PatchShape::ellipse
                                                         : glass::PatchShape::roundedRect,
-                           kPatchCornerRadius});
+                           shape.cornerRadius});
     }
     glass_.apply({buffer_->data(), width, height, buffer_->stride()}, patchList);
 

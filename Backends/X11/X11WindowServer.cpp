@@ -167,7 +167,8 @@ std::optional<X11WindowServer::Listed> X11WindowServer::describe(
   } else if (identity.wmClass) {
     entry.ownerName = *identity.wmClass;
   }
-  entry.bounds = Rect(x, y, clientAttributes.width, clientAttributes.height);
+  const double s = connection_.scale();
+  entry.bounds = Rect(x / s, y / s, clientAttributes.width / s, clientAttributes.height / s);
   entry.layer = layer;
   entry.alpha = alpha;
   return listed;
@@ -292,8 +293,9 @@ std::int32_t X11WindowServer::ownProcessId() const {
 
 std::vector<Rect> X11WindowServer::screens() const {
   Display* display = connection_.display();
-  return {Rect(0, 0, DisplayWidth(display, connection_.screen()),
-               DisplayHeight(display, connection_.screen()))};
+  const double s = connection_.scale();
+  return {Rect(0, 0, DisplayWidth(display, connection_.screen()) / s,
+               DisplayHeight(display, connection_.screen()) / s)};
 }
 
 Point X11WindowServer::mouseLocation() const {
@@ -307,8 +309,8 @@ Point X11WindowServer::mouseLocation() const {
     unsigned int mask = 0;
     if (XQueryPointer(connection_.display(), connection_.root(), &root, &child, &rootX, &rootY, &x,
                       &y, &mask)) {
-      pointer_ = platform::screenFlip(*this).map(
-          Point{static_cast<double>(rootX), static_cast<double>(rootY)});
+      const double s = connection_.scale();
+      pointer_ = platform::screenFlip(*this).map(Point{rootX / s, rootY / s});
     }
     pointerTime_ = now;
   }

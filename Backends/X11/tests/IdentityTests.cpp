@@ -1,3 +1,4 @@
+#include <Backends/X11/Raster.hpp>
 #include <Backends/X11/WhatsAppIdentity.hpp>
 
 #include <gtest/gtest.h>
@@ -58,4 +59,28 @@ TEST(WhatsAppIdentity, EachPartAloneDecides) {
 }
 
 }  // namespace
+// The desktop's scale as clients read it from the X resources.
+TEST(Scale, FromTheResourcesDpi) {
+  const struct {
+    const char* resources;
+    double scale;
+  } cases[] = {
+      {nullptr, 1},
+      {"", 1},
+      {"Xft.dpi:\t192\n", 2},
+      {"Xcursor.size:\t24\nXft.dpi: 144\nXft.antialias:\t1\n", 1.5},
+      {"Xft.dpi:\t97\n", 1},   // a font tweak, not a scale
+      {"Xft.dpi:\t72\n", 1},   // below one point a pixel
+      {"Xft.dpi:\t1e9\n", 1},  // nothing a screen has
+      {"Xft.dpi:\tnan\n", 1},
+      {"Xft.dpi:\n", 1},
+      {"*Xft.dpi:\t192\n", 1},  // not the key itself
+      {"Xft.dpi:\t288", 3},     // the last line without its newline
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.resources ? c.resources : "none");
+    EXPECT_EQ(x11::scaleFromResources(c.resources), c.scale);
+  }
+}
+
 }  // namespace velvix::x11
