@@ -44,6 +44,7 @@ class Desktop : public ::testing::Test {
         ("velvix-desktop-" + std::to_string(::getpid()) + "-" + session_->display().substr(1));
     std::filesystem::remove_all(config_);
     std::filesystem::create_directories(config_);
+    std::filesystem::permissions(config_, std::filesystem::perms::owner_all);
     tray_ = ChildProcess::spawn(
         {"trayer", "--edge", "bottom", "--align", "right", "--height", "28"}, session_->display());
     standIn_ = ChildProcess::spawn({VELVIX_FAKE_WHATSAPP, "--geometry", "900x600+40+40"},
@@ -60,7 +61,8 @@ class Desktop : public ::testing::Test {
   }
 
   std::unique_ptr<ChildProcess> launch() {
-    return ChildProcess::spawn({"env", "XDG_CONFIG_HOME=" + config_.string(), VELVIX_EXECUTABLE},
+    return ChildProcess::spawn({"env", "XDG_CONFIG_HOME=" + config_.string(),
+                                "XDG_RUNTIME_DIR=" + config_.string(), VELVIX_EXECUTABLE},
                                session_->display());
   }
 
@@ -168,7 +170,7 @@ TEST_F(Desktop, ASecondLaunchShowsTheRunningOnesOptionsAndGoes) {
   velvix_ = launch();
   ASSERT_TRUE(waitFor([&] { return !windows("--name '^Velvix overlay$'").empty(); }));
   ASSERT_FALSE(panelShown());
-  EXPECT_EQ(run("env XDG_CONFIG_HOME=" + config_.string() +
+  EXPECT_EQ(run("env XDG_CONFIG_HOME=" + config_.string() + " XDG_RUNTIME_DIR=" + config_.string() +
                 " timeout 10 " VELVIX_EXECUTABLE " 2>/dev/null"),
             0);
   EXPECT_TRUE(waitFor([&] { return panelShown(); })) << "the running one showed no options";
@@ -194,6 +196,9 @@ TEST_P(FirstLaunch, MeasuresWhatsAppWithinTwoPointsOrCoversItAll) {
   const auto config = std::filesystem::temp_directory_path() /
                       ("velvix-first-" + std::to_string(::getpid()) + session->display().substr(1));
   std::filesystem::remove_all(config);
+  // Its own runtime folder too: one Velvix per session is told by a lock in there.
+  std::filesystem::create_directories(config);
+  std::filesystem::permissions(config, std::filesystem::perms::owner_all);
   std::vector<std::string> standInArgs = {VELVIX_FAKE_WHATSAPP};
   standInArgs.insert(standInArgs.end(), GetParam().arguments.begin(), GetParam().arguments.end());
   const auto standIn = ChildProcess::spawn(standInArgs, session->display());
@@ -204,13 +209,16 @@ TEST_P(FirstLaunch, MeasuresWhatsAppWithinTwoPointsOrCoversItAll) {
             0)
       << "the stand-in did not come up";
   const auto velvix = ChildProcess::spawn(
-      {"sh", "-c", "XDG_CONFIG_HOME=" + config.string() + " exec " VELVIX_EXECUTABLE " 2>&1"},
+      {"sh", "-c",
+       "XDG_CONFIG_HOME=" + config.string() + " XDG_RUNTIME_DIR=" + config.string() +
+           " exec " VELVIX_EXECUTABLE " 2>&1"},
       session->display());
-  std::string verdict;
+  std::string verdict, said;
   for (int line = 0; line < 200 && verdict.empty(); ++line) {
     const auto read = velvix->readLine(10s);
     if (!read) break;
     const std::string& text = *read;
+    said += text + "\n";
     if (text.find("layout") != std::string::npos &&
         (text.find("Measured") != std::string::npos || text.find("Couldn't") != std::string::npos))
       verdict = text;
@@ -220,7 +228,7 @@ TEST_P(FirstLaunch, MeasuresWhatsAppWithinTwoPointsOrCoversItAll) {
                GetParam().name + ".png")
                   .c_str());
   std::filesystem::remove_all(config);
-  ASSERT_FALSE(verdict.empty()) << "no measurement was logged";
+  ASSERT_FALSE(verdict.empty()) << "no measurement was logged:\n" << said;
   std::printf("%s: %s\n", GetParam().name, verdict.c_str());  // the table, for the record
   if (!GetParam().truth) {
     EXPECT_NE(verdict.find("Couldn't measure WhatsApp's layout"), std::string::npos) << verdict;
@@ -294,6 +302,7 @@ TEST_P(Placed, TheOverlayAndItsPatchesLieExactlyOverWhatsApp) {
       std::filesystem::temp_directory_path() /
       ("velvix-placed-" + std::to_string(::getpid()) + session->display().substr(1));
   std::filesystem::create_directories(folder);
+  std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
   const std::shared_ptr<void> removesFolder(nullptr,
                                             [&](void*) { std::filesystem::remove_all(folder); });
   for (std::size_t i = 0; i < p.monitors.size(); ++i) {
@@ -352,7 +361,9 @@ TEST_P(Placed, TheOverlayAndItsPatchesLieExactlyOverWhatsApp) {
       [] {}, 5s));
 
   const auto velvix = ChildProcess::spawn(
-      {"sh", "-c", "XDG_CONFIG_HOME=" + folder.string() + " exec " VELVIX_EXECUTABLE " 2>&1"},
+      {"sh", "-c",
+       "XDG_CONFIG_HOME=" + folder.string() + " XDG_RUNTIME_DIR=" + folder.string() +
+           " exec " VELVIX_EXECUTABLE " 2>&1"},
       session->display());
   std::string measured, said;
   const auto deadline = std::chrono::steady_clock::now() + 15s;
