@@ -103,7 +103,10 @@ class VirtualScheduler final : public SimScheduler {
     return scheduleRepeating(refreshInterval(refreshRate_), std::move(action));
   }
 
-  platform::WallTime now() const override { return {kWallTimeAtStart + seconds()}; }
+  platform::WallTime now() const override {
+    return {kWallTimeAtStart + wallStep_.load() + seconds()};
+  }
+  void stepWallClock(double seconds) override { wallStep_ = wallStep_.load() + seconds; }
   double mediaTime() const override { return kMediaTimeAtStart + seconds(); }
 
   void runFor(Duration duration) override {
@@ -317,6 +320,7 @@ class VirtualScheduler final : public SimScheduler {
   bool stopping_ = false;
   bool mainBusy_ = false;  // main-queue work is running (or waiting out its time)
   std::atomic<std::int64_t> now_{0};
+  std::atomic<double> wallStep_{0};      // seconds the wall clock was set forward
   VirtualExecutor world_{*this, false};  // the target of world events; never busy
   double refreshRate_ = 60;
   long callbacks_ = 0;
@@ -381,7 +385,10 @@ class ThreadedScheduler final : public SimScheduler {
     return scheduleRepeating(refreshInterval(refreshRate_.load()), std::move(action));
   }
 
-  platform::WallTime now() const override { return {kWallTimeAtStart + elapsed()}; }
+  platform::WallTime now() const override {
+    return {kWallTimeAtStart + wallStep_.load() + elapsed()};
+  }
+  void stepWallClock(double seconds) override { wallStep_ = wallStep_.load() + seconds; }
   double mediaTime() const override { return kMediaTimeAtStart + elapsed(); }
 
   void runFor(Duration duration) override {
@@ -445,6 +452,7 @@ class ThreadedScheduler final : public SimScheduler {
   std::mutex mutex_;
   std::vector<std::shared_ptr<support::ThreadExecutor>> workers_;
   std::atomic<double> refreshRate_{60};
+  std::atomic<double> wallStep_{0};  // seconds the wall clock was set forward
   long callbacks_ = 0;
 };
 

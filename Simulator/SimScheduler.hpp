@@ -43,6 +43,9 @@ class SimScheduler : public platform::Scheduler {
 
   /// The display refresh rate of the display ticker, in hertz (60 unless set).
   virtual void setRefreshRate(double hertz) = 0;
+  /// Sets the wall clock forward (or back, when negative) by `seconds`, as a time-zone fix, a
+  /// network time update or a resumed laptop does; the media clock goes on untouched.
+  virtual void stepWallClock(double seconds) = 0;
 
   /// Stops and joins the executor threads (threaded mode) and drops all pending work. Call it
   /// before destroying objects that pending work refers to. Idempotent.

@@ -64,7 +64,7 @@ void OverlayController::start() {
   observers_.push_back(
       ports_.toolkit.addGlobalScrollWheelMonitor([this](const platform::ScrollWheelEvent& wheel) {
         if (!isWhatsAppUnderMouse_) return;
-        lastScroll_ = ports_.scheduler.now();
+        lastScroll_ = ports_.scheduler.mediaTime();
         heardWheel(wheel);
         // The content moves with the wheel: measure it now rather than at the loop's next turn.
         if (followLoop_) followLoop_->measureNow();
@@ -101,10 +101,10 @@ void OverlayController::tick() {
   }
 
   const auto found = WhatsAppWindow::current(ports_.windowServer, mouseTopLeft());
-  const platform::WallTime now = ports_.scheduler.now();
+  const double now = ports_.scheduler.mediaTime();
 
   if (!found) {
-    const platform::WallTime since = missingSince_.value_or(now);
+    const double since = missingSince_.value_or(now);
     if (!missingSince_) {
       missingSince_ = since;
       logger_.log("WhatsApp window left the screen");
@@ -133,7 +133,7 @@ void OverlayController::tick() {
     return;
   }
 
-  if (missingSince_ || onScreenSince_ == platform::WallTime::distantPast()) onScreenSince_ = now;
+  if (missingSince_ || onScreenSince_ == ReadLoop::kLongAgo) onScreenSince_ = now;
   if (missingSince_) {
     logger_.log("WhatsApp window back after %.*f s, blurs visible %{bool}d, on this Space %{bool}d",
                 Fixed{2, now - *missingSince_}, panel_->isVisible(), panel_->isOnActiveSpace());
@@ -150,7 +150,7 @@ void OverlayController::hide(Status status) {
   if (status == Status::waitingForWhatsApp() && status_ != Status::waitingForWhatsApp()) {
     logger_.log("Blurs hidden");
   }
-  onScreenSince_ = platform::WallTime::distantPast();
+  onScreenSince_ = ReadLoop::kLongAgo;
   setStatus(status);
   window_.reset();
   deactivateTracker();
@@ -199,7 +199,7 @@ void OverlayController::measured(const ScrollTracker::Measurement& measurement) 
   const ScrollOffset offset = measurement.offset;
   if (measurement.generation != detectedGeneration_) return;  // belongs to another read
   movingLists_.measured(measurement.takenAt);
-  if (ports_.scheduler.now() - lastScroll_ >= kScrollActivity) {
+  if (ports_.scheduler.mediaTime() - lastScroll_ >= kScrollActivity) {
     scrollVelocity_ = {};
     return;
   }

@@ -152,7 +152,7 @@ class OverlayController final : private ReadLoop::Owner {
 
   // ReadLoop::Owner
   [[nodiscard]] std::optional<WhatsAppWindow> windowToRead() const override;
-  [[nodiscard]] platform::WallTime lastScroll() const override { return lastScroll_; }
+  [[nodiscard]] double lastScroll() const override { return lastScroll_; }
   void accept(const WhatsAppWindow& captured, double sinceScroll,
               AccessibilityReader::Result result) override;
 
@@ -211,12 +211,13 @@ class OverlayController final : private ReadLoop::Owner {
   // How far the wheel has asked the messages to move down (towards older ones) beyond what it
   // brought back up: while positive, the conversation is away from its newest messages.
   double messagesAwayBy_ = 0;
-  platform::WallTime lastScroll_ = platform::WallTime::distantPast();
+  // Media times: durations must not stretch or shrink when the wall clock is set.
+  double lastScroll_ = ReadLoop::kLongAgo;
   Rect lastFrame_ = Rect::null();
   RenderStats stats_;
-  platform::WallTime lastSummary_ = platform::WallTime::distantPast();
-  std::optional<platform::WallTime> missingSince_;
-  platform::WallTime onScreenSince_ = platform::WallTime::distantPast();
+  double lastSummary_ = ReadLoop::kLongAgo;
+  std::optional<double> missingSince_;
+  double onScreenSince_ = ReadLoop::kLongAgo;
   bool isWhatsAppUnderMouse_ = false;
 };
 

@@ -118,7 +118,7 @@ void OverlayController::position(const WhatsAppWindow& window) {
   if (onOtherSpace) {
     // WhatsApp has just come back on this Space while the patches still show on another one:
     // leave them there briefly rather than flicker between Spaces.
-    if (ports_.scheduler.now() - onScreenSince_ < kOtherSpaceHold) return;
+    if (ports_.scheduler.mediaTime() - onScreenSince_ < kOtherSpaceHold) return;
     logger_.log("Moving blurs to this Space, where WhatsApp now is");
   }
   if (!(window.frame == lastFrame_)) {
@@ -173,7 +173,7 @@ std::optional<Point> OverlayController::localMouseLocation(const Rect& frame) co
 
 void OverlayController::logSummary(const WhatsAppWindow& window, const DetectedElements& elements,
                                    std::size_t regions) {
-  const platform::WallTime now = ports_.scheduler.now();
+  const double now = ports_.scheduler.mediaTime();
   if (now - lastSummary_ < kSummaryInterval) return;
   lastSummary_ = now;
 

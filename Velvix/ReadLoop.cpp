@@ -38,7 +38,8 @@ void ReadLoop::step() {
     stepAfter(kRetry);
     return;
   }
-  const platform::WallTime now = scheduler_.now();
+  // Durations on the media clock: the wall clock may be set back or forward at any time.
+  const double now = scheduler_.mediaTime();
   const double sinceScroll = now - owner_.lastScroll();
   const bool scrolling = sinceScroll < kScrollActivity;
   if (!scrolling && now - lastRead_ < kInterval) {

@@ -25,8 +25,8 @@ class ReadLoop {
    public:
     /// WhatsApp's window when a read may be made now; empty when it may not.
     [[nodiscard]] virtual std::optional<WhatsAppWindow> windowToRead() const = 0;
-    /// When the wheel last turned over WhatsApp.
-    [[nodiscard]] virtual platform::WallTime lastScroll() const = 0;
+    /// When the wheel last turned over WhatsApp, in media time.
+    [[nodiscard]] virtual double lastScroll() const = 0;
     /// A read of `window` succeeded; `sinceScroll` is the time since the wheel last turned over
     /// WhatsApp when it began.
     virtual void accept(const WhatsAppWindow& window, double sinceScroll,
@@ -44,6 +44,9 @@ class ReadLoop {
 
   void start();
 
+  /// A media time before any other, for "never".
+  static constexpr double kLongAgo = -1e18;
+
  private:
   void step();
   void stepAfter(platform::Duration delay);
@@ -52,7 +55,7 @@ class ReadLoop {
   std::shared_ptr<AccessibilityReader> reader_;
   platform::Accessibility& accessibility_;
   platform::Scheduler& scheduler_;
-  platform::WallTime lastRead_ = platform::WallTime::distantPast();
+  double lastRead_ = kLongAgo;  // media time
   support::Lifetime lifetime_;  // last: ends before the rest goes
 };
 

@@ -448,6 +448,36 @@ TEST(RenderStats, LogsRatesEveryTwoSecondsAndRestarts) {
 
 // MARK: Reading
 
+// A clock set back or forward (a time-zone fix, network time, a resumed laptop) neither stops
+// the reads nor stretches or shrinks the grace a missing window gets.
+TEST_F(OverlayTest, SettingTheClockChangesNoDuration) {
+  publishWhatsAppTree();
+  settings->setUnblurLastMessages(false);
+  start();
+  desktop.runFor(1s);
+  desktop.scheduler().stepWallClock(-3600);
+  const ElementId arrived = addMessage(5);
+  desktop.runFor(1s);
+  EXPECT_TRUE(blurNear(windowRelative(arrived))) << "the reads went on";
+
+  const struct {
+    double step;
+    std::chrono::milliseconds gap;
+    bool hidden;
+  } cases[] = {{-60, 400ms, true}, {+60, 200ms, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.step);
+    desktop.windowServer().window(whatsApp).isOnScreen = false;
+    desktop.runFor(40ms);
+    desktop.scheduler().stepWallClock(c.step);
+    desktop.runFor(c.gap - 40ms);
+    EXPECT_EQ(!panel().isVisible(), c.hidden);
+    desktop.windowServer().window(whatsApp).isOnScreen = true;
+    desktop.runFor(100ms);
+    ASSERT_TRUE(panel().isVisible());
+  }
+}
+
 TEST_F(OverlayTest, PreciseModeOnceAReadIsAccepted) {
   publishWhatsAppTree();
   start();
