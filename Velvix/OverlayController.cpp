@@ -116,9 +116,10 @@ void OverlayController::tick() {
     motionRuns_ = {};
     movingLists_.forget();
 
-    // Only this build is looked up: for the other one, a missing window always counts as gone.
-    const auto apps = ports_.windowServer.runningApplications("net.whatsapp.WhatsApp");
-    const bool gone = apps.empty() || apps.front().isHidden || apps.front().isTerminated;
+    // The application of the window last found, whichever build it is.
+    const auto app =
+        lastWhatsAppPid_ ? ports_.windowServer.runningApplication(*lastWhatsAppPid_) : std::nullopt;
+    const bool gone = !app || app->isHidden || app->isTerminated;
     const bool onActiveSpace = panel_->isOnActiveSpace();
     const bool stale = onActiveSpace && now - since >= kMissingGrace;
     if (panel_->isVisible() && (gone || stale)) {
@@ -140,6 +141,7 @@ void OverlayController::tick() {
     missingSince_.reset();
   }
   window_ = found;
+  lastWhatsAppPid_ = found->pid;
   isWhatsAppUnderMouse_ = found->isUnderMouse;
   position(*window_);
   calibration_.look(*panel_);

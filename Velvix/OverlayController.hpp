@@ -217,6 +217,7 @@ class OverlayController final : private ReadLoop::Owner {
   RenderStats stats_;
   double lastSummary_ = ReadLoop::kLongAgo;
   std::optional<double> missingSince_;
+  std::optional<std::int32_t> lastWhatsAppPid_;  // whose window was last found
   double onScreenSince_ = ReadLoop::kLongAgo;
   bool isWhatsAppUnderMouse_ = false;
 };
