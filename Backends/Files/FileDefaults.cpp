@@ -4,11 +4,13 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include <fcntl.h>
@@ -165,6 +167,10 @@ class FileDescriptor {
 
 }  // namespace
 
+// How long a save waits for another process's lock, and how often it looks.
+constexpr std::chrono::milliseconds kLockPatience{200};
+constexpr std::chrono::milliseconds kLockPoll{10};
+
 struct FileDefaults::State {
   State(std::filesystem::path folderIn, std::string_view applicationId, platform::Logger loggerIn,
         Hooks hooksIn)
@@ -222,7 +228,10 @@ FileDefaults::FileDefaults(std::filesystem::path folder, std::string_view applic
   }
 }
 
-FileDefaults::~FileDefaults() = default;
+FileDefaults::~FileDefaults() {
+  // Keys a failed save left behind get one more chance as the session ends.
+  if (state_ && !state_->pending.empty() && !state_->folder.empty()) (void)state_->save();
+}
 
 std::unique_ptr<FileDefaults> FileDefaults::forApplication(std::string_view applicationId,
                                                            platform::LogSink& sink) {
@@ -299,8 +308,12 @@ std::optional<FileDefaults::State::Failure> FileDefaults::State::save() {
   // Serialises read-modify-write with other processes; closing the descriptor unlocks.
   FileDescriptor lock(::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
   if (!lock.isOpen()) return Failure{"opening the lock file", errno};
-  while (::flock(lock.get(), LOCK_EX) != 0) {
-    if (errno != EINTR) return Failure{"locking", errno};
+  // A bounded wait: another process may hold the lock for ever (stopped, or hung on a dead
+  // network mount), and this runs on the main thread. The keys stay pending for the next save.
+  for (int attempt = 0; ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0; ++attempt) {
+    if (errno != EWOULDBLOCK && errno != EINTR) return Failure{"locking", errno};
+    if (attempt * kLockPoll >= kLockPatience) return Failure{"waiting for the lock", errno};
+    std::this_thread::sleep_for(kLockPoll);
   }
 
   Contents current = readDocument(file);

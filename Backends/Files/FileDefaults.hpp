@@ -15,8 +15,9 @@
 //
 // A document that cannot be read or is not a JSON object reads as empty and stays untouched
 // until the first save, which moves it aside to "<file>.corrupt" first. When the folder cannot
-// be created or written, values live on in memory for the session, saves are retried on later
-// writes, and one line goes to the log.
+// be created or written, or another process keeps the lock longer than a fifth of a second,
+// values live on in memory, saves are retried on later writes and once more when the store
+// closes, and one line goes to the log.
 //
 // Used from one thread; separate instances (in one process or several) may share a folder.
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -250,6 +253,38 @@ TEST_F(FileDefaultsTest, AFolderThatCannotBeCreatedKeepsValuesInMemoryAndLogsOnc
             nlohmann::ordered_json(
                 {{"onOff", false}, {"layoutMetrics", {{"$bytes", "e30="}}}, {"blurNames", true}}));
   EXPECT_EQ(sink.lines.size(), 1u);
+}
+
+// A process that holds the lock and never lets go (here: stopped) neither freezes the store
+// nor costs a key: the save gives up after a moment and the next one brings everything.
+TEST_F(FileDefaultsTest, ALockHeldForEverDelaysTheSaveButLosesNothing) {
+  auto store = open();
+  store->setBool("onOff", true);
+  const fs::path lockFile = folder.path() / "app.velvix.Velvix.json.lock";
+  const pid_t holder = ::fork();
+  ASSERT_GE(holder, 0);
+  if (holder == 0) {
+    const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT, 0600);
+    if (fd < 0 || ::flock(fd, LOCK_EX) != 0) ::_exit(1);
+    ::raise(SIGSTOP);
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(holder, &status, WUNTRACED), holder);
+  ASSERT_TRUE(WIFSTOPPED(status)) << "the child did not take the lock";
+
+  store->setBool("blurNames", true);  // returns, though the lock is never free
+  EXPECT_EQ(store->object("blurNames"), Defaults::Value(true));
+  EXPECT_EQ(documentIn(file()), nlohmann::ordered_json({{"onOff", true}}));
+  ASSERT_EQ(sink.lines.size(), 1u);
+  EXPECT_NE(sink.lines[0].find("waiting for the lock"), std::string::npos) << sink.lines[0];
+
+  ::kill(holder, SIGKILL);
+  ::waitpid(holder, &status, 0);
+  store->setBool("blurTextInput", false);
+  EXPECT_EQ(
+      documentIn(file()),
+      nlohmann::ordered_json({{"onOff", true}, {"blurNames", true}, {"blurTextInput", false}}));
 }
 
 TEST_F(FileDefaultsTest, AWriteInterruptedBeforeTheRenameLeavesTheOldFile) {
