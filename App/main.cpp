@@ -26,6 +26,7 @@
 #include <QSGRendererInterface>
 #include <QSystemTrayIcon>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -50,6 +51,9 @@ int fail(const std::string& sentence) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A write to a connection whose other end went (the X server's, a second launch's socket)
+  // must fail with an error the code handles, not end the process with a signal.
+  std::signal(SIGPIPE, SIG_IGN);
   std::optional<std::string> requested;
   if (const char* fromEnvironment = std::getenv("VELVIX_BACKEND");
       fromEnvironment && *fromEnvironment) {

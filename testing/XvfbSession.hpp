@@ -53,6 +53,8 @@ class XvfbSession {
   /// ":N".
   [[nodiscard]] const std::string& display() const { return display_; }
   [[nodiscard]] bool hasWindowManager() const { return windowManager_ != nullptr; }
+  /// Ends the X server under its clients, as a crash or a logout does.
+  void killServer() { server_.reset(); }
 
  private:
   XvfbSession() = default;

@@ -178,6 +178,35 @@ TEST_F(Desktop, ASecondLaunchShowsTheRunningOnesOptionsAndGoes) {
   screenshot("second-launch");
 }
 
+// The X server goes (a crash, a logout): Velvix ends within seconds, saying why, with an exit
+// status of its own rather than a crash's.
+TEST_F(Desktop, WhenTheXServerGoesVelvixEndsSayingWhy) {
+  velvix_ = ChildProcess::spawn(
+      {"sh", "-c",
+       "XDG_CONFIG_HOME=" + config_.string() + " XDG_RUNTIME_DIR=" + config_.string() + " " +
+           VELVIX_EXECUTABLE + " 2>&1; echo \"exit status $?\""},
+      session_->display());
+  ASSERT_TRUE(waitFor([&] { return !windows("--name '^Velvix overlay$'").empty(); }));
+  standIn_.reset();
+  tray_.reset();
+  session_->killServer();
+  std::string said, status;
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (status.empty() && std::chrono::steady_clock::now() < deadline) {
+    const auto line = velvix_->readLine(1s);
+    if (!line) continue;
+    said += *line + "\n";
+    if (line->starts_with("exit status ")) status = line->substr(12);
+  }
+  ASSERT_FALSE(status.empty()) << "still running:\n" << said;
+  const int code = std::atoi(status.c_str());
+  EXPECT_TRUE(code > 0 && code < 128) << "ended by a signal, or with success: " << status;
+  // Whichever connection notices first, Velvix's own or Qt's, says so.
+  EXPECT_TRUE(said.find("velvix: the X server has gone away; Velvix ends.") != std::string::npos ||
+              said.find("The X11 connection broke") != std::string::npos)
+      << said;
+}
+
 // The stand-in as its user may have set it up, and what a measurement of it must find.
 struct StandIn {
   const char* name;

@@ -7,6 +7,7 @@
 #include <X11/extensions/Xcomposite.h>
 #include <X11/extensions/Xdamage.h>
 #include <X11/extensions/shape.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
@@ -32,6 +33,14 @@ struct ErrorRecord {
 ErrorRecord& errors() {
   static ErrorRecord record;
   return record;
+}
+
+// The server went away (a crash, a logout): nothing Velvix protects is left on it. Xlib allows
+// no return from here; the settings are on disk already, each written when it changed.
+int onServerLost(Display*) {
+  static constexpr char kMessage[] = "velvix: the X server has gone away; Velvix ends.\n";
+  (void)!::write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+  ::_exit(1);
 }
 
 }  // namespace
@@ -67,6 +76,7 @@ X11Connection::X11Connection(Display* display)
     record.displays.push_back(display);
     XErrorHandler previous = XSetErrorHandler(&X11Connection::onError);
     if (previous != &X11Connection::onError) record.previous = previous;
+    XSetIOErrorHandler(&onServerLost);
   }
   const char* names[] = {"_NET_CLIENT_LIST_STACKING",
                          "_NET_CLIENT_LIST",
