@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -176,6 +177,31 @@ TEST_F(Desktop, ASecondLaunchShowsTheRunningOnesOptionsAndGoes) {
   EXPECT_TRUE(waitFor([&] { return panelShown(); })) << "the running one showed no options";
   EXPECT_EQ(windows("--name '^Velvix overlay$'").size(), 1U);
   screenshot("second-launch");
+}
+
+// WhatsApp crashes and is started again: its new window is covered within a second of showing.
+TEST_F(Desktop, AfterWhatsAppRestartsProtectionIsBackWithinASecond) {
+  velvix_ = launch();
+  const auto overlayOverWhatsApp = [&] {
+    const auto overlay = windows("--name '^Velvix overlay$'");
+    const auto client = windows("--class WhatsApp");
+    if (overlay.empty() || client.empty()) return false;
+    const auto origin = [&](const std::string& id) {
+      return output("xwininfo -id " + id + " | grep -E 'Absolute|Width|Height'");
+    };
+    return origin(overlay.front()) == origin(client.front());
+  };
+  ASSERT_TRUE(waitFor(overlayOverWhatsApp));
+  ::kill(standIn_->pid(), SIGKILL);
+  standIn_.reset();
+  EXPECT_TRUE(waitFor([&] { return windows("--name '^Velvix overlay$'").empty(); }))
+      << "the overlay outlived WhatsApp";
+  standIn_ = ChildProcess::spawn({VELVIX_FAKE_WHATSAPP, "--geometry", "900x600+40+40"},
+                                 session_->display());
+  ASSERT_TRUE(waitFor([&] { return !windows("--class WhatsApp").empty(); }));
+  EXPECT_TRUE(pollUntil(
+      overlayOverWhatsApp, [] {}, 1s))
+      << "not covered within a second";
 }
 
 // The X server goes (a crash, a logout): Velvix ends within seconds, saying why, with an exit
