@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
+#include <QTest>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace velvix::test {
 namespace {
@@ -281,6 +284,39 @@ TEST_F(OptionsView, ModelsNotifyOnlyOnRealChanges) {
   ui.settingsModel.setBlurNames(!names);
   EXPECT_EQ(namesChanged.count(), 1);
   EXPECT_EQ(enabledChanged.count(), 0) << "other properties stay quiet";
+}
+
+// The keyboard alone reaches every control: Tab goes round them all, Space flips a switch.
+TEST_F(OptionsView, TabGoesThroughEveryControlAndSpaceFlipsTheFocusedSwitch) {
+  auto window = ui.open("OptionsWindow.qml");
+  ASSERT_TRUE(window);
+  window->requestActivate();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  std::vector<QQuickItem*> chain;
+  for (int i = 0; i < 40; ++i) {
+    QTest::keyClick(window.get(), Qt::Key_Tab);
+    QQuickItem* focused = window->activeFocusItem();
+    ASSERT_TRUE(focused);
+    if (!chain.empty() && focused == chain.front()) break;
+    chain.push_back(focused);
+  }
+  std::vector<QString> texts;
+  for (QQuickItem* item : chain)
+    texts.push_back(item->property("text").toString());
+  for (const char* button : {"Layout…", "Quit Velvix"})
+    EXPECT_NE(std::find(texts.begin(), texts.end(), QString::fromUtf8(button)), texts.end())
+        << button;
+  EXPECT_GE(chain.size(), 13U) << "the eleven switches and both buttons";
+
+  QQuickItem* onOff = find(*window, "isEnabled");
+  const auto switchOf = std::find_if(chain.begin(), chain.end(),
+                                     [&](QQuickItem* item) { return onOff->isAncestorOf(item); });
+  ASSERT_NE(switchOf, chain.end());
+  while (window->activeFocusItem() != *switchOf)
+    QTest::keyClick(window.get(), Qt::Key_Tab);
+  const bool before = ui.settings.isEnabled();
+  QTest::keyClick(window.get(), Qt::Key_Space);
+  EXPECT_NE(ui.settings.isEnabled(), before);
 }
 
 TEST_F(OptionsView, IsAsWideAsThePanelWithItsPadding) {
