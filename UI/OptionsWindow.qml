@@ -39,24 +39,30 @@ AppWindow {
         onActivated: window.close()
     }
 
-    // The edge: a shadow along the bottom and right, then a one-pixel border all round.
+    // The edge: a shadow along the bottom and right, then a one-pixel border all round. Its
+    // colours come from the system's palette itself: read through the window's, whose colours are
+    // bound to it, they would feed back into the window's own palette resolution.
+    SystemPalette {
+        id: system
+        colorGroup: SystemPalette.Active
+    }
     Rectangle {
         objectName: "edge"
         visible: window.dropsFromTray
         anchors.fill: parent
         color: "transparent"
         border.width: 1
-        border.color: Theme.edge(window.palette)
+        border.color: Theme.edge(system)
         z: 1
         Rectangle {
             anchors { left: parent.left; right: parent.right; bottom: parent.bottom; margins: 1 }
             height: 2
-            color: Theme.shadow(window.palette)
+            color: Theme.shadow(system)
         }
         Rectangle {
             anchors { top: parent.top; right: parent.right; bottom: parent.bottom; margins: 1 }
             width: 2
-            color: Theme.shadow(window.palette)
+            color: Theme.shadow(system)
         }
     }
 }
