@@ -371,6 +371,10 @@ TEST_P(Placed, TheOverlayAndItsPatchesLieExactlyOverWhatsApp) {
   ASSERT_EQ(sh("xrdb -merge " + resources.string()), 0);
   const std::string geometry = std::to_string(p.width) + "x" + std::to_string(p.height) + "+" +
                                std::to_string(p.x) + "+" + std::to_string(p.y);
+  // A tray keeps the options panel away: without one it opens as a window the window manager
+  // may place over WhatsApp.
+  const auto tray = ChildProcess::spawn(
+      {"trayer", "--edge", "bottom", "--align", "right", "--height", "28"}, session->display());
   const auto standIn = ChildProcess::spawn(
       {VELVIX_FAKE_WHATSAPP, "--geometry", geometry, "--scale", std::to_string(p.scale)},
       session->display());
