@@ -109,6 +109,8 @@ class X11Panel final : public platform::Panel {
   [[nodiscard]] Rect topLeftFrame() const;
   void restackAboveTarget();
   void redraw();
+  // The pixels of the client under the panel, captured now; null when there are none.
+  const PixelBuffer* capturedWindow();
   void paint(std::span<const MaskShape> shapes, const Bitmap& patches, const Bitmap& columns,
              const Bitmap& outlines, const Bitmap& all);
 
@@ -322,13 +324,17 @@ void X11Panel::redraw() {
   XFlush(display);
 }
 
-std::optional<platform::WindowImage> X11Panel::windowImage() {
-  // The same capture the glass reads: the client under the panel, never the screen.
+const PixelBuffer* X11Panel::capturedWindow() {
+  // The window we lie exactly over, never the screen (which would hold the overlay itself).
   const auto source = server_.clientAt(topLeftFrame());
-  if (!source) return std::nullopt;
-  if (capture_ && capture_->source() != *source) capture_.reset();
-  if (!capture_) capture_ = WindowCapture::start(connection_, *source);
-  const PixelBuffer* pixels = capture_ ? capture_->capture() : nullptr;
+  if (!source || (capture_ && capture_->source() != *source)) capture_.reset();
+  if (source && !capture_) capture_ = WindowCapture::start(connection_, *source);
+  return capture_ ? capture_->capture() : nullptr;
+}
+
+std::optional<platform::WindowImage> X11Panel::windowImage() {
+  // The same capture the glass reads.
+  const PixelBuffer* pixels = capturedWindow();
   if (!pixels || !pixels->isValid()) return std::nullopt;
   platform::WindowImage image;
   image.scale = connection_.scale();
@@ -360,12 +366,7 @@ void X11Panel::paint(std::span<const MaskShape> shapes, const Bitmap& patches,
     return;
   }
 
-  // The glass comes from the window we lie exactly over, never from the screen (which would
-  // hold the overlay itself).
-  const auto source = server_.clientAt(topLeftFrame());
-  if (!source || (capture_ && capture_->source() != *source)) capture_.reset();
-  if (source && !capture_) capture_ = WindowCapture::start(connection_, *source);
-  const PixelBuffer* pixels = capture_ ? capture_->capture() : nullptr;
+  const PixelBuffer* pixels = capturedWindow();
 
   if (pixels && pixels->width() == width && pixels->height() == height) {
     // Only the rows the patches and their blur's reach need the window's pixels. Both buffers
