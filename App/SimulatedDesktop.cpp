@@ -1,7 +1,5 @@
 #include "SimulatedDesktop.hpp"
 
-#include <QPainter>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -57,15 +55,9 @@ SimulatedDesktop::SimulatedDesktop(platform::LogSink& log, sim::WhatsAppState st
   whatsApp_ = std::make_unique<sim::WhatsAppModel>(desktop_, std::move(state), std::move(options));
   // The overlay measures the layout from the window's own pixels, as it does on a real desktop.
   desktop_.toolkit().setWindowPixels([this]() -> std::optional<platform::WindowImage> {
-    const sim::Scene scene = whatsApp_->scene();
-    QImage image(static_cast<int>(std::ceil(scene.windowSize.width)),
-                 static_cast<int>(std::ceil(scene.windowSize.height)), QImage::Format_RGB32);
-    image.fill(Qt::white);
-    {
-      QPainter painter(&image);
-      painter.setRenderHint(QPainter::Antialiasing);
-      pixels::paintScene(painter, scene);
-    }
+    // WhatsApp alone, as the overlay's capture sees it; 0xffRRGGBB per pixel.
+    const QImage image = renderer_.render(desktop_, *whatsApp_, {.showsOverlay = false})
+                             .convertToFormat(QImage::Format_RGB32);
     platform::WindowImage out{image.width(), image.height(), 1, {}};
     out.pixels.resize(static_cast<std::size_t>(out.width) * out.height);
     for (int y = 0; y < out.height; ++y) {
