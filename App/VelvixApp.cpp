@@ -29,7 +29,7 @@ std::unique_ptr<OverlayController> startedOverlay(AppSettings& settings,
 
 VelvixApp::VelvixApp(platform::Defaults& defaults, const OverlayPorts& ports, QObject* parent)
     : QObject(parent),
-      settings_(defaults),
+      settings_(defaults, platform::Logger(ports.log, "settings")),
       overlay_(startedOverlay(settings_, ports)),
       status_(*overlay_, ports.accessibility),
       settingsModel_(settings_),

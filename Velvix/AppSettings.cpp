@@ -72,15 +72,23 @@ std::string_view AppSettings::key(Property property) noexcept {
   return kFlags[index(property)].key;
 }
 
-AppSettings::AppSettings(platform::Defaults& defaults) : defaults_(defaults) {
+AppSettings::AppSettings(platform::Defaults& defaults, std::optional<platform::Logger> log)
+    : defaults_(defaults) {
   for (std::size_t i = 0; i < kFlags.size(); ++i) {
     const auto stored = defaults_.object(kFlags[i].key);
     const bool* value = std::get_if<bool>(&stored);
     flags_[i] = value != nullptr ? *value : kFlags[i].fallback;
+    if (log && value == nullptr && !std::holds_alternative<std::monostate>(stored)) {
+      log->error("Setting %{public}s is not a boolean; using its default", kFlags[i].key);
+    }
   }
   const auto stored = loadMetrics(defaults_);
   metrics_ = stored.value_or(LayoutMetrics::defaults);
   hasStoredMetrics_ = stored.has_value();
+  if (log && !stored && !std::holds_alternative<std::monostate>(defaults_.object(kMetricsKey))) {
+    log->error("Setting %{public}s holds no usable measurements; using the default layout",
+               kMetricsKey);
+  }
 }
 
 AppSettings::~AppSettings() = default;

@@ -14,12 +14,14 @@
 
 #include <BlurLayout/LayoutTypes.hpp>
 #include <Velvix/Platform/Defaults.hpp>
+#include <Velvix/Platform/Log.hpp>
 #include <Velvix/Platform/Observers.hpp>
 
 #include <array>
 #include <cstddef>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string_view>
 
 namespace velvix {
@@ -55,8 +57,11 @@ class AppSettings {
   /// The user-defaults key a property is persisted under; empty for `showsGuides`.
   [[nodiscard]] static std::string_view key(Property property) noexcept;
 
-  /// Loads every persisted property from `defaults`, which must outlive the settings.
-  explicit AppSettings(platform::Defaults& defaults);
+  /// Loads every persisted property from `defaults`, which must outlive the settings. A stored
+  /// value of the wrong kind, or measurements that cannot be decoded, give the default for that
+  /// property alone, stay stored as they are, and are reported to `log`.
+  explicit AppSettings(platform::Defaults& defaults,
+                       std::optional<platform::Logger> log = std::nullopt);
   AppSettings(const AppSettings&) = delete;
   AppSettings& operator=(const AppSettings&) = delete;
   ~AppSettings();

@@ -104,15 +104,24 @@ struct Contents {
 };
 
 // What is on disk now. A file that is missing (or whose folder is) is nothing; one that cannot
-// be read, or is not a JSON object, is unusable.
-Contents readDocument(const std::filesystem::path& file) {
+// be read, is too large, or is not a JSON object, is unusable.
+Contents readDocument(const std::filesystem::path& file, const FileDefaults::Hooks& hooks) {
   const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     return {errno == ENOENT || errno == ENOTDIR ? Found::nothing : Found::unusable, {}};
   }
+  if (hooks.readError && hooks.readError(fd) != 0) {
+    ::close(fd);
+    return {Found::unusable, {}};
+  }
   std::string text;
   char buffer[16384];
   for (;;) {
+    // Stops reading past the limit, so a huge file costs neither memory nor a long parse.
+    if (text.size() > FileDefaults::kLargestDocument) {
+      ::close(fd);
+      return {Found::unusable, {}};
+    }
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n > 0) {
       text.append(buffer, static_cast<std::size_t>(n));
@@ -217,13 +226,13 @@ FileDefaults::FileDefaults(std::filesystem::path folder, std::string_view applic
     s.reportedFailure = true;
     return;
   }
-  Contents contents = readDocument(s.file);
+  Contents contents = readDocument(s.file, s.hooks);
   if (contents.found == Found::document) {
     s.values = std::move(contents.document);
   } else if (contents.found == Found::unusable) {
     s.logger.error(
-        "Settings file %{public}s is unreadable or not a JSON object; using defaults, "
-        "and it is moved to %{public}s before the next save",
+        "Settings file %{public}s is unreadable, larger than a megabyte or not a JSON object; "
+        "using defaults, and it is moved to %{public}s before the next save",
         s.file.native(), s.corruptCopy.native());
   }
 }
@@ -316,7 +325,7 @@ std::optional<FileDefaults::State::Failure> FileDefaults::State::save() {
     std::this_thread::sleep_for(kLockPoll);
   }
 
-  Contents current = readDocument(file);
+  Contents current = readDocument(file, hooks);
   Json document;
   if (current.found == Found::document) {
     document = std::move(current.document);

@@ -13,11 +13,11 @@
 // only the keys its own process changed to what is on disk, so concurrent writers do not undo
 // each other's keys.
 //
-// A document that cannot be read or is not a JSON object reads as empty and stays untouched
-// until the first save, which moves it aside to "<file>.corrupt" first. When the folder cannot
-// be created or written, or another process keeps the lock longer than a fifth of a second,
-// values live on in memory, saves are retried on later writes and once more when the store
-// closes, and one line goes to the log.
+// A document that cannot be read, is larger than a megabyte or is not a JSON object reads as empty
+// and stays untouched until the first save, which moves it aside to "<file>.corrupt" first. When
+// the folder cannot be created or written, or another process keeps the lock longer than a fifth of
+// a second, values live on in memory, saves are retried on later writes and once more when the
+// store closes, and one line goes to the log.
 //
 // Used from one thread; separate instances (in one process or several) may share a folder.
 
@@ -38,7 +38,13 @@ class FileDefaults final : public platform::Defaults {
     /// Runs when the new document is durable in its temporary file, just before it replaces
     /// the old one: where a crash would hurt most, so tests stop there.
     std::function<void()> beforeReplace;
+    /// When set, reading the open document `fd` fails with the error it returns (0: reads
+    /// normally). Tests run as root, for whom no file is unreadable.
+    std::function<int(int fd)> readError;
   };
+
+  /// A larger document was not written by Velvix; it is treated as unusable, unread.
+  static constexpr std::size_t kLargestDocument = 1 << 20;
 
   /// A store kept in `folder` (created on the first save). An empty `folder` keeps values in
   /// memory only. `applicationId` names the file and must be a plain file name.

@@ -31,6 +31,11 @@ struct DiscardingSink final : platform::LogSink {
   void write(const platform::LogRecord&) override {}
 };
 
+struct CapturingSink final : platform::LogSink {
+  void write(const platform::LogRecord& record) override { lines.push_back(record.text); }
+  std::vector<std::string> lines;
+};
+
 class MemoryStore {
  public:
   Defaults& store() { return store_; }
@@ -264,8 +269,10 @@ TYPED_TEST(AppSettingsOverStore, EachBooleanLoadsFromItsOwnKeyAndOnlyWhenItIsABo
       TypeParam harness;
       harness.store().setBool(flag.key, !flag.fallback);
       harness.relaunch();
-      const AppSettings settings(harness.store());
+      CapturingSink log;
+      const AppSettings settings(harness.store(), platform::Logger(log, "settings"));
       EXPECT_EQ((settings.*flag.get)(), !flag.fallback);
+      EXPECT_EQ(log.lines, std::vector<std::string>());
       for (const Flag& other : kFlags) {
         if (&other != &flag) {
           EXPECT_EQ((settings.*other.get)(), other.fallback) << other.name;
@@ -277,9 +284,12 @@ TYPED_TEST(AppSettingsOverStore, EachBooleanLoadsFromItsOwnKeyAndOnlyWhenItIsABo
       TypeParam harness;
       harness.putString(flag.key, flag.fallback ? "false" : "true");
       const auto before = everything(harness.store());
-      const AppSettings settings(harness.store());
+      CapturingSink log;
+      const AppSettings settings(harness.store(), platform::Logger(log, "settings"));
       EXPECT_EQ((settings.*flag.get)(), flag.fallback);
       EXPECT_EQ(everything(harness.store()), before);
+      ASSERT_EQ(log.lines.size(), 1u);
+      EXPECT_NE(log.lines[0].find(flag.key), std::string::npos) << log.lines[0];
     }
     {
       SCOPED_TRACE("byte data is ignored for the default");
@@ -353,6 +363,13 @@ TYPED_TEST(AppSettingsOverStore, MetricsLoadInFullOrNotAtAll) {
   withExtraKey["theme"] = "dark";
   nlohmann::json withStringField = nlohmann::json::parse(customRecord);
   withStringField["avatarSize"] = "48";
+  LayoutMetrics extreme = custom;
+  extreme.railWidth = 1e300;
+  extreme.avatarSize = -5;
+  std::string beyondDouble = customRecord;
+  beyondDouble.replace(beyondDouble.find("400"), 3, "1e999");
+  std::string nanField = customRecord;
+  nanField.replace(nanField.find("400"), 3, "NaN");
 
   const struct {
     const char* name;
@@ -367,6 +384,9 @@ TYPED_TEST(AppSettingsOverStore, MetricsLoadInFullOrNotAtAll) {
       {"a missing key is no partial merge", withoutBandHeight.dump(), nullptr,
        LayoutMetrics::defaults},
       {"a field that is not a number", withStringField.dump(), nullptr, LayoutMetrics::defaults},
+      {"huge and negative numbers are still measurements", *extreme.encoded(), nullptr, extreme},
+      {"a number beyond a double", beyondDouble, nullptr, LayoutMetrics::defaults},
+      {"NaN is not JSON", nanField, nullptr, LayoutMetrics::defaults},
       {"not JSON", std::string("{\"railWidth\": 2"), nullptr, LayoutMetrics::defaults},
       {"a string holding a record is not data", std::nullopt, customRecord.c_str(),
        LayoutMetrics::defaults},
@@ -380,10 +400,13 @@ TYPED_TEST(AppSettingsOverStore, MetricsLoadInFullOrNotAtAll) {
     const auto stored = harness.store().object("layoutMetrics");
     const std::size_t writes = harness.totalWrites();
 
-    const AppSettings settings(harness.store());
+    CapturingSink log;
+    const AppSettings settings(harness.store(), platform::Logger(log, "settings"));
     EXPECT_EQ(settings.metrics(), c.expected);
-    EXPECT_EQ(harness.store().object("layoutMetrics"), stored) << "a failed decode is silent";
+    EXPECT_EQ(harness.store().object("layoutMetrics"), stored) << "a failed decode writes nothing";
     EXPECT_EQ(harness.totalWrites(), writes);
+    const bool unusable = (c.bytes || c.string) && c.expected == LayoutMetrics::defaults;
+    EXPECT_EQ(log.lines.size(), unusable ? 1u : 0u) << "only what is stored and unusable is told";
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +17,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -88,6 +90,11 @@ std::vector<std::string> temporaryFilesIn(const fs::path& folder) {
     if (name.ends_with(".tmp")) names.push_back(name);
   }
   return names;
+}
+
+ino_t inodeOf(const fs::path& file) {
+  struct stat status {};
+  return ::stat(file.c_str(), &status) == 0 ? status.st_ino : 0;
 }
 
 nlohmann::ordered_json documentIn(const fs::path& file) {
@@ -179,10 +186,16 @@ TEST_F(FileDefaultsTest, ForeignValuesReadAsOtherKindsAndSurviveWrites) {
 
 TEST_F(FileDefaultsTest, AnUnusableFileReadsAsEmptyAndIsKeptAsideOnTheFirstSave) {
   const std::string valid = R"({"onOff": false, "blurGroupUsersNames": true})";
+  // Valid, and what it holds would be read if its size were not a sign of something else.
+  const std::string huge = R"({"onOff": false, "pad": ")" + std::string(100 << 20, 'a') + "\"}";
   const struct {
     const char* name;
     std::string contents;
+    int readError = 0;
   } cases[] = {
+      {"unreadable", valid, EACCES},
+      {"100 MB", huge},
+      {"JSON of another kind", "\"onOff\""},
       {"truncated", valid.substr(0, valid.size() / 2)},
       {"garbage", std::string("\x7f"
                               "ELF\x02\x01\x01\x00\xff\xfe",
@@ -198,8 +211,17 @@ TEST_F(FileDefaultsTest, AnUnusableFileReadsAsEmptyAndIsKeptAsideOnTheFirstSave)
     const fs::path path = caseFolder.path() / "app.velvix.Velvix.json";
     const fs::path corrupt = caseFolder.path() / "app.velvix.Velvix.json.corrupt";
     writeFile(path, c.contents);
-    const auto store =
-        std::make_unique<FileDefaults>(caseFolder.path(), kApp, platform::Logger(caseSink, "s"));
+    FileDefaults::Hooks hooks;
+    // Only the file found at the start is unreadable, not the ones Velvix writes.
+    const ino_t unreadable = inodeOf(path);
+    if (c.readError != 0) {
+      hooks.readError = [&c, unreadable](int fd) {
+        struct stat status {};
+        return ::fstat(fd, &status) == 0 && status.st_ino == unreadable ? c.readError : 0;
+      };
+    }
+    const auto store = std::make_unique<FileDefaults>(caseFolder.path(), kApp,
+                                                      platform::Logger(caseSink, "s"), hooks);
 
     EXPECT_EQ(store->object("onOff"), Defaults::Value());
     EXPECT_EQ(contentsOf(path), c.contents) << "untouched until a save";
@@ -295,7 +317,7 @@ TEST_F(FileDefaultsTest, AWriteInterruptedBeforeTheRenameLeavesTheOldFile) {
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    const auto store = open({.beforeReplace = [] { ::_exit(0); }});
+    const auto store = open({.beforeReplace = [] { ::_exit(0); }, .readError = {}});
     store->setBool("onOff", false);
     ::_exit(1);  // the hook did not run
   }
