@@ -29,4 +29,20 @@ bool isWhatsApp(const WindowIdentity& identity) {
   return identity.title && isWhatsAppTitle(*identity.title);
 }
 
+std::string propertyText(std::string_view bytes, bool complete) {
+  std::string text(bytes);
+  if (!complete) text += "\u2026";
+  return text;
+}
+
+std::pair<std::string, std::string> classHint(std::string_view bytes, bool complete) {
+  const std::size_t end = bytes.find('\0');
+  const std::string_view instance = bytes.substr(0, end);
+  std::string_view cls = end == std::string_view::npos ? std::string_view() : bytes.substr(end + 1);
+  const bool classComplete = complete || cls.find('\0') != std::string_view::npos;
+  cls = cls.substr(0, cls.find('\0'));
+  return {propertyText(instance, complete || end != std::string_view::npos),
+          cls.empty() && classComplete ? std::string() : propertyText(cls, classComplete)};
+}
+
 }  // namespace velvix::x11

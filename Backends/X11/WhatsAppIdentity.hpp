@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace velvix::x11 {
 
@@ -34,5 +35,14 @@ inline constexpr std::string_view kWhatsAppOwnerName = "WhatsApp";
 
 /// The known identifier the window names itself by (application id first), if any.
 [[nodiscard]] std::optional<std::string> whatsAppIdentifier(const WindowIdentity& identity);
+
+/// An 8-bit text property's value from the bytes read, which the read's length limit may have
+/// cut off (`complete` false). A cut-off value ends in "…", so that it never equals a name it
+/// merely starts with. Bytes are kept as they are, ill-formed UTF-8 included: the rule above
+/// only compares them.
+[[nodiscard]] std::string propertyText(std::string_view bytes, bool complete);
+
+/// WM_CLASS, "instance\0class\0", as (instance, class); a part that is missing is empty.
+[[nodiscard]] std::pair<std::string, std::string> classHint(std::string_view bytes, bool complete);
 
 }  // namespace velvix::x11

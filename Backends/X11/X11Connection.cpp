@@ -1,5 +1,7 @@
 #include "X11Connection.hpp"
 
+#include "WhatsAppIdentity.hpp"
+
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XInput2.h>
@@ -227,6 +229,7 @@ namespace {
 struct PropertyItems {
   std::unique_ptr<unsigned char, int (*)(void*)> data{nullptr, XFree};
   unsigned long count = 0;
+  bool complete = true;  // false when the read's length limit cut it off
 };
 
 // The property's items when it exists with this type and item format; empty otherwise.
@@ -243,7 +246,15 @@ std::optional<PropertyItems> readProperty(Display* display, Window window, Atom 
   items.data.reset(data);
   if (!data || actualType != type || actualFormat != format) return std::nullopt;
   items.count = count;
+  items.complete = after == 0;
   return items;
+}
+
+// Names and titles longer than this are no one's we look for; the limit is in 32-bit units.
+constexpr long kTextLimit = 1024;
+
+std::string_view bytesOf(const PropertyItems& items) {
+  return {reinterpret_cast<const char*>(items.data.get()), items.count};
 }
 
 }  // namespace
@@ -258,19 +269,15 @@ std::optional<std::vector<unsigned long>> X11Connection::cardinals(Window window
 }
 
 std::optional<std::string> X11Connection::text(Window window, Atom property, Atom type) const {
-  const auto read = readProperty(display_, window, property, type, 8, 1024);
+  const auto read = readProperty(display_, window, property, type, 8, kTextLimit);
   if (!read) return std::nullopt;
-  return std::string(reinterpret_cast<const char*>(read->data.get()), read->count);
+  return propertyText(bytesOf(*read), read->complete);
 }
 
 std::optional<std::pair<std::string, std::string>> X11Connection::wmClass(Window window) const {
-  XClassHint hint{};
-  if (!XGetClassHint(display_, window, &hint)) return std::nullopt;
-  std::pair<std::string, std::string> out{hint.res_name ? hint.res_name : "",
-                                          hint.res_class ? hint.res_class : ""};
-  if (hint.res_name) XFree(hint.res_name);
-  if (hint.res_class) XFree(hint.res_class);
-  return out;
+  const auto read = readProperty(display_, window, XA_WM_CLASS, XA_STRING, 8, kTextLimit);
+  if (!read) return std::nullopt;
+  return classHint(bytesOf(*read), read->complete);
 }
 
 }  // namespace velvix::x11

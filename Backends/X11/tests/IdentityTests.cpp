@@ -58,6 +58,37 @@ TEST(WhatsAppIdentity, EachPartAloneDecides) {
   }
 }
 
+// Raw property bytes as any client may set them, and as the read's length limit cuts them.
+TEST(WhatsAppIdentity, PropertyBytesAsTheServerSendsThem) {
+  using namespace std::string_literals;
+  const std::string longCount = "(" + std::string(4085, '1') + ") WhatsApp";
+  const struct {
+    const char* name;
+    std::string wmClass;  // the raw WM_CLASS
+    std::string title;
+    bool complete;
+    bool isWhatsApp;
+  } cases[] = {
+      {"instance and class", "whatsapp\0WhatsApp\0"s, "", true, true},
+      {"class without its final NUL", "whatsapp\0WhatsApp"s, "", true, true},
+      {"class cut off by the limit", "whatsapp\0WhatsApp"s, "", false, false},
+      {"instance only", "WhatsApp"s, "", true, false},
+      {"a third string", "x\0WhatsApp\0junk\0"s, "", true, true},
+      {"invalid UTF-8 class", "x\0Whats\xff\xfe"s, "", true, false},
+      {"a NUL inside the title", "", "WhatsApp\0Chromium"s, true, false},
+      {"a title cut off just after the name", "", longCount, false, false},
+      {"the same title whole", "", longCount, true, true},
+      {"invalid UTF-8 title", "", "(1) Whats\xc3\x28pp", true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto [instance, cls] = classHint(c.wmClass, c.complete);
+    const WindowIdentity identity{
+        .wmClass = cls, .wmInstance = instance, .title = propertyText(c.title, c.complete)};
+    EXPECT_EQ(isWhatsApp(identity), c.isWhatsApp);
+  }
+}
+
 }  // namespace
 // The desktop's scale as clients read it from the X resources.
 TEST(Scale, FromTheResourcesDpi) {
