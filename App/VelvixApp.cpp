@@ -84,6 +84,7 @@ void VelvixApp::openInterface(Shell shell) {
   refreshTrayIcon();
   trayFollowsSwitch_ =
       settings_.observe(AppSettings::Property::isEnabled, [this] { refreshTrayIcon(); });
+  trayFollowsCover_ = overlay_->observeStatus([this] { refreshTrayIcon(); });
   connect(tray_.get(), &QSystemTrayIcon::activated, this,
           [this](QSystemTrayIcon::ActivationReason reason) {
             if (reason == QSystemTrayIcon::Trigger) togglePanel();
@@ -132,15 +133,29 @@ void VelvixApp::putPanelAway() {
 void VelvixApp::refreshTrayIcon() {
   if (!tray_) return;
   const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1;
+  using Kind = OverlayController::Status::Kind;
+  const Kind kind = overlay_->status().kind;
+  const bool coversAll = kind == Kind::coveredByKey || kind == Kind::coveredWhileAway;
+  if (coversAll == trayShowsCover_ && !tray_->icon().isNull() &&
+      settings_.isEnabled() == trayShowsEnabled_)
+    return;
+  trayShowsCover_ = coversAll;
+  trayShowsEnabled_ = settings_.isEnabled();
+  // The dot's orange reads on light and dark bars alike, as a recording light does.
+  const QColor badge(0xFF, 0x95, 0x00);
 #ifdef Q_OS_MACOS
-  // The menu bar tints a template to its own appearance.
-  QIcon icon(QPixmap::fromImage(menuBarIcon(settings_.isEnabled(), ratio)));
-  icon.setIsMask(true);
+  // The menu bar tints a template to its own appearance; a badge in colour is no template.
+  QImage image = menuBarIcon(settings_.isEnabled(), ratio);
+  QIcon icon(QPixmap::fromImage(coversAll ? withCoverBadge(image, badge) : image));
+  icon.setIsMask(!coversAll);
 #else
   // A tray paints the icon as it is, over a panel of any colour.
-  const QIcon icon(QPixmap::fromImage(velvix::trayIcon(settings_.isEnabled(), ratio)));
+  QImage image = velvix::trayIcon(settings_.isEnabled(), ratio);
+  const QIcon icon(QPixmap::fromImage(coversAll ? withCoverBadge(image, badge) : image));
 #endif
   tray_->setIcon(icon);
+  tray_->setToolTip(coversAll ? QStringLiteral("Velvix — everything of WhatsApp is hidden")
+                              : QStringLiteral("Velvix"));
 }
 
 QPoint VelvixApp::panelPosition(const QRect& anchor, const QSize& panel, const QRect& available) {

@@ -94,6 +94,9 @@ class VelvixApp : public QObject {
   platform::Scheduler& scheduler_;
   QRect panelAnchor_;  // where the tray icon that dropped the panel is
   platform::Subscription trayFollowsSwitch_;
+  platform::Subscription trayFollowsCover_;
+  bool trayShowsCover_ = false;
+  bool trayShowsEnabled_ = false;
   platform::Subscription clicksOutsidePanel_;  // while the dropped panel shows
   bool panelWasActive_ = false;
   // When the panel was last put away by a click or the focus going: the click on the tray icon

@@ -18,6 +18,14 @@ void MemoryDefaults::setBytes(std::string_view key, std::string_view data) {
   store(key, Bytes{std::string(data)});
 }
 
+void MemoryDefaults::setNumber(std::string_view key, double value) {
+  store(key, value);
+}
+
+void MemoryDefaults::setString(std::string_view key, std::string_view value) {
+  store(key, std::string(value));
+}
+
 void MemoryDefaults::remove(std::string_view key) {
   store(key, std::monostate{});
 }

@@ -30,10 +30,12 @@ class MemoryDefaults final : public platform::Defaults {
   [[nodiscard]] Value object(std::string_view key) const override;
   void setBool(std::string_view key, bool value) override;
   void setBytes(std::string_view key, std::string_view data) override;
+  void setNumber(std::string_view key, double value) override;
+  void setString(std::string_view key, std::string_view value) override;
   void remove(std::string_view key) override;
 
-  /// Puts a value of a kind the app never writes (for instance a string) under `key`, as a
-  /// user or another version might have. Not recorded as a write.
+  /// Puts a value of a kind the app never writes (for instance a list) under `key`, as a user
+  /// or another version might have. Not recorded as a write.
   void setOther(std::string_view key, std::string description);
 
   /// Every write through the port, oldest first.

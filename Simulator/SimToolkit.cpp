@@ -44,11 +44,32 @@ platform::Subscription SimToolkit::addGlobalClickMonitor(std::function<void()> h
 void SimToolkit::announce(bool activeSpaceChanged) {
   const auto event = activeSpaceChanged ? platform::WorkspaceEvent::activeSpaceDidChange
                                         : platform::WorkspaceEvent::didActivateApplication;
-  postGuarded([this, event] { workspaceObservers_[static_cast<std::size_t>(event)].notify(event); });
+  postGuarded(
+      [this, event] { workspaceObservers_[static_cast<std::size_t>(event)].notify(event); });
 }
 
 void SimToolkit::scrollWheel(platform::ScrollWheelEvent event) {
   postGuarded([this, event] { scrollMonitors_.notify(event); });
+}
+
+platform::GlobalShortcut SimToolkit::addGlobalShortcut(std::string_view keys,
+                                                       std::function<void()> handler) {
+  if (keys == heldElsewhere_) {
+    return {{}, "Another program already uses " + std::string(keys)};
+  }
+  shortcutKeys_ = keys;
+  shortcutHandler_ = std::move(handler);
+  return {platform::Subscription(lifetime_.guard([this] {
+            shortcutKeys_.clear();
+            shortcutHandler_ = nullptr;
+          })),
+          {}};
+}
+
+void SimToolkit::pressKeys(std::string_view keys) {
+  postGuarded([this, keys = std::string(keys)] {
+    if (keys == shortcutKeys_ && shortcutHandler_) shortcutHandler_();
+  });
 }
 
 void SimToolkit::click() {

@@ -54,6 +54,10 @@ class SimToolkit final : public platform::Toolkit {
       std::function<void(const platform::ScrollWheelEvent&)> handler) override;
   [[nodiscard]] platform::Subscription addGlobalClickMonitor(
       std::function<void()> handler) override;
+  [[nodiscard]] bool offersGlobalShortcuts() const override { return true; }
+  [[nodiscard]] platform::GlobalShortcut addGlobalShortcut(std::string_view keys,
+                                                           std::function<void()> handler) override;
+  [[nodiscard]] std::optional<double> secondsSinceInput() const override { return idle_; }
 
   // --- driving -------------------------------------------------------------------------------
   /// A scroll-wheel event somewhere on the desktop; monitors hear of it on the main queue.
@@ -63,6 +67,12 @@ class SimToolkit final : public platform::Toolkit {
   void click();
   /// Makes the platform refuse new scroll-wheel and click monitors.
   void setRefusesScrollMonitors(bool refuses) { refusesScrollMonitors_ = refuses; }
+  /// A press of `keys`: the shortcut registered for exactly them hears of it on the main queue.
+  void pressKeys(std::string_view keys);
+  /// Makes `keys` held by another program: registering them fails.
+  void setHeldElsewhere(std::string keys) { heldElsewhere_ = std::move(keys); }
+  /// What the platform tells of the time since the last keyboard or mouse input.
+  void setSecondsSinceInput(std::optional<double> seconds) { idle_ = seconds; }
   /// Changes the panel's occlusion state; observers hear of it on the main queue.
   void setPanelOcclusionVisible(bool visible);
   /// What the panel reads of the window under it; with none (the default) it reads nothing.
@@ -79,6 +89,9 @@ class SimToolkit final : public platform::Toolkit {
   [[nodiscard]] std::vector<BlurViewState> blurViews() const;
   [[nodiscard]] int workspaceObservers() const;
   [[nodiscard]] int scrollMonitors() const;
+  [[nodiscard]] int clickMonitors() const { return static_cast<int>(clickMonitors_.size()); }
+  /// The keys of the registered shortcut, or empty.
+  [[nodiscard]] const std::string& shortcut() const { return shortcutKeys_; }
 
   // Internal, for the panel and its views.
   ToolkitCounts& mutableCounts() { return counts_; }
@@ -101,6 +114,10 @@ class SimToolkit final : public platform::Toolkit {
   platform::ObserverList<> clickMonitors_;
   bool refusesScrollMonitors_ = false;
   WindowPixels windowPixels_;
+  std::string shortcutKeys_;
+  std::function<void()> shortcutHandler_;
+  std::string heldElsewhere_;
+  std::optional<double> idle_ = 0.0;
   support::Lifetime lifetime_;  // last: ends before the lists go
 };
 
@@ -133,13 +150,19 @@ class SimPanel final : public platform::Panel {
   [[nodiscard]] bool areGuidesHidden() const override { return guidesHidden_; }
   void setGuidesHidden(bool hidden) override;
   void setGuides(std::span<const Rect> regions, std::span<const double> columns) override;
+  [[nodiscard]] bool offersBlurStrength() const override { return true; }
+  void setBlurStrength(BlurStrength strength) override { strength_ = strength; }
 
   // --- observation ---------------------------------------------------------------------------
+  [[nodiscard]] BlurStrength blurStrength() const { return strength_; }
   /// The Space the panel is on (it moves to the active Space when ordered in).
   [[nodiscard]] int space() const { return space_; }
   [[nodiscard]] const std::vector<Rect>& guideRegions() const { return guideRegions_; }
   [[nodiscard]] const std::vector<double>& guideColumns() const { return guideColumns_; }
   [[nodiscard]] std::vector<BlurViewState> blurViews() const { return views_.states(); }
+  [[nodiscard]] int occlusionObservers() const {
+    return static_cast<int>(occlusionObservers_.size());
+  }
 
   // Internal.
   void setOcclusionVisible(bool visible);
@@ -158,6 +181,7 @@ class SimPanel final : public platform::Panel {
   bool guidesHidden_ = false;
   std::vector<Rect> guideRegions_;
   std::vector<double> guideColumns_;
+  BlurStrength strength_ = BlurStrength::medium;
   support::BlurViewSlots views_;
   platform::ObserverList<> occlusionObservers_;
   support::Lifetime lifetime_;  // last: ends before the rest goes

@@ -38,6 +38,13 @@ StatusLine statusLine(const OverlayController::Status& status, bool missesNative
     case Kind::unmeasured:
       return {"Couldn't measure WhatsApp — everything is blurred. Open Layout… to calibrate.",
               StatusSymbol::lock};
+    case Kind::coveredByKey:
+      return {"Everything is hidden — press the panic key again to show WhatsApp",
+              StatusSymbol::lock};
+    case Kind::coveredWhileAway:
+      return {"Everything is hidden while you are away", StatusSymbol::lock};
+    case Kind::unrecognised:
+      return {"WhatsApp not recognised — blurring the calibrated areas", StatusSymbol::lock};
   }
   return {"Waiting for WhatsApp…", StatusSymbol::hourglass};
 }

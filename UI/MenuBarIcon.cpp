@@ -83,6 +83,18 @@ QImage menuBarIcon(bool isEnabled, qreal devicePixelRatio, const QColor& tint) {
   return isEnabled ? icon : dimmed(icon, kDimmedIconOpacity);
 }
 
+QImage withCoverBadge(QImage icon, const QColor& colour) {
+  const qreal ratio = icon.devicePixelRatio();
+  const qreal side = icon.width() / ratio;
+  QPainter painter(&icon);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(QColor(0x1E, 0x1E, 0x1E), 1));
+  painter.setBrush(colour);
+  const qreal diameter = side * 0.45;
+  painter.drawEllipse(QRectF(side - diameter - 0.5, side - diameter - 0.5, diameter, diameter));
+  return icon;
+}
+
 QImage trayIcon(bool isEnabled, qreal devicePixelRatio) {
   QImage glyph = menuBarIcon(true, devicePixelRatio, QColor(0xF8, 0xF8, 0xF8));
   QImage halo = menuBarIcon(true, devicePixelRatio, QColor(0x1E, 0x1E, 0x1E));

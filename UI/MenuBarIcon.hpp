@@ -30,6 +30,10 @@ inline constexpr double kDimmedIconOpacity = 0.4;
 /// reports. Dimmed as menuBarIcon() while protection is off.
 [[nodiscard]] QImage trayIcon(bool isEnabled, qreal devicePixelRatio = 1);
 
+/// `icon` with a solid dot at its lower right, in `colour`: everything of WhatsApp is covered
+/// (the panic key, idle protection). A dot, not a new shape, so the icon stays recognisable.
+[[nodiscard]] QImage withCoverBadge(QImage icon, const QColor& colour);
+
 /// Renders an SVG document as a template image in `tint`; a null image when it does not load.
 [[nodiscard]] QImage templateImageFromSvg(std::string_view svg, int pixels, const QColor& tint);
 

@@ -3,9 +3,10 @@ import QtQuick.Layouts
 import QtQuick.Controls.Fusion
 import Velvix.UI
 
-// The panel that drops from the tray icon: the main switch, the eight blur categories, the
-// protection status with the Accessibility grant button, starting at login, and the way to the
-// calibration window and out of the application. Every switch writes straight into the
+// The panel that drops from the tray icon: the main switch, the eight blur categories, Velvix's
+// extra protection (blur strength, idle cover, panic key, failing closed), the protection status
+// with the Accessibility grant button, starting at login, and the way to the calibration window
+// and out of the application. Every switch writes straight into the
 // settings, but the login switch, whose only record is the desktop's autostart entry.
 Item {
     id: root
@@ -127,6 +128,66 @@ Item {
                 note: root.overlay.hasAccessibilityAccess || !root.overlay.accessibilityAvailable ? "" : "Requires Accessibility access"
                 checked: root.settings.coversMovingLists
                 onToggled: checked => root.settings.coversMovingLists = checked
+            }
+        }
+
+        Divider {}
+
+        // Velvix's own additions, under one heading so the panel stays compact. A control this
+        // desktop cannot honour is not shown.
+        ColumnLayout {
+            objectName: "extraProtection"
+            Layout.fillWidth: true
+            spacing: 10
+            enabled: root.settings.isEnabled
+
+            Label {
+                objectName: "extraProtectionHeader"
+                text: "Extra protection"
+                font.bold: true
+            }
+            ChoiceRow {
+                objectName: "blurStrength"
+                Layout.fillWidth: true
+                visible: root.overlay.offersBlurStrength
+                title: "Blur strength"
+                labels: ["Light", "Medium", "Strong"]
+                values: ["light", "medium", "strong"]
+                value: root.settings.blurStrength
+                onChosen: value => root.settings.blurStrength = value
+            }
+            ChoiceRow {
+                objectName: "idleMinutes"
+                Layout.fillWidth: true
+                visible: root.overlay.offersIdleTime
+                title: "Hide everything after minutes away"
+                labels: ["Off", "1", "2", "5", "10"]
+                values: [0, 1, 2, 5, 10]
+                value: root.settings.idleMinutes
+                onChosen: value => root.settings.idleMinutes = value
+            }
+            ShortcutRow {
+                objectName: "panicShortcut"
+                Layout.fillWidth: true
+                visible: root.overlay.offersPanicKey
+                title: "Panic key"
+                keys: root.settings.panicShortcut
+                onChosen: keys => root.settings.panicShortcut = keys
+            }
+            Label {
+                objectName: "shortcutProblem"
+                Layout.fillWidth: true
+                visible: root.overlay.offersPanicKey && text.length > 0
+                text: root.overlay.shortcutProblem
+                wrapMode: Text.WordWrap
+                color: Theme.secondary(root.palette)
+            }
+            OptionRow {
+                objectName: "coversUnrecognised"
+                Layout.fillWidth: true
+                title: "Blur if WhatsApp isn't recognised"
+                checked: root.settings.coversUnrecognised
+                onToggled: checked => root.settings.coversUnrecognised = checked
             }
         }
 

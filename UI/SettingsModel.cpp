@@ -22,6 +22,10 @@ SettingsModel::SettingsModel(AppSettings& settings, QObject* parent)
       {AppSettings::Property::coversMovingLists, &SettingsModel::coversMovingListsChanged},
       {AppSettings::Property::showsGuides, &SettingsModel::showsGuidesChanged},
       {AppSettings::Property::metrics, &SettingsModel::metricsChanged},
+      {AppSettings::Property::coversUnrecognised, &SettingsModel::coversUnrecognisedChanged},
+      {AppSettings::Property::panicShortcut, &SettingsModel::panicShortcutChanged},
+      {AppSettings::Property::idleMinutes, &SettingsModel::idleMinutesChanged},
+      {AppSettings::Property::blurStrength, &SettingsModel::blurStrengthChanged},
   };
   for (const auto& notification : notifications) {
     subscriptions_.push_back(settings_.observe(
@@ -35,6 +39,17 @@ void SettingsModel::setMetric(double LayoutMetrics::*field, qreal value) {
   LayoutMetrics metrics = settings_.metrics();
   metrics.*field = value;
   settings_.setMetrics(metrics);
+}
+
+QString SettingsModel::blurStrength() const {
+  const std::string_view text = name(settings_.blurStrength());
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void SettingsModel::setBlurStrength(const QString& value) {
+  if (const auto strength = blurStrengthNamed(value.toStdString())) {
+    settings_.setBlurStrength(*strength);
+  }
 }
 
 void SettingsModel::resetMetrics() {

@@ -38,6 +38,14 @@ class SettingsModel : public QObject {
   Q_PROPERTY(bool coversMovingLists READ coversMovingLists WRITE setCoversMovingLists NOTIFY
                  coversMovingListsChanged)
   Q_PROPERTY(bool showsGuides READ showsGuides WRITE setShowsGuides NOTIFY showsGuidesChanged)
+  Q_PROPERTY(bool coversUnrecognised READ coversUnrecognised WRITE setCoversUnrecognised NOTIFY
+                 coversUnrecognisedChanged)
+  Q_PROPERTY(
+      QString panicShortcut READ panicShortcut WRITE setPanicShortcut NOTIFY panicShortcutChanged)
+  Q_PROPERTY(qreal idleMinutes READ idleMinutes WRITE setIdleMinutes NOTIFY idleMinutesChanged)
+  /// "light", "medium" or "strong"; anything else is ignored.
+  Q_PROPERTY(
+      QString blurStrength READ blurStrength WRITE setBlurStrength NOTIFY blurStrengthChanged)
 
   Q_PROPERTY(qreal railWidth READ railWidth WRITE setRailWidth NOTIFY metricsChanged)
   Q_PROPERTY(qreal chatListWidth READ chatListWidth WRITE setChatListWidth NOTIFY metricsChanged)
@@ -72,6 +80,12 @@ class SettingsModel : public QObject {
   [[nodiscard]] bool usesAccessibility() const { return settings_.usesAccessibility(); }
   [[nodiscard]] bool coversMovingLists() const { return settings_.coversMovingLists(); }
   [[nodiscard]] bool showsGuides() const { return settings_.showsGuides(); }
+  [[nodiscard]] bool coversUnrecognised() const { return settings_.coversUnrecognised(); }
+  [[nodiscard]] QString panicShortcut() const {
+    return QString::fromStdString(settings_.panicShortcut());
+  }
+  [[nodiscard]] qreal idleMinutes() const { return settings_.idleMinutes(); }
+  [[nodiscard]] QString blurStrength() const;
 
   void setIsEnabled(bool value) { settings_.setIsEnabled(value); }
   void setUnblurLastMessages(bool value) { settings_.setUnblurLastMessages(value); }
@@ -85,6 +99,12 @@ class SettingsModel : public QObject {
   void setUsesAccessibility(bool value) { settings_.setUsesAccessibility(value); }
   void setCoversMovingLists(bool value) { settings_.setCoversMovingLists(value); }
   void setShowsGuides(bool value) { settings_.setShowsGuides(value); }
+  void setCoversUnrecognised(bool value) { settings_.setCoversUnrecognised(value); }
+  void setPanicShortcut(const QString& value) {
+    settings_.setPanicShortcut(value.trimmed().toStdString());
+  }
+  void setIdleMinutes(qreal value) { settings_.setIdleMinutes(value); }
+  void setBlurStrength(const QString& value);
 
   [[nodiscard]] qreal railWidth() const { return settings_.metrics().railWidth; }
   [[nodiscard]] qreal chatListWidth() const { return settings_.metrics().chatListWidth; }
@@ -128,6 +148,10 @@ class SettingsModel : public QObject {
 
  signals:
   void isEnabledChanged();
+  void coversUnrecognisedChanged();
+  void panicShortcutChanged();
+  void idleMinutesChanged();
+  void blurStrengthChanged();
   void unblurLastMessagesChanged();
   void blurMessagesChanged();
   void blurPreviewsChanged();

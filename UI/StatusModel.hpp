@@ -27,6 +27,12 @@ class StatusModel : public QObject {
   Q_PROPERTY(QString unavailableText READ unavailableText CONSTANT)
   /// Whether "Measure automatically" can do anything here.
   Q_PROPERTY(bool canMeasureLayout READ canMeasureLayout CONSTANT)
+  /// Velvix's additions this desktop offers.
+  Q_PROPERTY(bool offersPanicKey READ offersPanicKey CONSTANT)
+  Q_PROPERTY(bool offersIdleTime READ offersIdleTime CONSTANT)
+  Q_PROPERTY(bool offersBlurStrength READ offersBlurStrength CONSTANT)
+  /// Why the panic key could not be had; empty when it is.
+  Q_PROPERTY(QString shortcutProblem READ shortcutProblem NOTIFY statusChanged)
 
  public:
   /// The symbols SymbolIcon draws.
@@ -41,6 +47,12 @@ class StatusModel : public QObject {
   [[nodiscard]] bool hasAccessibilityAccess() const { return source_.hasAccessibilityAccess(); }
   [[nodiscard]] bool accessibilityAvailable() const { return source_.isAccessibilityAvailable(); }
   [[nodiscard]] bool canMeasureLayout() const { return source_.canMeasureLayout(); }
+  [[nodiscard]] bool offersPanicKey() const { return source_.offers().panicKey; }
+  [[nodiscard]] bool offersIdleTime() const { return source_.offers().idleTime; }
+  [[nodiscard]] bool offersBlurStrength() const { return source_.offers().blurStrength; }
+  [[nodiscard]] QString shortcutProblem() const {
+    return QString::fromStdString(source_.shortcutProblem());
+  }
   [[nodiscard]] static QString unavailableText() {
     return QStringLiteral(
         "Precise detection isn't available on this desktop — Velvix blurs the calibrated "

@@ -10,6 +10,7 @@
 #include <Velvix/Platform/Observers.hpp>
 
 #include <functional>
+#include <string>
 #include <utility>
 
 namespace velvix {
@@ -37,6 +38,16 @@ class StatusSource {
   [[nodiscard]] virtual bool canMeasureLayout() const = 0;
   /// Measures the layout from WhatsApp's pixels again.
   virtual void measureLayout() = 0;
+
+  /// Velvix's additions this desktop offers; the control of one it lacks is not shown.
+  struct Offers {
+    bool panicKey = false;
+    bool idleTime = false;
+    bool blurStrength = false;
+  };
+  [[nodiscard]] virtual Offers offers() const = 0;
+  /// Why the panic key could not be had (status observers hear of changes); empty when it is.
+  [[nodiscard]] virtual std::string shortcutProblem() const = 0;
 };
 
 /// The running overlay and the platform's accessibility service; both must outlive it.
@@ -65,6 +76,14 @@ class ControllerStatus final : public StatusSource {
   }
   [[nodiscard]] bool canMeasureLayout() const override { return controller_.canMeasureLayout(); }
   void measureLayout() override { controller_.measureLayoutAgain(); }
+  [[nodiscard]] Offers offers() const override {
+    return {.panicKey = controller_.offersPanicKey(),
+            .idleTime = controller_.offersIdleTime(),
+            .blurStrength = controller_.panel().offersBlurStrength()};
+  }
+  [[nodiscard]] std::string shortcutProblem() const override {
+    return controller_.shortcutProblem();
+  }
 
  private:
   OverlayController& controller_;

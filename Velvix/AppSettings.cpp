@@ -19,7 +19,7 @@ struct FlagEntry {
 
 // The persisted booleans in Property order. The keys are the saved format and differ from the
 // property names for seven of them; they must never change.
-constexpr std::array<FlagEntry, 11> kFlags = {{
+constexpr std::array<FlagEntry, 12> kFlags = {{
     {"onOff", true},
     {"unblurLast3Messages", true},
     {"blurAllMessagesInChat", true},
@@ -31,9 +31,18 @@ constexpr std::array<FlagEntry, 11> kFlags = {{
     {"blurMediaGallery", false},
     {"usesAccessibility", true},
     {"coverMovingLists", true},
+    {"coverUnrecognised", true},
 }};
 
 constexpr std::string_view kMetricsKey = "layoutMetrics";
+constexpr std::string_view kPanicShortcutKey = "panicShortcut";
+constexpr std::string_view kIdleMinutesKey = "idleMinutes";
+constexpr std::string_view kBlurStrengthKey = "blurStrength";
+constexpr std::string_view kDefaultPanicShortcut = "Ctrl+Alt+B";
+
+double validIdleMinutes(double value) {
+  return std::isfinite(value) && value > 0 ? value : 0;
+}
 
 constexpr std::size_t index(Property property) {
   return static_cast<std::size_t>(property);
@@ -69,6 +78,9 @@ std::optional<LayoutMetrics> loadMetrics(const platform::Defaults& defaults) {
 std::string_view AppSettings::key(Property property) noexcept {
   if (property == Property::metrics) return kMetricsKey;
   if (property == Property::showsGuides) return {};
+  if (property == Property::panicShortcut) return kPanicShortcutKey;
+  if (property == Property::idleMinutes) return kIdleMinutesKey;
+  if (property == Property::blurStrength) return kBlurStrengthKey;
   return kFlags[index(property)].key;
 }
 
@@ -88,6 +100,31 @@ AppSettings::AppSettings(platform::Defaults& defaults, std::optional<platform::L
   if (log && !stored && !std::holds_alternative<std::monostate>(defaults_.object(kMetricsKey))) {
     log->error("Setting %{public}s holds no usable measurements; using the default layout",
                kMetricsKey);
+  }
+
+  const auto unusable = [&](std::string_view key) {
+    if (log) log->error("Setting %{public}s holds no usable value; using its default", key);
+  };
+  panicShortcut_ = kDefaultPanicShortcut;
+  if (const auto value = defaults_.object(kPanicShortcutKey);
+      const auto* text = std::get_if<std::string>(&value)) {
+    panicShortcut_ = *text;
+  } else if (!std::holds_alternative<std::monostate>(value)) {
+    unusable(kPanicShortcutKey);
+  }
+  if (const auto value = defaults_.object(kIdleMinutesKey);
+      const auto* number = std::get_if<double>(&value)) {
+    idleMinutes_ = validIdleMinutes(*number);
+    if (idleMinutes_ != *number) unusable(kIdleMinutesKey);
+  } else if (!std::holds_alternative<std::monostate>(value)) {
+    unusable(kIdleMinutesKey);
+  }
+  if (const auto value = defaults_.object(kBlurStrengthKey);
+      !std::holds_alternative<std::monostate>(value)) {
+    const auto* text = std::get_if<std::string>(&value);
+    const auto strength = text ? blurStrengthNamed(*text) : std::nullopt;
+    blurStrength_ = strength.value_or(BlurStrength::medium);
+    if (!strength) unusable(kBlurStrengthKey);
   }
 }
 
@@ -126,6 +163,28 @@ void AppSettings::setMetrics(const LayoutMetrics& value) {
   }
   hasStoredMetrics_ = json.has_value();
   if (changed) observers_.notify(Property::metrics);
+}
+
+void AppSettings::setPanicShortcut(std::string_view value) {
+  const bool changed = panicShortcut_ != value;
+  panicShortcut_ = value;
+  defaults_.setString(kPanicShortcutKey, value);
+  if (changed) observers_.notify(Property::panicShortcut);
+}
+
+void AppSettings::setIdleMinutes(double value) {
+  value = validIdleMinutes(value);
+  const bool changed = idleMinutes_ != value;
+  idleMinutes_ = value;
+  defaults_.setNumber(kIdleMinutesKey, value);
+  if (changed) observers_.notify(Property::idleMinutes);
+}
+
+void AppSettings::setBlurStrength(BlurStrength value) {
+  const bool changed = blurStrength_ != value;
+  blurStrength_ = value;
+  defaults_.setString(kBlurStrengthKey, name(value));
+  if (changed) observers_.notify(Property::blurStrength);
 }
 
 void AppSettings::setShowsGuides(bool value) {

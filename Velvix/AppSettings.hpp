@@ -13,6 +13,7 @@
 // One shared instance, used on the main thread only.
 
 #include <BlurLayout/LayoutTypes.hpp>
+#include <Velvix/Platform/BlurStrength.hpp>
 #include <Velvix/Platform/Defaults.hpp>
 #include <Velvix/Platform/Log.hpp>
 #include <Velvix/Platform/Observers.hpp>
@@ -22,14 +23,15 @@
 #include <functional>
 #include <initializer_list>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace velvix {
 
 class AppSettings {
  public:
-  /// The observable properties. The first eleven are the persisted booleans: the store's table,
-  /// then Velvix's own additions.
+  /// The observable properties. The first twelve are the persisted booleans: the store's table,
+  /// then Velvix's own additions; the last three are Velvix's additions of other kinds.
   enum class Property {
     isEnabled,
     unblurLastMessages,
@@ -42,10 +44,14 @@ class AppSettings {
     blurMediaGallery,
     usesAccessibility,
     coversMovingLists,
+    coversUnrecognised,
     metrics,
     showsGuides,
+    panicShortcut,
+    idleMinutes,
+    blurStrength,
   };
-  static constexpr std::size_t kPropertyCount = 13;
+  static constexpr std::size_t kPropertyCount = 17;
 
   /// The properties `options()` is built from: observing them is observing `options()`.
   static constexpr std::array<Property, 9> kOptionsProperties = {
@@ -79,6 +85,14 @@ class AppSettings {
   /// "Cover lists while scrolling": a list whose patches cannot keep up with its scrolling is
   /// covered whole until they can. Velvix's own addition, on by default.
   [[nodiscard]] bool coversMovingLists() const { return flag(Property::coversMovingLists); }
+  /// Whether precise mode blurs the calibrated areas when it recognises nothing of WhatsApp in
+  /// what it reads. Velvix's own addition, on by default.
+  [[nodiscard]] bool coversUnrecognised() const { return flag(Property::coversUnrecognised); }
+  /// The key that covers all of WhatsApp until pressed again ("Ctrl+Alt+B"); empty for none.
+  [[nodiscard]] const std::string& panicShortcut() const { return panicShortcut_; }
+  /// Minutes without input after which all of WhatsApp is covered; 0 for never.
+  [[nodiscard]] double idleMinutes() const { return idleMinutes_; }
+  [[nodiscard]] BlurStrength blurStrength() const { return blurStrength_; }
   [[nodiscard]] const LayoutMetrics& metrics() const { return metrics_; }
   /// Whether the store holds measurements (else metrics() are the defaults, never set).
   [[nodiscard]] bool hasStoredMetrics() const { return hasStoredMetrics_; }
@@ -98,6 +112,11 @@ class AppSettings {
   void setBlurMediaGallery(bool value) { setFlag(Property::blurMediaGallery, value); }
   void setUsesAccessibility(bool value) { setFlag(Property::usesAccessibility, value); }
   void setCoversMovingLists(bool value) { setFlag(Property::coversMovingLists, value); }
+  void setCoversUnrecognised(bool value) { setFlag(Property::coversUnrecognised, value); }
+  void setPanicShortcut(std::string_view value);
+  /// A value that is negative or not finite is taken as 0.
+  void setIdleMinutes(double value);
+  void setBlurStrength(BlurStrength value);
   /// Writes the JSON record; a value that JSON cannot hold (not finite) removes the stored
   /// record instead, so the next launch starts from the defaults.
   void setMetrics(const LayoutMetrics& value);
@@ -112,7 +131,7 @@ class AppSettings {
   [[nodiscard]] platform::Subscription observeOptions(std::function<void()> onChange);
 
  private:
-  static constexpr std::size_t kFlagCount = 11;
+  static constexpr std::size_t kFlagCount = 12;
 
   [[nodiscard]] bool flag(Property property) const {
     return flags_[static_cast<std::size_t>(property)];
@@ -126,6 +145,9 @@ class AppSettings {
   LayoutMetrics metrics_;
   bool hasStoredMetrics_ = false;
   bool showsGuides_ = false;
+  std::string panicShortcut_;
+  double idleMinutes_ = 0;
+  BlurStrength blurStrength_ = BlurStrength::medium;
   platform::ObserverList<Property> observers_;  // told which property changed
 };
 

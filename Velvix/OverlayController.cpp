@@ -19,6 +19,9 @@ using platform::Fixed;
 
 constexpr auto kFrameInterval = std::chrono::duration_cast<platform::Duration>(1s) / 30;
 constexpr double kMissingGrace = 0.3;  // window gaps shorter than this keep the overlay
+// How often idle time is asked while nothing is covered; once covered, every tick, so the next
+// input uncovers at once.
+constexpr double kIdleCheckInterval = 1.0;
 // WhatsApp's jump-to-bottom button lies within this many points of the message area's lower
 // right corner.
 constexpr double kJumpButtonReach = 80;
@@ -49,6 +52,15 @@ void OverlayController::start() {
   if (timer_) return;
   auto& scheduler = ports_.scheduler;
   timer_ = scheduler.scheduleRepeating(kFrameInterval, [this] { tick(); });
+
+  registerShortcut();
+  panel_->setBlurStrength(settings_.blurStrength());
+  observers_.push_back(
+      settings_.observe(AppSettings::Property::panicShortcut, [this] { registerShortcut(); }));
+  observers_.push_back(settings_.observe(AppSettings::Property::blurStrength, [this] {
+    panel_->setBlurStrength(settings_.blurStrength());
+    refreshBlurs();
+  }));
 
   frameTicker_ = std::make_shared<FrameTicker>([this] { render(); });
   displayLink_ = scheduler.startDisplayTicker([ticker = frameTicker_] { ticker->step(); });
@@ -102,6 +114,7 @@ void OverlayController::tick() {
 
   const auto found = WhatsAppWindow::current(ports_.windowServer, mouseTopLeft());
   const double now = ports_.scheduler.mediaTime();
+  checkIdleTime(now);
 
   if (!found) {
     const double since = missingSince_.value_or(now);
@@ -253,6 +266,53 @@ void OverlayController::heardClick() {
   if (areas.chatList.contains(*pointer) || jumpButton.contains(*pointer)) messagesAwayBy_ = 0;
 }
 
+// MARK: Velvix's additions
+
+void OverlayController::toggleCoverByKey() {
+  coveredByKey_ = !coveredByKey_;
+  if (coveredByKey_) {
+    logger_.log("Panic key: covering all of WhatsApp");
+  } else {
+    logger_.log("Panic key: showing WhatsApp's patches again");
+  }
+  render();
+  if (!coveredByKey_ && !window_) setStatus(Status::waitingForWhatsApp());
+  statusObservers_.notify();
+}
+
+void OverlayController::registerShortcut() {
+  shortcut_ = {};  // releases the old combination first, so the same one can be taken again
+  const std::string& keys = settings_.panicShortcut();
+  std::string problem;
+  if (!keys.empty() && ports_.toolkit.offersGlobalShortcuts()) {
+    shortcut_ = ports_.toolkit.addGlobalShortcut(keys, [this] { toggleCoverByKey(); });
+    problem = shortcut_.problem;
+    if (!problem.empty()) logger_.error("Panic key: %{public}s", problem);
+  }
+  if (problem == shortcutProblem_) return;
+  shortcutProblem_ = std::move(problem);
+  statusObservers_.notify();
+}
+
+void OverlayController::checkIdleTime(double now) {
+  const double minutes = settings_.idleMinutes();
+  if (minutes <= 0) {
+    coveredWhileAway_ = false;
+    return;
+  }
+  if (!coveredWhileAway_ && now - lastIdleCheck_ < kIdleCheckInterval) return;
+  lastIdleCheck_ = now;
+  const auto idle = ports_.toolkit.secondsSinceInput();
+  const bool away = idle && *idle >= minutes * 60;
+  if (away == coveredWhileAway_) return;
+  coveredWhileAway_ = away;
+  if (away) {
+    logger_.log("No input for %.*f min: covering all of WhatsApp", Fixed{1, minutes});
+  } else {
+    logger_.log("Input again: showing WhatsApp's patches");
+  }
+}
+
 // MARK: Helpers
 
 void OverlayController::setStatus(Status status) {
@@ -285,6 +345,12 @@ std::ostream& operator<<(std::ostream& os, const OverlayController::Status& stat
       return os << "unmeasured";
     case OverlayController::Status::Kind::waitingForWhatsApp:
       return os << "waitingForWhatsApp";
+    case OverlayController::Status::Kind::coveredByKey:
+      return os << "coveredByKey";
+    case OverlayController::Status::Kind::coveredWhileAway:
+      return os << "coveredWhileAway";
+    case OverlayController::Status::Kind::unrecognised:
+      return os << "unrecognised";
   }
   return os;
 }

@@ -78,7 +78,18 @@ class OverlayController final : private ReadLoop::Owner {
   /// The protection state the options panel shows.
   struct Status {
     /// `unmeasured`: the layout mode could not measure WhatsApp and covers the whole window.
-    enum class Kind { protecting, disabled, waitingForWhatsApp, unmeasured };
+    /// Velvix's additions: `coveredByKey` and `coveredWhileAway` cover the whole window (the
+    /// panic key, idle protection); `unrecognised`: reads recognise nothing of WhatsApp, so the
+    /// calibrated areas are blurred.
+    enum class Kind {
+      protecting,
+      disabled,
+      waitingForWhatsApp,
+      unmeasured,
+      coveredByKey,
+      coveredWhileAway,
+      unrecognised
+    };
     Kind kind = Kind::waitingForWhatsApp;
     bool precise = false;  ///< for `protecting`: the patches come from an accessibility read
 
@@ -90,6 +101,7 @@ class OverlayController final : private ReadLoop::Owner {
       return {Kind::waitingForWhatsApp, false};
     }
     [[nodiscard]] static constexpr Status unmeasured() { return {Kind::unmeasured, false}; }
+    [[nodiscard]] static constexpr Status of(Kind kind) { return {kind, false}; }
     friend constexpr bool operator==(const Status& a, const Status& b) {
       return a.kind == b.kind && (a.kind != Kind::protecting || a.precise == b.precise);
     }
@@ -135,6 +147,16 @@ class OverlayController final : private ReadLoop::Owner {
   void measureLayoutAgain() { calibration_.measureAgain(); }
   [[nodiscard]] LayoutCalibration::State calibration() const { return calibration_.state(); }
 
+  /// The panic key's cover: all of WhatsApp's window, until toggled again.
+  [[nodiscard]] bool isCoveredByKey() const { return coveredByKey_; }
+  void toggleCoverByKey();
+  [[nodiscard]] bool offersPanicKey() const { return ports_.toolkit.offersGlobalShortcuts(); }
+  [[nodiscard]] bool offersIdleTime() const {
+    return ports_.toolkit.secondsSinceInput().has_value();
+  }
+  /// Why the panic key could not be registered; empty when it is, or none is set.
+  [[nodiscard]] const std::string& shortcutProblem() const { return shortcutProblem_; }
+
  private:
   struct Detected {
     std::uint32_t windowID = 0;
@@ -167,6 +189,9 @@ class OverlayController final : private ReadLoop::Owner {
                         ScrollOffset scroll, Size windowSize) const;
 
   void setStatus(Status status);
+  void registerShortcut();
+  /// Idle protection: covers after the chosen minutes without input, until the next input.
+  void checkIdleTime(double now);
   void setHasAccessibilityAccess(bool value);
   void deactivateTracker();
   [[nodiscard]] bool isOn() const { return settings_.isEnabled(); }
@@ -220,6 +245,12 @@ class OverlayController final : private ReadLoop::Owner {
   std::optional<std::int32_t> lastWhatsAppPid_;  // whose window was last found
   double onScreenSince_ = ReadLoop::kLongAgo;
   bool isWhatsAppUnderMouse_ = false;
+
+  platform::GlobalShortcut shortcut_;
+  std::string shortcutProblem_;
+  bool coveredByKey_ = false;
+  bool coveredWhileAway_ = false;
+  double lastIdleCheck_ = ReadLoop::kLongAgo;
 };
 
 std::ostream& operator<<(std::ostream& os, const OverlayController::Status& status);

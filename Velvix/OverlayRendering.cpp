@@ -14,6 +14,9 @@ namespace {
 
 constexpr double kOtherSpaceHold = 0.6;  // patches stay on the old Space this long
 constexpr double kSummaryInterval = 5.0;
+bool recognises(const DetectedElements& elements) {
+  return elements.chatList || elements.messageArea || !elements.messages.empty() || elements.sheet;
+}
 
 // The summary prints frames truncated toward zero; a frame of NaN or beyond `long` would make
 // that conversion undefined, so such values print as 0 or the nearest bound instead.
@@ -65,18 +68,35 @@ void OverlayController::render() {
     scroll = extrapolatedScroll(scrollSample_, continuousVelocity(scrollVelocity_, motionRuns_),
                                 ports_.scheduler.mediaTime());
   }
+  // A read that finds neither list nor message means WhatsApp's interface changed under us: the
+  // calibrated areas are the best cover left. (Windows of 300 points or less in either
+  // direction, WhatsApp's small states, are never located.)
+  const bool unrecognised =
+      elements->isRead && settings_.coversUnrecognised() && !recognises(*elements);
+  if (unrecognised) {
+    elements = &layoutMode;
+    scroll = {};
+  }
+  const bool coversAll = coveredByKey_ || coveredWhileAway_;
   const bool unmeasured = !elements->isRead && calibration_.coversEverything();
-  setStatus(unmeasured && calibration_.state() == LayoutCalibration::State::failed
-                ? Status::unmeasured()
-                : Status::protecting(elements->isRead));
+  if (coversAll) {
+    setStatus(
+        Status::of(coveredByKey_ ? Status::Kind::coveredByKey : Status::Kind::coveredWhileAway));
+  } else if (unmeasured && calibration_.state() == LayoutCalibration::State::failed) {
+    setStatus(Status::unmeasured());
+  } else {
+    setStatus(unrecognised ? Status::of(Status::Kind::unrecognised)
+                           : Status::protecting(elements->isRead));
+  }
 
   BlurOptions options = settings_.options();
   // In layout mode the band kept for the latest messages shows them only while the
   // conversation is at its newest; scrolled away, it would show older ones.
   if (!elements->isRead && messagesAwayBy_ > 0) options.unblurLastMessages = false;
-  auto regions = unmeasured ? failClosed(window.frame.size)
-                            : BlurLayout::regions(window.frame.size, settings_.metrics(), options,
-                                                  *elements, scroll);
+  auto regions =
+      unmeasured || coversAll
+          ? failClosed(window.frame.size)
+          : BlurLayout::regions(window.frame.size, settings_.metrics(), options, *elements, scroll);
   if (elements->isRead && settings_.coversMovingLists())
     coverMovingLists(regions, *elements, scroll, window.frame.size);
   const auto mouse = window.isUnderMouse ? localMouseLocation(window.frame) : std::nullopt;

@@ -37,6 +37,8 @@ class FakeStatus final : public StatusSource {
   [[nodiscard]] bool missesNativeWindows() const override { return wayland; }
   [[nodiscard]] bool canMeasureLayout() const override { return measurable; }
   void measureLayout() override { ++measurements; }
+  [[nodiscard]] Offers offers() const override { return offered; }
+  [[nodiscard]] std::string shortcutProblem() const override { return problem; }
 
   void setStatus(OverlayController::Status status) {
     if (status == status_) return;
@@ -54,6 +56,8 @@ class FakeStatus final : public StatusSource {
   bool measurable = true;  ///< set before a view opens, as `available`
   bool wayland = false;    ///< as `available`
   bool available = true;   ///< set before a view opens: the desktop does not change under it
+  Offers offered{true, true, true};  ///< as `available`
+  std::string problem;               ///< set before a view opens
 
  private:
   OverlayController::Status status_ = OverlayController::Status::waitingForWhatsApp();

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -270,6 +271,8 @@ platform::Defaults::Value FileDefaults::object(std::string_view key) const {
   const auto it = values.find(std::string(key));
   if (it == values.end()) return std::monostate{};
   if (it->is_boolean()) return it->get<bool>();
+  if (it->is_number()) return it->get<double>();
+  if (it->is_string()) return it->get<std::string>();
   if (auto bytes = bytesIn(*it)) return Bytes{std::move(*bytes)};
   return Other{serialized(*it, -1)};
 }
@@ -282,6 +285,16 @@ void FileDefaults::setBytes(std::string_view key, std::string_view data) {
   Json tagged = Json::object();
   tagged[std::string(kBytesTag)] = base64Encoded(data);
   state_->set(key, std::move(tagged));
+}
+
+void FileDefaults::setNumber(std::string_view key, double value) {
+  // JSON has no infinity or NaN; such a value would turn the whole document invalid.
+  if (!std::isfinite(value)) return remove(key);
+  state_->set(key, Json(value));
+}
+
+void FileDefaults::setString(std::string_view key, std::string_view value) {
+  state_->set(key, Json(std::string(value)));
 }
 
 void FileDefaults::remove(std::string_view key) {

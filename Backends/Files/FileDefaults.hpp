@@ -3,9 +3,9 @@
 // The user-defaults store on Linux: one JSON document per application, in
 // $XDG_CONFIG_HOME/velvix/ (or ~/.config/velvix/), named after the application identifier.
 //
-// Kinds are kept: a boolean is a JSON boolean, byte data is {"$bytes": "<base64>"}, and every
-// other value found in the file (written by a user or another version) is left exactly as it
-// is and reads as a value of another kind.
+// Kinds are kept: a boolean, number or string is its JSON kind, byte data is
+// {"$bytes": "<base64>"}, and every other value found in the file (written by a user or another
+// version) is left exactly as it is and reads as a value of another kind.
 //
 // The file is never left half-written. A save goes to a fresh temporary file in the same
 // folder, is flushed to disk, then renamed over the old file, and the folder is flushed. Saves
@@ -65,6 +65,8 @@ class FileDefaults final : public platform::Defaults {
   [[nodiscard]] Value object(std::string_view key) const override;
   void setBool(std::string_view key, bool value) override;
   void setBytes(std::string_view key, std::string_view data) override;
+  void setNumber(std::string_view key, double value) override;
+  void setString(std::string_view key, std::string_view value) override;
   void remove(std::string_view key) override;
 
   /// The JSON document's path (empty when the store is in memory only).

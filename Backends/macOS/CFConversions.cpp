@@ -111,6 +111,14 @@ platform::Defaults::Value defaultsValue(CFTypeRef value) {
         std::string(reinterpret_cast<const char*>(CFDataGetBytePtr(data)),
                     static_cast<std::size_t>(CFDataGetLength(data)))};
   }
+  if (type == CFNumberGetTypeID()) {
+    double real = 0;
+    CFNumberGetValue(static_cast<CFNumberRef>(value), kCFNumberDoubleType, &real);
+    return real;
+  }
+  if (type == CFStringGetTypeID()) {
+    if (auto text = utf8(value)) return std::move(*text);
+  }
   return platform::Defaults::Other{describe(value)};
 }
 

@@ -37,7 +37,8 @@ namespace velvix::mac {
 [[nodiscard]] std::optional<std::vector<platform::WindowEntry>> windowEntries(CFTypeRef list);
 
 /// What the user-defaults store holds under a key: absent for NULL, a boolean only for a
-/// CFBoolean (a stored number 1 is another kind), bytes for data, and any other kind apart.
+/// CFBoolean (a stored number 1 is a number), a number, a string, bytes for data, and any other
+/// kind apart.
 [[nodiscard]] platform::Defaults::Value defaultsValue(CFTypeRef value);
 
 /// A short description of a value's kind, for diagnostics.

@@ -31,6 +31,14 @@ void MacDefaults::setBytes(std::string_view key, std::string_view data) {
                                           forKey:keyString(key)];
 }
 
+void MacDefaults::setNumber(std::string_view key, double value) {
+  [NSUserDefaults.standardUserDefaults setDouble:value forKey:keyString(key)];
+}
+
+void MacDefaults::setString(std::string_view key, std::string_view value) {
+  [NSUserDefaults.standardUserDefaults setObject:keyString(value) forKey:keyString(key)];
+}
+
 void MacDefaults::remove(std::string_view key) {
   [NSUserDefaults.standardUserDefaults removeObjectForKey:keyString(key)];
 }

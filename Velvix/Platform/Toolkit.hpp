@@ -13,6 +13,7 @@
 
 #include <BlurLayout/Geometry.hpp>
 #include <BlurLayout/LayoutTypes.hpp>
+#include <Velvix/Platform/BlurStrength.hpp>
 #include <Velvix/Platform/Observers.hpp>
 
 #include <cstdint>
@@ -20,6 +21,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -115,6 +117,18 @@ class Panel {
   virtual void setGuidesHidden(bool hidden) = 0;
   /// Replaces what the guides show and redraws them.
   virtual void setGuides(std::span<const Rect> regions, std::span<const double> columns) = 0;
+
+  /// Whether the glass can blur more or less than its one look (`medium`); where it cannot,
+  /// the choice is not offered.
+  [[nodiscard]] virtual bool offersBlurStrength() const { return false; }
+  virtual void setBlurStrength(BlurStrength) {}
+};
+
+/// A global shortcut as registered: the subscription keeps it, `problem` says why there is none
+/// (unknown keys, or another program holds the combination).
+struct GlobalShortcut {
+  Subscription subscription;
+  std::string problem;
 };
 
 enum class WorkspaceEvent { didActivateApplication, activeSpaceDidChange };
@@ -150,6 +164,21 @@ class Toolkit {
   /// Calls `handler` for every press of the primary mouse button anywhere on the desktop (where,
   /// the pointer's location tells); an empty subscription when the platform refused the monitor.
   [[nodiscard]] virtual Subscription addGlobalClickMonitor(std::function<void()> handler) = 0;
+
+  // Velvix's additions. A platform that lacks one says so, and its control is not offered.
+
+  [[nodiscard]] virtual bool offersGlobalShortcuts() const { return false; }
+  /// Calls `handler` on every press of `keys` ("Ctrl+Alt+B": modifiers Ctrl, Alt, Shift, Super
+  /// and one key, joined by "+"), whichever window has the focus.
+  [[nodiscard]] virtual GlobalShortcut addGlobalShortcut(std::string_view keys,
+                                                         std::function<void()> handler) {
+    (void)keys;
+    (void)handler;
+    return {{}, "Global shortcuts are not available here"};
+  }
+  /// Seconds since the last keyboard or mouse input anywhere; none where the platform cannot
+  /// tell.
+  [[nodiscard]] virtual std::optional<double> secondsSinceInput() const { return std::nullopt; }
 };
 
 }  // namespace velvix::platform

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
@@ -64,6 +65,14 @@ class CountingDefaults final : public Defaults {
   void setBytes(std::string_view key, std::string_view data) override {
     ++writes[std::string(key)];
     inner_.setBytes(key, data);
+  }
+  void setNumber(std::string_view key, double value) override {
+    ++writes[std::string(key)];
+    inner_.setNumber(key, value);
+  }
+  void setString(std::string_view key, std::string_view value) override {
+    ++writes[std::string(key)];
+    inner_.setString(key, value);
   }
   void remove(std::string_view key) override {
     ++writes[std::string(key)];
@@ -159,6 +168,8 @@ const Flag kFlags[] = {
      &AppSettings::setUsesAccessibility, "usesAccessibility", true},
     {"coversMovingLists", Property::coversMovingLists, &AppSettings::coversMovingLists,
      &AppSettings::setCoversMovingLists, "coverMovingLists", true},
+    {"coversUnrecognised", Property::coversUnrecognised, &AppSettings::coversUnrecognised,
+     &AppSettings::setCoversUnrecognised, "coverUnrecognised", true},
 };
 
 const char* const kAllKeys[] = {
@@ -173,7 +184,11 @@ const char* const kAllKeys[] = {
     "blurMediaGallery",
     "usesAccessibility",
     "coverMovingLists",
+    "coverUnrecognised",
     "layoutMetrics",
+    "panicShortcut",
+    "idleMinutes",
+    "blurStrength",
 };
 
 }  // namespace
@@ -442,6 +457,66 @@ TYPED_TEST(AppSettingsOverStore, UnencodableMetricsRemoveTheRecord) {
   }
 }
 
+// Velvix's settings of other kinds: each loads alone, falls back (and says so) on a value it
+// cannot use, and an assignment is written, heard once and read back by the next launch.
+TYPED_TEST(AppSettingsOverStore, ShortcutIdleTimeAndStrengthLoadAndSaveByKind) {
+  using Stored = std::function<void(Defaults&)>;
+  const auto text = [](const char* key, const char* value) -> Stored {
+    return [=](Defaults& store) { store.setString(key, value); };
+  };
+  const auto number = [](const char* key, double value) -> Stored {
+    return [=](Defaults& store) { store.setNumber(key, value); };
+  };
+  const auto shown = [](const AppSettings& settings) {
+    return settings.panicShortcut() + " " + std::to_string(settings.idleMinutes()) + " " +
+           std::string(name(settings.blurStrength()));
+  };
+  const struct {
+    const char* name;
+    Stored stored;
+    std::string expected;
+    bool logged;
+  } cases[] = {
+      {"nothing stored", [](Defaults&) {}, "Ctrl+Alt+B 0.000000 medium", false},
+      {"a shortcut", text("panicShortcut", "Ctrl+Shift+H"), "Ctrl+Shift+H 0.000000 medium", false},
+      {"no shortcut", text("panicShortcut", ""), " 0.000000 medium", false},
+      {"a shortcut of another kind", number("panicShortcut", 5), "Ctrl+Alt+B 0.000000 medium",
+       true},
+      {"idle minutes", number("idleMinutes", 2.5), "Ctrl+Alt+B 2.500000 medium", false},
+      {"negative minutes", number("idleMinutes", -3), "Ctrl+Alt+B 0.000000 medium", true},
+      {"minutes as text", text("idleMinutes", "5"), "Ctrl+Alt+B 0.000000 medium", true},
+      {"a strength", text("blurStrength", "strong"), "Ctrl+Alt+B 0.000000 strong", false},
+      {"a strength misspelt", text("blurStrength", "Strong"), "Ctrl+Alt+B 0.000000 medium", true},
+      {"a strength of another kind", [](Defaults& store) { store.setBool("blurStrength", true); },
+       "Ctrl+Alt+B 0.000000 medium", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TypeParam harness;
+    c.stored(harness.store());
+    harness.relaunch();
+    CapturingSink log;
+    const AppSettings settings(harness.store(), platform::Logger(log, "settings"));
+    EXPECT_EQ(shown(settings), c.expected);
+    EXPECT_EQ(log.lines.size(), c.logged ? 1u : 0u);
+  }
+
+  TypeParam harness;
+  AppSettings settings(harness.store());
+  const Notifications notifications(settings);
+  settings.setPanicShortcut("Ctrl+Alt+P");
+  settings.setIdleMinutes(5);
+  settings.setBlurStrength(BlurStrength::light);
+  settings.setBlurStrength(BlurStrength::light);
+  settings.setIdleMinutes(std::numeric_limits<double>::quiet_NaN());
+  EXPECT_EQ(notifications.of(Property::panicShortcut), 1);
+  EXPECT_EQ(notifications.of(Property::idleMinutes), 2);
+  EXPECT_EQ(notifications.of(Property::blurStrength), 1);
+  EXPECT_EQ(harness.totalWrites(), 5u);
+  harness.relaunch();
+  EXPECT_EQ(shown(AppSettings(harness.store())), "Ctrl+Alt+P 0.000000 light");
+}
+
 TYPED_TEST(AppSettingsOverStore, ShowsGuidesIsNeverPersisted) {
   TypeParam harness;
   {
@@ -480,7 +555,8 @@ TEST(AppSettingsObservation, OptionsObserversHearTheNineBlurSwitchesOnly) {
     const int before = calls;
     (settings.*flag.set)(!(settings.*flag.get)());
     const bool inOptions = flag.property != Property::usesAccessibility &&
-                           flag.property != Property::coversMovingLists;
+                           flag.property != Property::coversMovingLists &&
+                           flag.property != Property::coversUnrecognised;
     EXPECT_EQ(calls - before, inOptions ? 1 : 0);
   }
   LayoutMetrics metrics;

@@ -52,6 +52,8 @@ class OverlayTest : public ::testing::Test {
   void expectHiddenAtTheNextTick();
   void expectLayoutModeAfter(const std::function<void()>& change);
   void expectCoverWhileScrolling(bool on);
+  void expectCoversAllUntil(const std::function<void()>& cover,
+                            const std::function<void()>& uncover, Status::Kind kind);
   void start() {
     controller->start();
     desktop.runFor(100ms);
@@ -1039,6 +1041,114 @@ TEST_F(OverlayTest, ANeverCalibratedLayoutIsCoveredWholeUntilMeasuredFromThePixe
   start();
   EXPECT_FALSE(coveredWhole());
   EXPECT_EQ(settings->metrics().railWidth, 70);
+}
+
+}  // namespace
+}  // namespace velvix
+
+// MARK: Velvix's additions: covering everything, failing closed
+
+namespace velvix {
+namespace {
+
+constexpr Rect kWholeWindow(0, 0, 1000, 700);
+
+// The panic key and idle protection cover the whole window with one patch the pointer cannot
+// open, and give back the usual patches within two frames of their end.
+void OverlayTest::expectCoversAllUntil(const std::function<void()>& cover,
+                                       const std::function<void()>& uncover, Status::Kind kind) {
+  start();
+  const auto usual = shownBlurs().size();
+  ASSERT_GT(usual, 1u);
+
+  cover();
+  desktop.runFor(1100ms);  // idle time is asked once a second while nothing is covered
+  ASSERT_EQ(shownBlurs().size(), 1u);
+  EXPECT_EQ(shownBlurs()[0].frame, kWholeWindow);
+  EXPECT_EQ(controller->status(), Status::of(kind));
+  desktop.windowServer().setMouseTopLeft({600, 400});  // over WhatsApp: reveals nothing
+  desktop.runFor(100ms);
+  EXPECT_EQ(shownBlurs().size(), 1u);
+  desktop.windowServer().setMouseTopLeft({1300, 850});
+  desktop.runFor(100ms);
+
+  uncover();
+  desktop.runFor(70ms);
+  EXPECT_EQ(shownBlurs().size(), usual);
+  EXPECT_EQ(controller->status(), Status::protecting(false));
+}
+
+TEST_F(OverlayTest, ThePanicKeyCoversAllUntilPressedAgain) {
+  const auto press = [this] { desktop.toolkit().pressKeys("Ctrl+Alt+B"); };
+  expectCoversAllUntil(press, press, Status::Kind::coveredByKey);
+}
+
+TEST_F(OverlayTest, AMinuteWithoutInputCoversAllUntilTheNextInput) {
+  settings->setIdleMinutes(1);
+  expectCoversAllUntil(
+      [this] {
+        desktop.toolkit().setSecondsSinceInput(59.9);
+        desktop.runFor(2s);
+        EXPECT_EQ(controller->status(), Status::protecting(false)) << "not yet";
+        desktop.toolkit().setSecondsSinceInput(60);
+      },
+      [this] { desktop.toolkit().setSecondsSinceInput(0.2); }, Status::Kind::coveredWhileAway);
+}
+
+TEST_F(OverlayTest, APanicKeyHeldElsewhereIsToldAndAnotherKeyCanBeChosen) {
+  desktop.toolkit().setHeldElsewhere("Ctrl+Alt+B");
+  start();
+  EXPECT_EQ(controller->shortcutProblem(), "Another program already uses Ctrl+Alt+B");
+  EXPECT_EQ(desktop.log().count("window", "Panic key: Another program already uses Ctrl+Alt+B"), 1);
+
+  settings->setPanicShortcut("Ctrl+Alt+P");
+  EXPECT_EQ(controller->shortcutProblem(), "");
+  desktop.toolkit().pressKeys("Ctrl+Alt+B");
+  desktop.runFor(100ms);
+  EXPECT_FALSE(controller->isCoveredByKey());
+  desktop.toolkit().pressKeys("Ctrl+Alt+P");
+  desktop.runFor(100ms);
+  EXPECT_TRUE(controller->isCoveredByKey());
+
+  settings->setPanicShortcut("");
+  EXPECT_EQ(desktop.toolkit().shortcut(), "") << "no key is held for nothing";
+}
+
+// A read that finds nothing of WhatsApp blurs what the layout mode would, down to the smallest
+// window located; the switch off leaves the precise result.
+TEST_F(OverlayTest, AnUnrecognisedWindowIsBlurredAsTheLayoutModeWould) {
+  settings->setUsesAccessibility(false);
+  start();
+  const auto layoutMode = shownBlurs();
+
+  // An interface of another shape: no role or label the analysis knows.
+  auto& ax = desktop.accessibility();
+  app = ax.addApplication(kWhatsAppPid);
+  const ElementId window = ax.addChild(app, {.role = "AXWindow", .frame = kWindowBounds});
+  const ElementId pane = ax.addChild(window, {.role = "AXLayoutArea", .frame = kWindowBounds});
+  ax.addChild(pane, {.role = "AXCell", .description = Value("Alice"), .frame = kWindowBounds});
+  ax.setTrusted(true);
+  settings->setUsesAccessibility(true);
+  desktop.runFor(500ms);
+  EXPECT_EQ(controller->status(), Status::of(Status::Kind::unrecognised));
+  EXPECT_EQ(shownBlurs(), layoutMode);
+
+  settings->setCoversUnrecognised(false);
+  desktop.runFor(100ms);
+  EXPECT_EQ(controller->status(), Status::protecting(true));
+  EXPECT_NE(shownBlurs(), layoutMode);
+  settings->setCoversUnrecognised(true);
+
+  desktop.windowServer().window(whatsApp).bounds = Rect(100, 80, 301, 301);
+  desktop.runFor(500ms);
+  EXPECT_EQ(controller->status(), Status::of(Status::Kind::unrecognised));
+}
+
+TEST_F(OverlayTest, TheChosenBlurStrengthReachesThePanel) {
+  start();
+  EXPECT_EQ(panel().blurStrength(), BlurStrength::medium);
+  settings->setBlurStrength(BlurStrength::strong);
+  EXPECT_EQ(panel().blurStrength(), BlurStrength::strong);
 }
 
 }  // namespace

@@ -152,7 +152,7 @@ TEST_F(FileDefaultsTest, KeepsValueKindsAcrossALaunch) {
   EXPECT_TRUE(sink.lines.empty());
 }
 
-TEST_F(FileDefaultsTest, ForeignValuesReadAsOtherKindsAndSurviveWrites) {
+TEST_F(FileDefaultsTest, ForeignValuesKeepTheirKindsAndSurviveWrites) {
   const std::string foreign = R"({
     "custom": [1, 2.5, {"a": null}],
     "onOff": "yes",
@@ -167,11 +167,15 @@ TEST_F(FileDefaultsTest, ForeignValuesReadAsOtherKindsAndSurviveWrites) {
   })";
   writeFile(file(), foreign);
   const auto store = open();
-  for (const char* key : {"custom", "onOff", "count", "ratio", "nothing", "looksLikeData",
-                          "badData", "dataWithMore", "nonCanonicalData", "dataOfNumber"}) {
+  for (const char* key :
+       {"custom", "nothing", "badData", "dataWithMore", "nonCanonicalData", "dataOfNumber"}) {
     SCOPED_TRACE(key);
     EXPECT_TRUE(std::holds_alternative<Defaults::Other>(store->object(key)));
   }
+  EXPECT_EQ(store->object("onOff"), Defaults::Value(std::string("yes")));
+  EXPECT_EQ(store->object("looksLikeData"), Defaults::Value(std::string("QUJD")));
+  EXPECT_EQ(store->object("count"), Defaults::Value(12345678901234.0));
+  EXPECT_EQ(store->object("ratio"), Defaults::Value(0.1));
 
   store->setBool("blurNames", true);
   store->setBytes("layoutMetrics", "{}");

@@ -139,8 +139,8 @@ TEST(MacConversions, DefaultsKeepTheKindsApart) {
   EXPECT_EQ(defaultsValue(kCFBooleanTrue), Value(true));
   EXPECT_EQ(defaultsValue(kCFBooleanFalse), Value(false));
   EXPECT_EQ(defaultsValue(data.get()), Value(platform::Defaults::Bytes{"{}"}));
-  EXPECT_EQ(defaultsValue(one.get()), Value(platform::Defaults::Other{"a number"}));
-  EXPECT_EQ(defaultsValue(CFSTR("true")), Value(platform::Defaults::Other{"a string"}));
+  EXPECT_EQ(defaultsValue(one.get()), Value(1.0));
+  EXPECT_EQ(defaultsValue(CFSTR("true")), Value(std::string("true")));
 }
 
 TEST(MacConversions, AccessibilityValues) {
