@@ -155,6 +155,26 @@ bool Rgba8Image::isValid() const noexcept {
          stride >= static_cast<std::ptrdiff_t>(width) * kChannels;
 }
 
+FrostedGlassStyle FrostedGlassStyle::of(BlurStrength strength) {
+  FrostedGlassStyle style;
+  switch (strength) {
+    case BlurStrength::light:
+      // Shapes and colours stay recognisable; words do not.
+      style.blurRadius = 7;
+      style.tintAmount = 0.25;
+      break;
+    case BlurStrength::medium:
+      break;
+    case BlurStrength::strong:
+      // Twice the default: a 12-point line smears into one band with no letter shapes left,
+      // and a stronger frost flattens what contrast remains.
+      style.blurRadius = 24;
+      style.tintAmount = 0.5;
+      break;
+  }
+  return style;
+}
+
 FrostedGlass::FrostedGlass(FrostedGlassStyle style) : style_(style) {}
 
 void FrostedGlass::apply(Rgba8Image image, std::span<const GlassPatch> patches) {

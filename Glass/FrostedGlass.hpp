@@ -17,6 +17,8 @@
 // the patches need (plus a margin of three blur radii), three box-blur passes per axis at the
 // low resolution (close to a gaussian), a tint, and a bilinear upscale into the patches only.
 
+#include <Velvix/Platform/BlurStrength.hpp>
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -60,6 +62,10 @@ struct FrostedGlassStyle {
   /// The frosted tint, mixed into the blur by `tintAmount` (0 to 1).
   std::array<std::uint8_t, 4> tint = {248, 248, 250, 255};
   double tintAmount = 0.35;
+
+  /// The look of each strength the user can choose; `medium` is the default style above.
+  /// Strong blurs a 12-point line past reading, even by OCR.
+  [[nodiscard]] static FrostedGlassStyle of(BlurStrength strength);
 };
 
 class FrostedGlass {

@@ -161,6 +161,21 @@ int Demo::run() {
   s.runFor(1s);
   capture("A panel over the chat list: its tall and short rows blurred");
 
+  changeState([](sim::WhatsAppState& state) { state.panel.reset(); });
+  s.runFor(1s);
+  s.settings().setBlurStrength(BlurStrength::light);
+  s.runFor(200ms);
+  capture("Blur strength light: shapes and colours stay, words do not");
+  s.settings().setBlurStrength(BlurStrength::strong);
+  s.runFor(200ms);
+  capture("Blur strength strong");
+  s.settings().setBlurStrength(BlurStrength::medium);
+  s.desktop().toolkit().pressKeys(s.settings().panicShortcut());
+  s.runFor(200ms);
+  capture("The panic key: all of WhatsApp covered until it is pressed again");
+  s.desktop().toolkit().pressKeys(s.settings().panicShortcut());
+  s.runFor(200ms);
+
   s.settings().setIsEnabled(false);
   s.runFor(200ms);
   capture("Protection switched off");

@@ -300,3 +300,34 @@ TEST(FrostedGlass, FractionalEdgesAreAntiAliased) {
 
 }  // namespace
 }  // namespace velvix::glass
+
+namespace velvix::glass {
+namespace {
+
+// Coarse shapes (bars 32 pixels wide: a picture, a large heading) are where the strengths differ:
+// each stronger one leaves less of them, and medium is the one look the glass always had.
+TEST(FrostedGlass, EachStrongerStrengthLeavesLessOfTheShapes) {
+  const auto remaining = [](const FrostedGlassStyle& style, Frame& f) {
+    for (int y = 0; y < f.height; ++y)
+      for (int x = 0; x < f.width; ++x) {
+        std::uint8_t* p = f.at(x, y);
+        p[0] = p[1] = p[2] = x % 64 < 32 ? 20 : 250;
+        p[3] = 255;
+      }
+    FrostedGlass glass(style);
+    const GlassPatch patch{40, 40, 320, 220};
+    glass.apply(f.view(), {&patch, 1});
+    return stddevOfLuma(f, 120, 100, 280, 200);
+  };
+  Frame light(400, 300), medium(400, 300), strong(400, 300), plain(400, 300);
+  const double lightLeft = remaining(FrostedGlassStyle::of(BlurStrength::light), light);
+  const double mediumLeft = remaining(FrostedGlassStyle::of(BlurStrength::medium), medium);
+  const double strongLeft = remaining(FrostedGlassStyle::of(BlurStrength::strong), strong);
+  remaining(FrostedGlassStyle{}, plain);
+  EXPECT_GT(lightLeft, mediumLeft * 1.5);
+  EXPECT_GT(mediumLeft, strongLeft * 1.5);
+  EXPECT_EQ(medium.bytes, plain.bytes);
+}
+
+}  // namespace
+}  // namespace velvix::glass

@@ -148,12 +148,13 @@ void applyOverlayGlass(FrostedGlass& glass, QImage& image, std::span<const sim::
     Rect r = patch.rect;
     if (patch.clip && !circle) r = r.intersection(*patch.clip);
     if (r.isNull() || r.hasNaN()) continue;
-    glassPatches.push_back({.x = origin.x() + r.minX() * scale,
-                            .y = origin.y() + r.minY() * scale,
-                            .width = r.width() * scale,
-                            .height = r.height() * scale,
-                            .shape = circle ? glass::PatchShape::ellipse : glass::PatchShape::roundedRect,
-                            .cornerRadius = patch.shape ? kPatchCornerRadius * scale : 0});
+    glassPatches.push_back(
+        {.x = origin.x() + r.minX() * scale,
+         .y = origin.y() + r.minY() * scale,
+         .width = r.width() * scale,
+         .height = r.height() * scale,
+         .shape = circle ? glass::PatchShape::ellipse : glass::PatchShape::roundedRect,
+         .cornerRadius = patch.shape ? kPatchCornerRadius * scale : 0});
   }
   glass.apply({image.bits(), image.width(), image.height(), image.bytesPerLine()}, glassPatches);
 }
@@ -177,7 +178,7 @@ void paintGuides(QPainter& painter, const sim::SimPanel& panel) {
   painter.restore();
 }
 
-DesktopRenderer::DesktopRenderer(FrostedGlassStyle style) : glass_(style) {}
+DesktopRenderer::DesktopRenderer(FrostedGlassStyle style) : mediumStyle_(style), glass_(style) {}
 
 QImage DesktopRenderer::render(sim::Desktop& desktop, const sim::WhatsAppModel& whatsApp,
                                const FrameOptions& options) {
@@ -201,10 +202,16 @@ QImage DesktopRenderer::render(sim::Desktop& desktop, const sim::WhatsAppModel& 
   }
   if (!options.showsOverlay) return image;
 
+  const sim::SimPanel* panel = desktop.toolkit().panel();
+  if (const BlurStrength strength = panel ? panel->blurStrength() : BlurStrength::medium;
+      strength != strength_) {
+    strength_ = strength;
+    glass_ = FrostedGlass(strength == BlurStrength::medium ? mediumStyle_
+                                                           : FrostedGlassStyle::of(strength));
+  }
   const auto patches = sim::overlayPatches(desktop.toolkit(), desktop.windowServer(), frame);
   applyOverlayGlass(glass_, image, patches, origin, scale);
 
-  const sim::SimPanel* panel = desktop.toolkit().panel();
   if (panel && panel->isVisible() && panel->isOnActiveSpace() && !panel->areGuidesHidden()) {
     const Rect panelFrame = platform::screenFlip(desktop.windowServer())
                                 .then(SpaceTransform::relativeTo(frame.origin))

@@ -48,6 +48,7 @@ struct FrameOptions {
 /// Renders frames of one desktop; keeps the frosted glass's buffers between frames.
 class DesktopRenderer {
  public:
+  /// `style` is the medium strength's; the panel's choice of another strength takes its look.
   explicit DesktopRenderer(FrostedGlassStyle style = {});
 
   /// WhatsApp's window (and `margin` of desktop around it) as a bystander sees it now.
@@ -55,6 +56,8 @@ class DesktopRenderer {
                               const FrameOptions& options = {});
 
  private:
+  FrostedGlassStyle mediumStyle_;
+  BlurStrength strength_ = BlurStrength::medium;
   FrostedGlass glass_;
 };
 
