@@ -1,6 +1,7 @@
 #include "MacToolkit.hpp"
 
 #import <AppKit/AppKit.h>
+#include <ApplicationServices/ApplicationServices.h>
 
 #include <optional>
 #include <vector>
@@ -236,6 +237,13 @@ platform::Subscription MacToolkit::addGlobalClickMonitor(std::function<void()> h
                                                       }];
   if (!monitor) return {};
   return platform::Subscription([monitor] { [NSEvent removeMonitor:monitor]; });
+}
+
+std::optional<double> MacToolkit::secondsSinceInput() const {
+  const double seconds = CGEventSourceSecondsSinceLastEventType(
+      kCGEventSourceStateCombinedSessionState, kCGAnyInputEventType);
+  if (!(seconds >= 0)) return std::nullopt;  // NaN or a negative answer tells nothing
+  return seconds;
 }
 
 }  // namespace velvix::mac

@@ -64,6 +64,14 @@ bool CGRectMakeWithDictionaryRepresentation(CFDictionaryRef dict, CGRect* rect);
 /// The current login session, or NULL outside one (over ssh, for instance).
 CFDictionaryRef CGSessionCopyCurrentDictionary(void) CF_RETURNS_RETAINED;
 
+// Input events: how long since the last one.
+typedef int32_t CGEventSourceStateID;
+enum { kCGEventSourceStateCombinedSessionState = 0 };
+typedef uint32_t CGEventType;
+#define kCGAnyInputEventType ((CGEventType)(~0))
+/// Seconds since the last event of `eventType` in the state's event stream; needs no permission.
+double CGEventSourceSecondsSinceLastEventType(CGEventSourceStateID stateID, CGEventType eventType);
+
 typedef int32_t CGWindowLevel;
 typedef int32_t CGWindowLevelKey;
 enum {
