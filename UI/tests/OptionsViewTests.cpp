@@ -38,6 +38,7 @@ constexpr SwitchRow kSwitches[] = {
     {"blurMediaPreview", &AppSettings::blurMediaPreview, &AppSettings::setBlurMediaPreview},
     {"blurMediaGallery", &AppSettings::blurMediaGallery, &AppSettings::setBlurMediaGallery},
     {"coversMovingLists", &AppSettings::coversMovingLists, &AppSettings::setCoversMovingLists},
+    {"coversUnrecognised", &AppSettings::coversUnrecognised, &AppSettings::setCoversUnrecognised},
 };
 
 QQuickItem* switchOf(QQuickWindow& window, const char* row) {
@@ -227,6 +228,13 @@ TEST_F(OptionsView, StatusLineNamesEachState) {
       {"waiting", Status::waitingForWhatsApp(), "Waiting for WhatsApp…",
        StatusModel::Symbol::Hourglass},
       {"off", Status::disabled(), "Protection is off", StatusModel::Symbol::Eye},
+      {"panic key", Status::of(Status::Kind::coveredByKey),
+       "Everything is hidden — press the panic key again to show WhatsApp",
+       StatusModel::Symbol::Lock},
+      {"away", Status::of(Status::Kind::coveredWhileAway),
+       "Everything is hidden while you are away", StatusModel::Symbol::Lock},
+      {"unrecognised", Status::of(Status::Kind::unrecognised),
+       "WhatsApp not recognised — blurring the calibrated areas", StatusModel::Symbol::Lock},
       {"unmeasured", Status::unmeasured(),
        "Couldn't measure WhatsApp — everything is blurred. Open Layout… to calibrate.",
        StatusModel::Symbol::Lock},
@@ -329,6 +337,68 @@ TEST_F(OptionsView, IsAsWideAsThePanelWithItsPadding) {
   const QPointF topLeft = onOff->mapToItem(view, QPointF(0, 0));
   EXPECT_EQ(topLeft, QPointF(14, 14));
   EXPECT_EQ(onOff->width(), 283 - 2 * 14);
+}
+
+// The extra protection's choices: each shows its setting, a click or the keys pressed write it,
+// and what this desktop does not offer is not shown.
+TEST_F(OptionsView, ExtraProtectionShowsAndWritesItsChoices) {
+  auto window = ui.open("OptionsWindow.qml");
+  ASSERT_TRUE(window);
+  const auto choice = [&](const char* row, int index) {
+    QQuickItem* item = find(*window, QString::fromUtf8(row));
+    return item ? find(*item, QStringLiteral("choice%1").arg(index)) : nullptr;
+  };
+  ASSERT_TRUE(choice("blurStrength", 2) && choice("idleMinutes", 3));
+  EXPECT_TRUE(choice("blurStrength", 1)->property("checked").toBool()) << "medium by default";
+  click(*choice("blurStrength", 2));
+  EXPECT_EQ(ui.settings.blurStrength(), BlurStrength::strong);
+  ui.settings.setBlurStrength(BlurStrength::light);
+  EXPECT_TRUE(choice("blurStrength", 0)->property("checked").toBool());
+  EXPECT_FALSE(choice("blurStrength", 2)->property("checked").toBool());
+  click(*choice("idleMinutes", 3));
+  EXPECT_EQ(ui.settings.idleMinutes(), 5);
+
+  QQuickItem* shortcut = find(*window, QStringLiteral("shortcut"));
+  ASSERT_TRUE(shortcut);
+  EXPECT_EQ(shortcut->property("text").toString(), "Ctrl+Alt+B");
+  const struct {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    const char* stored;
+  } presses[] = {
+      {Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier, "Ctrl+Shift+K"},
+      {Qt::Key_F5, Qt::AltModifier, "Alt+F5"},
+      {Qt::Key_Escape, Qt::NoModifier, "Alt+F5"},  // leaves it as it was
+      {Qt::Key_Backspace, Qt::NoModifier, ""},
+  };
+  for (const auto& press : presses) {
+    SCOPED_TRACE(press.stored);
+    click(*shortcut);
+    QTest::keyClick(window.get(), Qt::Key_J);  // without a modifier: not taken
+    QTest::keyClick(window.get(), press.key, press.modifiers);
+    settle();
+    EXPECT_EQ(ui.settings.panicShortcut(), press.stored);
+  }
+  EXPECT_EQ(shortcut->property("text").toString(), "None");
+  EXPECT_FALSE(shown(find(*window, QStringLiteral("shortcutProblem"))));
+}
+
+TEST_F(OptionsView, WhatTheDesktopCannotDoIsNotOffered) {
+  ui.status.offered = {};
+  ui.status.problem = "Another program already uses Ctrl+Alt+B";
+  auto window = ui.open("OptionsWindow.qml");
+  ASSERT_TRUE(window);
+  for (const char* row : {"blurStrength", "idleMinutes", "panicShortcut", "shortcutProblem"}) {
+    SCOPED_TRACE(row);
+    EXPECT_FALSE(shown(find(*window, QString::fromUtf8(row))));
+  }
+  EXPECT_TRUE(shown(find(*window, QStringLiteral("coversUnrecognised"))));
+
+  ui.status.offered = {true, true, true};
+  auto offered = ui.open("OptionsWindow.qml");
+  EXPECT_EQ(find(*offered, QStringLiteral("shortcutProblem"))->property("text").toString(),
+            "Another program already uses Ctrl+Alt+B");
+  EXPECT_TRUE(shown(find(*offered, QStringLiteral("shortcutProblem"))));
 }
 
 }  // namespace
