@@ -372,8 +372,10 @@ class Analyzer {
       const Rect& f = nodes_.frame(i);
       if (!isThumbnailSized(f) || nodes_.isInSheet(i)) continue;
       if (G_ && nodes_.parent(i) == G_) continue;
+      // In the chat list's rows, one without a label may still be a photo (a WhatsApp that no
+      // longer labels its elements): it is blurred rather than left in sight.
       const std::string_view label = nodes_.label(i);
-      if (label.empty() || !analysis::isMediaLabel(label)) continue;
+      if (label.empty() ? !inList[i] : !analysis::isMediaLabel(label)) continue;
       const Rect clipped = f.intersection(clip);
       if (inList[i] || (!clipped.isNull() && clipped.height() >= 1))
         out().mediaThumbnails.push_back(f);
