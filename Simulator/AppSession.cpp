@@ -81,6 +81,7 @@ AppSession::AppSession(AppSessionOptions options)
   settings_->setBlurMediaGallery(o.blurMediaGallery);
   settings_->setUsesAccessibility(options.usesAccessibility);
   settings_->setCoversMovingLists(options.coversMovingLists);
+  settings_->setCoversUnrecognised(options.coversUnrecognised);
   settings_->setMetrics(options.metrics);
 
   controller_ = std::make_unique<OverlayController>(

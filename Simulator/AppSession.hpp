@@ -39,6 +39,8 @@ struct AppSessionOptions {
   bool followsScrolling = true;
   /// "Cover lists while scrolling".
   bool coversMovingLists = true;
+  /// Blur the calibrated areas when a read recognises nothing of WhatsApp.
+  bool coversUnrecognised = true;
 
   [[nodiscard]] static BlurOptions everythingBlurred();
   [[nodiscard]] static LayoutMetrics calibratedMetrics();

@@ -80,6 +80,8 @@ ScrollLeak measureScrollLeak(const ScrollLeakRun& setup) {
   const List list = setup.list;
   AppSessionOptions options;
   options.coversMovingLists = setup.coversMovingLists;
+  options.coversUnrecognised = setup.coversUnrecognised;
+  options.model.treeChange = setup.treeChange;
   options.model.elementReadCost = setup.elementCost;
   options.state = longAccount();
   options.followsScrolling = mode != LeakMode::withoutFollowing;
@@ -105,19 +107,22 @@ ScrollLeak measureScrollLeak(const ScrollLeakRun& setup) {
     const Scene scene = whatsApp.scene();
     const auto areas = sensitiveAreas(scene, blur);
     // What the options leave readable on purpose: the unit under the pointer (whole reveal),
-    // or in layout mode the band the pointer opens in the list's column.
+    // or in layout mode the band the pointer opens in the list's column. A precise overlay that
+    // recognises nothing of the tree blurs as layout mode does, its band included.
+    const bool asLayout =
+        mode == LeakMode::layout ||
+        session.controller().status().kind == OverlayController::Status::Kind::unrecognised;
     std::vector<Rect> revealed;
     for (const SensitiveArea& a : areas)
       if (a.unit.contains(pointer)) revealed.push_back(a.unit);
-    if (mode == LeakMode::layout)
+    if (asLayout)
       revealed.emplace_back(viewport.minX(), pointer.y - metrics.revealBandHeight / 2,
                             viewport.width(), metrics.revealBandHeight);
     const auto patches =
         overlayPatches(session.desktop().toolkit(), session.desktop().windowServer(),
                        whatsApp.state().windowFrame);
     // The ideal overlay: the layout of what the tree holds right now.
-    const DetectedElements now =
-        mode == LeakMode::layout ? DetectedElements() : whatsApp.recognisable();
+    const DetectedElements now = asLayout ? DetectedElements() : whatsApp.recognisable();
     const auto regions =
         BlurLayout::regions(whatsApp.state().windowFrame.size, metrics, blur, now, {});
     std::vector<CoverPatch> ideal;

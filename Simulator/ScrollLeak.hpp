@@ -40,6 +40,9 @@ struct ScrollLeakRun {
   WhatsAppModel::List list = WhatsAppModel::List::messages;
   double speed = 1500;  ///< points per second
   bool coversMovingLists = true;
+  bool coversUnrecognised = true;
+  /// The tree WhatsApp publishes for the same window.
+  TreeChange treeChange = TreeChange::none;
   Duration elementCost = std::chrono::microseconds(100);  ///< virtual time per element read
   double seconds = 2;                                     ///< how long the wheel turns
   /// Called with a line for every frame that leaves something uncovered, and for every place

@@ -18,6 +18,20 @@ constexpr std::size_t index(List list) {
 
 }  // namespace
 
+const char* name(TreeChange change) {
+  switch (change) {
+    case TreeChange::none:
+      return "none";
+    case TreeChange::rolesRenamed:
+      return "roles renamed";
+    case TreeChange::extraLevel:
+      return "extra level";
+    case TreeChange::labelsEmpty:
+      return "labels empty";
+  }
+  return "?";
+}
+
 double WhatsAppModel::estimateTextWidth(std::string_view text, double fontSize, bool bold) {
   double em = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -123,12 +137,14 @@ void WhatsAppModel::publish() {
   lists_ = {};
   jumpButton_.reset();
   pane_ = 0;
-  windowElement_ = publish(app_, layout_->window);
-  // The pane is the parent of the jump button: the window's child holding the message list.
-  if (lists_[index(List::messages)].container)
-    for (ElementId child : ax.children(windowElement_))
-      for (ElementId grandchild : ax.children(child))
-        if (grandchild == lists_[index(List::messages)].container) pane_ = child;
+  if (options_.treeChange == TreeChange::extraLevel) {
+    AxNode window = layout_->window;
+    AxNode level{.role = "AXGroup", .frame = window.frame, .children = std::move(window.children)};
+    window.children = {std::move(level)};
+    windowElement_ = publish(app_, window);
+  } else {
+    windowElement_ = publish(app_, layout_->window);
+  }
   for (List list : {List::chatList, List::panel, List::messages}) {
     if (!lists_[index(list)].container) continue;
     applyOffset(list);
@@ -137,17 +153,28 @@ void WhatsAppModel::publish() {
   syncJumpButton();
 }
 
-ElementId WhatsAppModel::publish(ElementId parent, const AxNode& node) {
-  SimAccessibility& ax = desktop_.accessibility();
+ElementSpec WhatsAppModel::published(const AxNode& node) const {
   const Point o = origin();
   ElementSpec definition{.role = node.role, .frame = node.frame.offsetBy(o.x, o.y)};
+  if (options_.treeChange == TreeChange::rolesRenamed) {
+    if (node.role == "AXGroup") definition.role = "AXLayoutArea";
+    if (node.role == "AXStaticText") definition.role = "AXCell";
+  }
+  if (options_.treeChange == TreeChange::labelsEmpty) return definition;
   if (!node.description.empty()) definition.description = Value(node.description);
   if (!node.title.empty()) definition.title = Value(node.title);
   if (!node.value.empty()) definition.value = Value(node.value);
-  const ElementId id = ax.addChild(parent, std::move(definition));
+  return definition;
+}
+
+ElementId WhatsAppModel::publish(ElementId parent, const AxNode& node) {
+  SimAccessibility& ax = desktop_.accessibility();
+  const ElementId id = ax.addChild(parent, published(node));
   ax.setElementCost(id, options_.elementReadCost);
   ++elementsCreated_;
   if (node.list >= 0) lists_[static_cast<std::size_t>(node.list)].container = id;
+  // The pane holding the message list is where the jump button goes.
+  if (node.list == static_cast<int>(index(List::messages))) pane_ = parent;
   for (const AxNode& child : node.children)
     publish(id, child);
   return id;
@@ -195,10 +222,9 @@ void WhatsAppModel::syncJumpButton() {
   SimAccessibility& ax = desktop_.accessibility();
   const bool wanted = pane_ && state_.scroll.messagesFromBottom >= 1;
   if (wanted && !jumpButton_) {
-    ElementSpec definition{.role = "AXButton",
-                           .description = Value("Scroll to bottom"),
-                           .frame = layout_->jumpButton.offsetBy(origin().x, origin().y)};
-    jumpButton_ = ax.addChild(pane_, std::move(definition));
+    const AxNode button{
+        .role = "AXButton", .description = "Scroll to bottom", .frame = layout_->jumpButton};
+    jumpButton_ = ax.addChild(pane_, published(button));
     ax.setElementCost(*jumpButton_, options_.elementReadCost);
     ++elementsCreated_;
   } else if (!wanted && jumpButton_) {

@@ -114,6 +114,16 @@ struct WhatsAppState {
   [[nodiscard]] static WhatsAppState sample();
 };
 
+/// How the published tree departs from the one the structure analysis knows, as a WhatsApp
+/// update might change it. The window shows the same content either way.
+enum class TreeChange {
+  none,
+  rolesRenamed,  ///< groups published as "AXLayoutArea", static text as "AXCell"
+  extraLevel,    ///< a group of the window's size between the window and everything in it
+  labelsEmpty,   ///< no element has a description, title or value
+};
+[[nodiscard]] const char* name(TreeChange change);
+
 struct WhatsAppModelOptions {
   std::int32_t pid = 4242;
   std::string bundleIdentifier = "net.whatsapp.WhatsApp";
@@ -123,6 +133,7 @@ struct WhatsAppModelOptions {
   double prefetch = 0.5;
   /// The width of a line of text; the default estimates it, the pixel renderer measures it.
   std::function<double(std::string_view text, double fontSize, bool bold)> measureText;
+  TreeChange treeChange = TreeChange::none;
 };
 
 class WhatsAppModel {
@@ -216,6 +227,8 @@ class WhatsAppModel {
   void publish();
   /// Adds `node` under `parent`, and everything below it, at global positions.
   ElementId publish(ElementId parent, const AxNode& node);
+  /// The element `node` stands for, at its global position, as the tree change has it.
+  [[nodiscard]] ElementSpec published(const AxNode& node) const;
   void syncList(List list);
   void syncJumpButton();
   void applyOffset(List list);

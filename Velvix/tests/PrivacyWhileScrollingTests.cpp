@@ -1,6 +1,8 @@
 // Nothing private in sight while the lists scroll: the whole application against the simulated
-// WhatsApp in virtual time, every element read taking time while the lists go on moving.
+// WhatsApp in virtual time, every element read taking time while the lists go on moving. And no
+// more in sight than the layout mode leaves when a WhatsApp update changes its tree.
 
+#include <Simulator/RestLeak.hpp>
 #include <Simulator/ScrollLeak.hpp>
 
 #include <gtest/gtest.h>
@@ -44,6 +46,36 @@ TEST(PrivacyWhileScrolling, NoFrameShowsACharactersWorthThatTheLayoutWouldCover)
     // Everything left in sight, the layout's own leak included: nowhere a character's worth.
     EXPECT_LE(leak.largestUncovered, sim::kGlyphArea);
     EXPECT_LE(leak.restLargestPlace, sim::kGlyphArea);
+  }
+}
+
+TEST(PrivacyWhenWhatsAppChanges, NoMoreInSightThanTheLayoutModeWhileCoveringUnrecognised) {
+  using Kind = OverlayController::Status::Kind;
+  using sim::TreeChange;
+  const double layout = sim::measureRestLeak({.mode = LeakMode::layout}).uncovered;
+  const struct {
+    TreeChange change;
+    bool defeatsRecognition;
+  } cases[] = {
+      {TreeChange::none, false},
+      {TreeChange::rolesRenamed, true},
+      {TreeChange::extraLevel, false},
+      {TreeChange::labelsEmpty, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(sim::name(c.change));
+    const sim::RestLeak on = sim::measureRestLeak({.treeChange = c.change});
+    EXPECT_EQ(on.status.kind == Kind::unrecognised, c.defeatsRecognition) << on.status;
+    EXPECT_LE(on.uncovered, layout);
+    if (!c.defeatsRecognition) continue;
+    // Scrolled back through the messages, the band kept for the latest ones closes as in
+    // layout mode.
+    const sim::ScrollLeak scrolled =
+        sim::measureScrollLeak({.list = List::messages, .treeChange = c.change, .seconds = 1});
+    EXPECT_LE(scrolled.largestUncovered, sim::kGlyphArea);
+    // The switch is what covers it.
+    const auto off = sim::measureRestLeak({.treeChange = c.change, .coversUnrecognised = false});
+    EXPECT_GT(off.uncovered, layout + sim::kGlyphArea);
   }
 }
 
