@@ -8,6 +8,7 @@
 #include <X11/extensions/XShm.h>
 #include <X11/extensions/Xcomposite.h>
 #include <X11/extensions/Xdamage.h>
+#include <X11/extensions/scrnsaver.h>
 #include <X11/extensions/shape.h>
 #include <unistd.h>
 
@@ -128,6 +129,7 @@ X11Connection::X11Connection(Display* display)
                           (major > 0 || minor >= 2);  // NameWindowPixmap came with 0.2
   extensions_.shm = XShmQueryExtension(display_);
   if (XDamageQueryExtension(display_, &event, &error)) extensions_.damageEventBase = event;
+  extensions_.screenSaver = XScreenSaverQueryExtension(display_, &event, &error);
   int opcode = 0;
   if (XQueryExtension(display_, "XInputExtension", &opcode, &event, &error)) {
     major = 2, minor = 2;  // raw events reach the root window, grabs or not, from 2.1 on

@@ -33,6 +33,7 @@ struct Extensions {
   bool shm = false;
   std::optional<int> damageEventBase;
   std::optional<int> xinputOpcode;  ///< XInput 2.0 or later
+  bool screenSaver = false;         ///< MIT-SCREEN-SAVER, which tells the time since input
 };
 
 class X11Connection {

@@ -1,5 +1,6 @@
 #include "X11Toolkit.hpp"
 
+#include "Shortcut.hpp"
 #include "X11Glass.hpp"
 
 #include <Velvix/Platform/support/BlurViewSlots.hpp>
@@ -7,10 +8,13 @@
 
 #include <Glass/FrostedGlass.hpp>
 
+#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XInput2.h>
+#include <X11/extensions/scrnsaver.h>
 #include <X11/extensions/shape.h>
+#include <X11/keysym.h>
 
 #include <unistd.h>
 #include <algorithm>
@@ -34,9 +38,6 @@ constexpr auto kDisplayFrame = std::chrono::microseconds(16667);
 int toPixels(double points) {
   return std::isfinite(points) ? static_cast<int>(std::clamp(std::lround(points), 0L, 32767L)) : 0;
 }
-
-// How far the glass's blur reaches, in pixels (the filter's default radius).
-constexpr int kGlassReach = 12;
 
 // The first and past-the-last rows holding a set pixel (0 and 0 for an empty bitmap).
 int patchesTop(const Bitmap& mask) {
@@ -101,6 +102,13 @@ class X11Panel final : public platform::Panel {
     guideColumns_.assign(columns.begin(), columns.end());
     if (!guidesHidden_) scheduleRedraw();
   }
+  [[nodiscard]] bool offersBlurStrength() const override { return true; }
+  void setBlurStrength(BlurStrength strength) override {
+    if (strength == strength_) return;
+    strength_ = strength;
+    glass_ = glass::FrostedGlass(glass::FrostedGlassStyle::of(strength));
+    scheduleRedraw();
+  }
 
   void onEvent(const XEvent& event);
   void scheduleRedraw();
@@ -118,7 +126,8 @@ class X11Panel final : public platform::Panel {
   X11WindowServer& server_;
   platform::Executor& main_;
   std::vector<X11Panel*>& registry_;
-  glass::FrostedGlass glass_;
+  BlurStrength strength_ = BlurStrength::medium;
+  glass::FrostedGlass glass_{glass::FrostedGlassStyle::of(strength_)};
   Window window_ = None;
   GC gc_ = nullptr;
   Visual* visual_ = nullptr;
@@ -371,7 +380,7 @@ void X11Panel::paint(std::span<const MaskShape> shapes, const Bitmap& patches,
   if (pixels && pixels->width() == width && pixels->height() == height) {
     // Only the rows the patches and their blur's reach need the window's pixels. Both buffers
     // hold 32-bit pixels of the same channel order; the fourth byte is padding to the server.
-    const int reach = 3 * kGlassReach;
+    const int reach = static_cast<int>(std::ceil(3 * glass_.style().blurRadius));
     const int firstRow = std::max(0, patchesTop(patches) - reach);
     const int endRow = std::min(height, patchesBottom(patches) + reach);
     for (int y = firstRow; y < endRow; ++y) {
@@ -414,13 +423,59 @@ void X11Panel::paint(std::span<const MaskShape> shapes, const Bitmap& patches,
   buffer_->write(window_, gc_, minX, minY, maxX - minX + 1, maxY - minY + 1);
 }
 
+// Which of the server's modifier bits the keys a shortcut names and the locks set, as its
+// modifier mapping says now. Alt and Super are Mod1 and Mod4 on nearly every keyboard; Num Lock
+// and Scroll Lock have no usual bit, or none at all.
+struct ModifierBits {
+  unsigned alt = Mod1Mask, super = Mod4Mask, numLock = 0, scrollLock = 0;
+};
+
+ModifierBits modifierBits(Display* display) {
+  ModifierBits bits;
+  XModifierKeymap* map = XGetModifierMapping(display);
+  if (!map) return bits;
+  bool alt = false, super = false;
+  for (int modifier = Mod1MapIndex; modifier <= Mod5MapIndex; ++modifier) {
+    for (int k = 0; k < map->max_keypermod; ++k) {
+      const KeyCode code = map->modifiermap[modifier * map->max_keypermod + k];
+      if (!code) continue;
+      const KeySym keysym = XkbKeycodeToKeysym(display, code, 0, 0);
+      const unsigned bit = 1u << modifier;
+      if ((keysym == XK_Alt_L || keysym == XK_Alt_R) && !std::exchange(alt, true)) bits.alt = bit;
+      if ((keysym == XK_Super_L || keysym == XK_Super_R) && !std::exchange(super, true))
+        bits.super = bit;
+      if (keysym == XK_Num_Lock) bits.numLock = bit;
+      if (keysym == XK_Scroll_Lock) bits.scrollLock = bit;
+    }
+  }
+  XFreeModifiermap(map);
+  return bits;
+}
+
+constexpr unsigned kModifierMasks =
+    ShiftMask | LockMask | ControlMask | Mod1Mask | Mod2Mask | Mod3Mask | Mod4Mask | Mod5Mask;
+
 }  // namespace
+
+// A shortcut's passive grabs: its key with its modifiers under every combination of the locks,
+// since the server matches modifiers exactly and a lock left on would otherwise hide the key.
+struct X11Toolkit::KeyGrab {
+  std::uint64_t id = 0;
+  KeyCode keycode = 0;
+  unsigned modifiers = 0;  // the server's bits
+  unsigned locks = 0;      // every lock bit in use
+  std::vector<unsigned> lockCombinations;
+  std::function<void()> handler;
+  bool isHeld = false;  // between its press and release: a repeat is no new press
+};
 
 struct X11Toolkit::Handlers {
   std::array<platform::ObserverList<WorkspaceEvent>, 2> workspace;  // indexed by WorkspaceEvent
   platform::ObserverList<const platform::ScrollWheelEvent&> scroll;
   platform::ObserverList<> click;
   std::vector<X11Panel*> panels;
+  std::vector<KeyGrab> keys;
+  std::uint64_t nextKey = 1;
 };
 
 X11Toolkit::X11Toolkit(X11Connection& connection, X11WindowServer& windowServer,
@@ -444,6 +499,9 @@ X11Toolkit::X11Toolkit(X11Connection& connection, X11WindowServer& windowServer,
 
 X11Toolkit::~X11Toolkit() {
   connection_.removeListener(listener_);
+  for (const KeyGrab& grab : std::exchange(handlers_->keys, {}))
+    ungrab(grab);
+  XFlush(connection_.display());
 }
 
 std::unique_ptr<platform::Panel> X11Toolkit::makeOverlayPanel() {
@@ -467,9 +525,107 @@ Subscription X11Toolkit::addGlobalClickMonitor(std::function<void()> handler) {
   return handlers_->click.add(std::move(handler));
 }
 
+platform::GlobalShortcut X11Toolkit::addGlobalShortcut(std::string_view keys,
+                                                       std::function<void()> handler) {
+  const ParsedShortcut parsed = parseShortcut(keys);
+  if (!parsed.keys) return {{}, parsed.problem};
+  Display* display = connection_.display();
+  const KeyCode keycode = XKeysymToKeycode(display, parsed.keys->keysym);
+  if (keycode == 0) {
+    std::string problem = "This keyboard has no key for ";
+    problem += keys;
+    return {{}, problem};
+  }
+
+  const ModifierBits bits = modifierBits(display);
+  KeyGrab grab;
+  grab.id = handlers_->nextKey++;
+  grab.keycode = keycode;
+  const unsigned named = parsed.keys->modifiers;
+  grab.modifiers = (named & kCtrl ? ControlMask : 0) | (named & kShift ? ShiftMask : 0) |
+                   (named & kAlt ? bits.alt : 0) | (named & kSuper ? bits.super : 0);
+  for (const unsigned lock : {static_cast<unsigned>(LockMask), bits.numLock, bits.scrollLock})
+    if (!(lock & grab.modifiers)) grab.locks |= lock;
+  for (unsigned subset = grab.locks;; subset = (subset - 1) & grab.locks) {
+    grab.lockCombinations.push_back(subset);
+    if (subset == 0) break;
+  }
+  grab.handler = std::move(handler);
+  // Held keys repeat as presses alone, without releases in between: a press while held is one.
+  XkbSetDetectableAutoRepeat(display, True, nullptr);
+  // BadAccess when another client holds any of the combinations; the error is ours to read,
+  // not a fatal one.
+  if (!connection_.checked([&] {
+        for (const unsigned locks : grab.lockCombinations)
+          XGrabKey(display, keycode, grab.modifiers | locks, connection_.root(), False,
+                   GrabModeAsync, GrabModeAsync);
+      })) {
+    ungrab(grab);
+    XFlush(display);
+    return {{}, std::string("Another program already uses ").append(keys)};
+  }
+  const std::uint64_t id = grab.id;
+  handlers_->keys.push_back(std::move(grab));
+  return {Subscription([this, alive = std::weak_ptr(handlers_), id] {
+            if (!alive.lock()) return;  // the toolkit is gone, and its grabs with it
+            auto& all = handlers_->keys;
+            const auto it =
+                std::find_if(all.begin(), all.end(), [&](const KeyGrab& g) { return g.id == id; });
+            if (it == all.end()) return;
+            const KeyGrab gone = std::move(*it);
+            all.erase(it);
+            ungrab(gone);
+            XFlush(connection_.display());
+          }),
+          {}};
+}
+
+void X11Toolkit::ungrab(const KeyGrab& grab) {
+  // The server holds one grab per combination for this connection: leave it to another shortcut
+  // of the same keys.
+  for (const KeyGrab& other : handlers_->keys)
+    if (other.id != grab.id && other.keycode == grab.keycode && other.modifiers == grab.modifiers)
+      return;
+  for (const unsigned locks : grab.lockCombinations)
+    XUngrabKey(connection_.display(), grab.keycode, grab.modifiers | locks, connection_.root());
+}
+
+void X11Toolkit::onKey(const XKeyEvent& key) {
+  for (KeyGrab& grab : handlers_->keys) {
+    if (grab.keycode != key.keycode) continue;
+    if (key.type == KeyRelease) {
+      grab.isHeld = false;
+      continue;
+    }
+    if ((key.state & kModifierMasks & ~grab.locks) != grab.modifiers) continue;
+    if (std::exchange(grab.isHeld, true)) continue;
+    // Not for a shortcut cancelled before its turn on the main queue.
+    scheduler_.mainQueue().post(lifetime_.guard([this, id = grab.id] {
+      for (const KeyGrab& g : handlers_->keys) {
+        if (g.id != id) continue;
+        const auto handler = g.handler;  // it may cancel its own shortcut
+        handler();
+        return;
+      }
+    }));
+  }
+}
+
+std::optional<double> X11Toolkit::secondsSinceInput() const {
+  if (!connection_.extensions().screenSaver) return std::nullopt;
+  XScreenSaverInfo info{};
+  if (!XScreenSaverQueryInfo(connection_.display(), connection_.root(), &info)) return std::nullopt;
+  return static_cast<double>(info.idle) / 1000.0;
+}
+
 void X11Toolkit::onEvent(const XEvent& event) {
   for (X11Panel* panel : std::vector(handlers_->panels))
     panel->onEvent(event);
+  if ((event.type == KeyPress || event.type == KeyRelease) &&
+      event.xkey.window == connection_.root()) {
+    onKey(event.xkey);
+    return;
+  }
 
   // Heard on the main queue, outside the event dispatch; not by an observer gone meanwhile.
   const auto announce = [&](WorkspaceEvent e) {

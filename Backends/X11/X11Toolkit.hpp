@@ -1,7 +1,7 @@
 #pragma once
 
-// The toolkit over X: the overlay panel, its blur views and guides, workspace notifications
-// and the global scroll-wheel monitor.
+// The toolkit over X: the overlay panel, its blur views and guides, workspace notifications,
+// the global scroll-wheel monitor, global shortcuts and the time since the last input.
 //
 // The panel is one override-redirect window (no window manager moves, decorates or focuses
 // it) the size of WhatsApp's client area. What it shows is cut by its bounding shape: a 1-bit
@@ -20,6 +20,11 @@
 // Workspace notifications: a change of _NET_ACTIVE_WINDOW is an application activation, a
 // change of _NET_CURRENT_DESKTOP a change of Space. The scroll-wheel monitor hears XInput2 raw
 // button presses 4 to 7 (wheel up, down, left, right) anywhere, without grabbing anything.
+//
+// A global shortcut is a passive grab of its key on the root window, once for each combination
+// of the lock modifiers (Caps Lock, Num Lock, Scroll Lock where the keyboard maps them), so it
+// works whichever window has the focus and whatever locks are on; its press comes to us instead
+// of the focused window. The time since input is the MIT-SCREEN-SAVER extension's idle time.
 
 #include "Raster.hpp"
 #include "X11Connection.hpp"
@@ -48,10 +53,17 @@ class X11Toolkit final : public platform::Toolkit {
       std::function<void()> handler) override;
   [[nodiscard]] platform::Subscription addGlobalScrollWheelMonitor(
       std::function<void(const platform::ScrollWheelEvent&)> handler) override;
+  [[nodiscard]] bool offersGlobalShortcuts() const override { return true; }
+  [[nodiscard]] platform::GlobalShortcut addGlobalShortcut(std::string_view keys,
+                                                           std::function<void()> handler) override;
+  [[nodiscard]] std::optional<double> secondsSinceInput() const override;
 
  private:
+  struct KeyGrab;
   struct Handlers;
   void onEvent(const XEvent& event);
+  void onKey(const XKeyEvent& key);
+  void ungrab(const KeyGrab& grab);
 
   X11Connection& connection_;
   X11WindowServer& windowServer_;

@@ -522,6 +522,66 @@ TEST_P(EndToEnd, HearsEveryWheelNotchAndClickOnce) {
   EXPECT_EQ(clicks, 1) << "only the primary button counts";
 }
 
+// The shortcut works while WhatsApp has the focus, whatever locks are on; a key held down is
+// one press; another program's combination is refused in words; a cancelled one is let go.
+TEST_P(EndToEnd, AShortcutIsHeardOncePerPressWhateverTheLocks) {
+  int presses = 0;
+  auto shortcut = desktop_->toolkit().addGlobalShortcut("Ctrl+Alt+B", [&] { ++presses; });
+  ASSERT_TRUE(shortcut.subscription) << shortcut.problem;
+  ASSERT_EQ(xdotool("windowfocus --sync " + std::to_string(clientWindow_)), 0);
+  const auto settled = [&] {  // every event the server sent has been handled
+    XSync(display(), False);
+    pump();
+    pump();
+  };
+  const struct {
+    const char* locks;
+    const char* presses;
+  } steps[] = {
+      {"", "key ctrl+alt+b"},
+      {"key Num_Lock", "key ctrl+alt+b"},
+      {"key Caps_Lock", "key ctrl+alt+b"},
+      {"key Num_Lock", "key ctrl+alt+b"},
+      {"key Caps_Lock", "keydown ctrl+alt+b sleep 1 keyup ctrl+alt+b"},  // held: it repeats
+  };
+  for (int i = 0; i < static_cast<int>(std::size(steps)); ++i) {
+    SCOPED_TRACE(::testing::Message() << steps[i].locks << ", " << steps[i].presses);
+    if (*steps[i].locks) {
+      ASSERT_EQ(xdotool(steps[i].locks), 0);
+    }
+    ASSERT_EQ(xdotool(steps[i].presses), 0);
+    EXPECT_TRUE(waitFor([&] { return presses > i; }, 3s)) << "not heard";
+    settled();
+    EXPECT_EQ(presses, i + 1);
+    presses = i + 1;
+  }
+
+  Display* other = XOpenDisplay(session_->display().c_str());
+  ASSERT_TRUE(other);
+  const auto grabbedByOther = [&](const char* key, unsigned modifiers) {
+    static bool refused;
+    refused = false;
+    const XErrorHandler before = XSetErrorHandler([](Display*, XErrorEvent*) {
+      refused = true;
+      return 0;
+    });
+    XGrabKey(other, XKeysymToKeycode(other, XStringToKeysym(key)), modifiers,
+             DefaultRootWindow(other), False, GrabModeAsync, GrabModeAsync);
+    XSync(other, False);
+    XSetErrorHandler(before);
+    return !refused;
+  };
+  ASSERT_TRUE(grabbedByOther("x", ControlMask | ShiftMask));
+  const auto taken = desktop_->toolkit().addGlobalShortcut("ctrl+shift+X", [] {});
+  EXPECT_FALSE(taken.subscription);
+  EXPECT_EQ(taken.problem, "Another program already uses ctrl+shift+X");
+  EXPECT_FALSE(grabbedByOther("b", ControlMask | Mod1Mask)) << "Velvix's grab was not held";
+  shortcut.subscription.reset();
+  XSync(display(), False);
+  EXPECT_TRUE(grabbedByOther("b", ControlMask | Mod1Mask)) << "cancelled but still held";
+  XCloseDisplay(other);
+}
+
 TEST_P(EndToEnd, ActivationAndDesktopChangesAreWorkspaceNotifications) {
   if (!session_->hasWindowManager()) GTEST_SKIP() << "needs a window manager";
   int activations = 0, spaces = 0;
