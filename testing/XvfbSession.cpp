@@ -162,58 +162,68 @@ std::unique_ptr<XvfbSession> XvfbSession::start(bool withWindowManager, std::str
   session->display_.assign(1, ':');
   session->display_.append(number, 0, number.find('\n'));
 
-  if (withWindowManager) {
-    session->windowManager_ = ChildProcess::spawn({"openbox", "--sm-disable"}, session->display_);
-    if (!session->windowManager_) {
-      whyNot = "openbox could not be started (is it installed?)";
-      return nullptr;
-    }
-    // The window manager is ready once it announces itself on the root window.
-    Display* display = XOpenDisplay(session->display_.c_str());
-    if (!display) {
-      whyNot = "cannot connect to " + session->display_;
-      return nullptr;
-    }
-    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
-    const bool ready = pollUntil(
-        [&] {
-          Atom type = None;
-          int format = 0;
-          unsigned long count = 0, after = 0;
-          unsigned char* data = nullptr;
-          XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False,
-                             AnyPropertyType, &type, &format, &count, &after, &data);
-          if (data) XFree(data);
-          return count == 1;
-        },
-        [] {}, std::chrono::seconds(10));
-    // Announced is not yet managing: Openbox drops map requests that come while it starts up.
-    // It is ready once it takes in a window of ours, asked again every 200 ms.
-    const Window probe =
-        XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, 0, 0);
-    bool manages = false;
-    const auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (ready && !manages && Clock::now() < deadline) {
-      XMapWindow(display, probe);
-      manages = pollUntil(
-          [&] {
-            Window root = None, parent = None;
-            Window* children = nullptr;
-            unsigned int count = 0;
-            XQueryTree(display, probe, &root, &parent, &children, &count);
-            if (children) XFree(children);
-            return parent != root;
-          },
-          [] {}, std::chrono::milliseconds(200));
-    }
-    XDestroyWindow(display, probe);
-    XCloseDisplay(display);
-    if (!manages) {
-      whyNot = "openbox did not come up within 10 s";
-      return nullptr;
-    }
-  }
+  if (withWindowManager && !session->startWindowManager(whyNot)) return nullptr;
   return session;
+}
+
+bool XvfbSession::startWindowManager(std::string& whyNot) {
+  windowManager_ = ChildProcess::spawn({"openbox", "--sm-disable"}, display_);
+  if (!windowManager_) {
+    whyNot = "openbox could not be started (is it installed?)";
+    return false;
+  }
+  // The window manager is ready once it announces itself on the root window.
+  Display* display = XOpenDisplay(display_.c_str());
+  if (!display) {
+    whyNot = "cannot connect to " + display_;
+    return false;
+  }
+  const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+  const bool ready = pollUntil(
+      [&] {
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, AnyPropertyType,
+                           &type, &format, &count, &after, &data);
+        if (data) XFree(data);
+        return count == 1;
+      },
+      [] {}, std::chrono::seconds(10));
+  // Announced is not yet managing: Openbox drops map requests that come while it starts up.
+  // It is ready once it takes in a window of ours, asked again every 200 ms.
+  const Window probe =
+      XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, 0, 0);
+  bool manages = false;
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  while (ready && !manages && Clock::now() < deadline) {
+    XMapWindow(display, probe);
+    manages = pollUntil(
+        [&] {
+          Window root = None, parent = None;
+          Window* children = nullptr;
+          unsigned int count = 0;
+          XQueryTree(display, probe, &root, &parent, &children, &count);
+          if (children) XFree(children);
+          return parent != root;
+        },
+        [] {}, std::chrono::milliseconds(200));
+  }
+  XDestroyWindow(display, probe);
+  XCloseDisplay(display);
+  if (!manages) {
+    whyNot = "openbox did not come up within 10 s";
+    return false;
+  }
+  return true;
+}
+
+bool XvfbSession::restartWindowManager(int signal) {
+  if (windowManager_) ::kill(windowManager_->pid(), signal);
+  windowManager_.reset();
+  std::string whyNot;
+  return startWindowManager(whyNot);
 }
 
 XvfbSession::~XvfbSession() {

@@ -55,9 +55,13 @@ class XvfbSession {
   [[nodiscard]] bool hasWindowManager() const { return windowManager_ != nullptr; }
   /// Ends the X server under its clients, as a crash or a logout does.
   void killServer() { server_.reset(); }
+  /// Ends the window manager with `signal` (SIGTERM: it quits, SIGKILL: it crashes) and starts
+  /// a new one; false when that one does not manage windows within 10 s.
+  bool restartWindowManager(int signal);
 
  private:
   XvfbSession() = default;
+  bool startWindowManager(std::string& whyNot);
   std::string display_;
   std::unique_ptr<ChildProcess> server_;
   std::unique_ptr<ChildProcess> windowManager_;

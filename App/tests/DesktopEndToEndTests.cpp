@@ -6,8 +6,12 @@
 #include <XvfbSession.hpp>
 
 #include <gtest/gtest.h>
+// After gtest: Xlib's macros (None) break its headers.
+#include <X11/Xlib.h>
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +19,7 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -61,10 +66,13 @@ class Desktop : public ::testing::Test {
     if (!config_.empty()) std::filesystem::remove_all(config_);
   }
 
-  std::unique_ptr<ChildProcess> launch() {
-    return ChildProcess::spawn({"env", "XDG_CONFIG_HOME=" + config_.string(),
-                                "XDG_RUNTIME_DIR=" + config_.string(), VELVIX_EXECUTABLE},
-                               session_->display());
+  // With `readsLog`, its log comes through the child's output, which the test then drains.
+  std::unique_ptr<ChildProcess> launch(bool readsLog = false) {
+    return ChildProcess::spawn(
+        {"sh", "-c",
+         "XDG_CONFIG_HOME=" + config_.string() + " XDG_RUNTIME_DIR=" + config_.string() +
+             " exec " VELVIX_EXECUTABLE + (readsLog ? " 2>&1" : "")},
+        session_->display());
   }
 
   int run(const std::string& command) {
@@ -231,6 +239,264 @@ TEST_F(Desktop, WhenTheXServerGoesVelvixEndsSayingWhy) {
   EXPECT_TRUE(said.find("velvix: the X server has gone away; Velvix ends.") != std::string::npos ||
               said.find("The X11 connection broke") != std::string::npos)
       << said;
+}
+
+// Watches from a connection of its own, every 10 ms, whether WhatsApp's client window shows
+// and whether the overlay lies exactly over it, stacked above its frame; keeps the longest run
+// of looks with WhatsApp bare, and with the overlay shown while WhatsApp is not. A command per
+// look would take longer than what is measured.
+class Watch {
+ public:
+  Watch(const std::string& display, Window client, Window overlay)
+      : thread_([this, display, client, overlay](std::stop_token stop) {
+          Display* x = XOpenDisplay(display.c_str());
+          if (!x) return;
+          // Frames come and go under a restarting window manager: a look at one gone fails.
+          XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+          Clock::time_point bareSince{}, straySince{};  // the epoch: not now
+          while (!stop.stop_requested()) {
+            const auto [shown, covered, overlaid] = look(x, client, overlay);
+            const auto now = Clock::now();
+            const auto track = [&](bool bad, Clock::time_point& since,
+                                   std::atomic<double>& longest) {
+              if (!bad) {
+                since = {};
+                return;
+              }
+              if (since == Clock::time_point{}) since = now;
+              longest =
+                  std::max(longest.load(), std::chrono::duration<double>(now - since).count());
+            };
+            track(shown && !covered, bareSince, bare);
+            track(!shown && overlaid, straySince, stray);
+            wentAway = wentAway || !shown;
+            coveredNow = covered;
+            std::this_thread::sleep_for(10ms);
+          }
+          XCloseDisplay(x);
+        }) {}
+
+  void stop() {
+    thread_.request_stop();
+    thread_.join();
+  }
+
+  std::atomic<double> bare = 0, stray = 0;  // seconds
+  std::atomic<bool> wentAway = false, coveredNow = false;
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  struct Look {
+    bool shown = false, covered = false, overlaid = false;
+  };
+  static Look look(Display* x, Window client, Window overlay) {
+    Look seen;
+    Window root = None, parent = None, frame = client, child = None;
+    Window* children = nullptr;
+    unsigned count = 0;
+    for (Window w = client; XQueryTree(x, w, &root, &parent, &children, &count); w = parent) {
+      if (children) XFree(children);
+      if (parent == root || parent == None) break;
+      frame = parent;
+    }
+    XWindowAttributes c{}, f{}, o{};
+    int cx = 0, cy = 0;
+    if (!XGetWindowAttributes(x, client, &c) || !XGetWindowAttributes(x, frame, &f) ||
+        !XGetWindowAttributes(x, overlay, &o) ||
+        !XTranslateCoordinates(x, client, root, 0, 0, &cx, &cy, &child))
+      return seen;
+    // Viewable, and not clipped away by its frame (as while Openbox animates a minimising).
+    seen.shown = c.map_state == IsViewable && cx < f.x + f.width && cy < f.y + f.height;
+    seen.overlaid = o.map_state == IsViewable;
+    if (!seen.overlaid || o.x != cx || o.y != cy || o.width != c.width || o.height != c.height ||
+        !XQueryTree(x, root, &root, &parent, &children, &count))
+      return seen;
+    const std::vector<Window> order(children, children + count);  // bottom to top
+    if (children) XFree(children);
+    const auto below = std::find(order.begin(), order.end(), frame);
+    seen.covered = below < std::find(order.begin(), order.end(), overlay);
+    return seen;
+  }
+  std::jthread thread_;
+};
+
+// How long WhatsApp may be seen bare, or the overlay without it: the grace a missing window gets
+// (0.3 s), ended at a tick of the 30 Hz frame timer, a tick to notice, and two looks.
+constexpr double kLongestBare = 0.3 + 2.0 / 30 + 0.02;
+
+// What is done to WhatsApp's window (%w in the commands) and, after a while, undone.
+struct Disturbance {
+  const char* name;
+  const char* action;
+  const char* undo;     // nullptr: nothing
+  bool hidesWhatsApp;   // between the two
+  int endsManager = 0;  // instead of an action: the window manager ends so and starts again
+};
+
+class Follows : public Desktop, public ::testing::WithParamInterface<Disturbance> {};
+
+// The overlay follows WhatsApp through what its user and the desktop do to its window.
+TEST_P(Follows, NeverLeavesWhatsAppBareNorShowsWithoutIt) {
+  const Disturbance& d = GetParam();
+  if (run("command -v wmctrl >/dev/null") != 0) GTEST_SKIP() << "wmctrl is not installed";
+  const std::string client = windows("--class WhatsApp").front();
+  velvix_ = launch();
+  ASSERT_TRUE(waitFor([&] { return !windows("--name '^Velvix overlay$'").empty(); }));
+  const std::string overlay = windows("--name '^Velvix overlay$'").front();
+  Watch watch(session_->display(), std::stoul(client), std::stoul(overlay));
+  std::this_thread::sleep_for(500ms);
+  ASSERT_EQ(watch.bare, 0) << "not covered to begin with";
+  const auto command = [&](std::string c) {
+    for (auto at = c.find("%w"); at != std::string::npos; at = c.find("%w"))
+      c.replace(at, 2, client);
+    return c;
+  };
+  if (d.endsManager) {
+    ASSERT_TRUE(session_->restartWindowManager(d.endsManager));
+  } else {
+    ASSERT_EQ(run(command(d.action)), 0);
+  }
+  std::this_thread::sleep_for(1s);
+  screenshot(std::string("follows-") + d.name);
+  if (d.undo) {
+    ASSERT_EQ(run(command(d.undo)), 0);
+    std::this_thread::sleep_for(1s);
+    screenshot(std::string("follows-") + d.name + "-undone");
+  }
+  watch.stop();
+  std::printf("%s: WhatsApp bare for %.3f s at most, the overlay without it for %.3f s\n", d.name,
+              watch.bare.load(), watch.stray.load());
+  EXPECT_LE(watch.bare, kLongestBare) << "WhatsApp was left bare";
+  EXPECT_LE(watch.stray, kLongestBare) << "the overlay stayed where WhatsApp was not";
+  EXPECT_TRUE(watch.coveredNow) << "not covered at the end";
+  EXPECT_TRUE(watch.wentAway || !d.hidesWhatsApp) << "WhatsApp never went away";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MovesStatesDesktopsAndWindowManagers, Follows,
+    ::testing::Values(Disturbance{"moved", "xdotool windowmove %w 300 150", nullptr, false},
+                      Disturbance{"resized", "xdotool windowsize %w 1100 720",
+                                  "xdotool windowsize %w 700 450", false},
+                      Disturbance{"minimised", "xdotool windowminimize --sync %w",
+                                  "xdotool windowactivate --sync %w", true},
+                      Disturbance{"fullscreen", "wmctrl -i -r %w -b add,fullscreen",
+                                  "wmctrl -i -r %w -b remove,fullscreen", false},
+                      Disturbance{"sent-to-desktop-2", "xdotool set_desktop_for_window %w 1",
+                                  "xdotool set_desktop_for_window %w 0", true},
+                      Disturbance{"desktop-2-shown", "xdotool set_desktop 1",
+                                  "xdotool set_desktop 0", true},
+                      Disturbance{"manager-restarts", "openbox --restart", nullptr, false},
+                      Disturbance{"manager-quits-and-starts", "", nullptr, false, SIGTERM},
+                      Disturbance{"manager-crashes-and-starts", "", nullptr, false, SIGKILL}),
+    [](const auto& info) {
+      std::string name = info.param.name;
+      std::erase(name, '-');
+      return name;
+    });
+
+class XvfbSoak : public Desktop {};
+
+// Seeded random input over WhatsApp for VELVIX_SOAK_SECONDS of real time (30 by default): after
+// a warm-up of a third, Velvix's resident memory stays within 1 MB of where it was, its log
+// holds no X error, and WhatsApp is never bare for longer than when it is left alone. Memory is
+// sampled with WhatsApp back at its first size, since the glass's buffers are as large as the
+// window.
+TEST_F(XvfbSoak, RandomInputKeepsMemoryFlatAndTheLogClean) {
+  const char* asked = std::getenv("VELVIX_SOAK_SECONDS");
+  const int seconds = asked && std::atoi(asked) > 0 ? std::atoi(asked) : 30;
+  const std::string w = windows("--class WhatsApp").front();
+  velvix_ = launch(true);
+  ASSERT_TRUE(waitFor([&] { return !windows("--name '^Velvix overlay$'").empty(); }));
+  Watch watch(session_->display(), std::stoul(w),
+              std::stoul(windows("--name '^Velvix overlay$'").front()));
+  std::string errors;
+  int lines = 0;
+  const auto drain = [&] {
+    while (const auto line = velvix_->readLine(2ms)) {
+      ++lines;
+      // As Xlib's default handler and Qt's connection report one.
+      if (line->find("X Error") != std::string::npos ||
+          line->find("XCB error") != std::string::npos)
+        errors += *line + "\n";
+    }
+  };
+  const auto residentKB = [&] {  // 0 once Velvix has ended
+    std::ifstream status("/proc/" + std::to_string(velvix_->pid()) + "/status");
+    for (std::string line; std::getline(status, line);)
+      if (line.starts_with("VmRSS:")) return std::atol(line.c_str() + 6);
+    return 0L;
+  };
+  std::mt19937 random(20240611);
+  const auto pick = [&](int from, int to) {
+    return std::uniform_int_distribution<int>(from, to)(random);
+  };
+  Geometry g{40, 40, 900, 600};
+  const auto at = [&](int x, int y) {
+    return " mousemove " + std::to_string(g.x + x) + " " + std::to_string(g.y + y);
+  };
+  int events = 0;
+  long atWarmUp = 0, peak = 0, last = 0;
+  const auto start = std::chrono::steady_clock::now();
+  auto nextSample = start + 3s;
+  for (auto now = start; now - start < std::chrono::seconds(seconds);
+       now = std::chrono::steady_clock::now()) {
+    drain();
+    if (now >= nextSample) {
+      g = {40, 40, 900, 600};
+      run("xdotool windowactivate --sync " + w + " windowsize " + w + " 900 600 windowmove " + w +
+          " 40 40");
+      std::this_thread::sleep_for(500ms);
+      last = residentKB();
+      ASSERT_GT(last, 0) << "Velvix ended";
+      if (now - start >= std::chrono::seconds(seconds) / 3 && !atWarmUp) atWarmUp = last;
+      if (atWarmUp) peak = std::max(peak, last);
+      nextSample = now + 3s;
+      continue;
+    }
+    const int dice = pick(0, 99), n = pick(1, 5);
+    std::string c = "xdotool";
+    if (dice < 30) {
+      c += at(pick(10, g.width - 10), pick(10, g.height - 10)), events += 1;
+    } else if (dice < 55) {  // the wheel over the chat list or the conversation
+      c += dice < 42 ? at(pick(80, 430), pick(120, g.height - 20))
+                     : at(pick(460, g.width - 20), pick(80, g.height - 90));
+      for (int i = 0; i < n; ++i)
+        c += pick(0, 1) ? " click 4" : " click 5";
+      events += 1 + n;
+    } else if (dice < 70) {  // a chat
+      c += at(pick(80, 430), pick(120, g.height - 20)) + " click 1", events += 2;
+    } else if (dice < 85) {
+      c += " key --delay 5";
+      for (int i = 0; i < n; ++i)
+        c += std::string(" ") +
+             std::array{"a", "e", "space", "Return", "Page_Down", "Up"}[pick(0, 5)];
+      events += n;
+    } else if (dice < 93) {
+      g.x = pick(0, 1270 - g.width), g.y = pick(0, 740 - g.height);
+      c += " windowmove " + w + " " + std::to_string(g.x) + " " + std::to_string(g.y), events += 1;
+    } else if (dice < 98) {
+      g.width = pick(800, 1100), g.height = pick(500, 700);
+      g.x = std::min(g.x, 1270 - g.width), g.y = std::min(g.y, 740 - g.height);
+      c += " windowsize " + w + " " + std::to_string(g.width) + " " + std::to_string(g.height) +
+           " windowmove " + w + " " + std::to_string(g.x) + " " + std::to_string(g.y);
+      events += 2;
+    } else {  // minimised for a moment (xdotool sends a chain's requests only as it ends)
+      run("xdotool windowminimize " + w);
+      std::this_thread::sleep_for(400ms);
+      c += " windowactivate --sync " + w, events += 2;
+    }
+    run(c + " 2>/dev/null");
+    std::this_thread::sleep_for(std::chrono::milliseconds(pick(10, 60)));
+  }
+  drain();
+  watch.stop();
+  std::printf(
+      "soak: %d s, %d input events, resident %ld kB after the warm-up, %ld kB at the end "
+      "(peak %ld kB), WhatsApp bare for %.3f s at most, %d log lines\n",
+      seconds, events, atWarmUp, last, peak, watch.bare.load(), lines);
+  EXPECT_LE(peak - atWarmUp, 1024) << "memory grew";
+  EXPECT_EQ(errors, "");
+  EXPECT_LE(watch.bare, kLongestBare);
 }
 
 // The stand-in as its user may have set it up, and what a measurement of it must find.

@@ -117,6 +117,14 @@ std::optional<X11WindowServer::Listed> X11WindowServer::describe(
   Window child = None;
   if (!XTranslateCoordinates(display, client, connection_.root(), 0, 0, &x, &y, &child))
     return std::nullopt;
+  // A client its frame does not show is off screen. Openbox unmaps a client being minimised at
+  // once but keeps its frame, shrunk to the title bar, while it animates; restoring, it maps the
+  // client first, inside a frame that grows round it only at the end.
+  if (client != frame &&
+      (clientAttributes.map_state != IsViewable || x >= attributes.x + attributes.width ||
+       y >= attributes.y + attributes.height || x + clientAttributes.width <= attributes.x ||
+       y + clientAttributes.height <= attributes.y))
+    return std::nullopt;
 
   const auto types = connection_.cardinals(client, atoms.netWmWindowType, XA_ATOM);
   const auto hasType = [&](Atom type) {
