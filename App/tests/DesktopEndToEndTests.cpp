@@ -745,5 +745,204 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
+// Velvix's covers of all of WhatsApp (the panic key, idle protection) and its glass at each
+// strength, as a bystander sees them: the screen's pixels, read over a connection of the
+// test's own, and what OCR reads there.
+class Bystander : public Desktop {
+ protected:
+  static constexpr int kColumns = 6, kRows = 5;
+
+  void SetUp() override {
+    Desktop::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    x_ = XOpenDisplay(session_->display().c_str());
+    ASSERT_TRUE(x_);
+    run("xdotool mousemove 1200 100");  // off WhatsApp: nothing is revealed under the pointer
+    const Window client = std::stoul(windows("--class WhatsApp").front());
+    XWindowAttributes attributes{};
+    Window child = 0;
+    ASSERT_TRUE(XGetWindowAttributes(x_, client, &attributes));
+    XTranslateCoordinates(x_, client, DefaultRootWindow(x_), 0, 0, &area_.x, &area_.y, &child);
+    area_.width = attributes.width, area_.height = attributes.height;
+    ASSERT_TRUE(pollUntil([&] { return sharpness(area_) > 3; }, [] {}, 5s))
+        << "the stand-in never painted";
+    bare_ = cells();
+  }
+  void TearDown() override {
+    if (x_) XCloseDisplay(x_);
+    Desktop::TearDown();
+  }
+
+  void storeSettings(const std::string& json) {
+    std::filesystem::create_directories(config_ / "velvix");
+    std::ofstream(config_ / "velvix" / "app.velvix.Velvix.json") << json;
+  }
+  // A rectangle of WhatsApp's client area on the screen.
+  Geometry inWhatsApp(int x, int y, int width, int height) const {
+    return {area_.x + x, area_.y + y, width, height};
+  }
+
+  // The mean difference of neighbouring pixels' grey levels: high over text and pictures, near
+  // zero under glass.
+  double sharpness(const Geometry& g) {
+    XImage* image = XGetImage(x_, DefaultRootWindow(x_), g.x, g.y, static_cast<unsigned>(g.width),
+                              static_cast<unsigned>(g.height), AllPlanes, ZPixmap);
+    if (!image) return 0;
+    const auto grey = [&](int x, int y) {
+      const unsigned long p = image->f.get_pixel(image, x, y);
+      return static_cast<double>(((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF)) / 3;
+    };
+    double sum = 0;
+    for (int y = 0; y + 1 < g.height; ++y)
+      for (int x = 0; x + 1 < g.width; ++x)
+        sum += std::abs(grey(x, y) - grey(x + 1, y)) + std::abs(grey(x, y) - grey(x, y + 1));
+    image->f.destroy_image(image);
+    return sum / std::max(1, (g.width - 1) * (g.height - 1));
+  }
+  std::vector<double> cells() {
+    std::vector<double> out;
+    const int w = area_.width / kColumns, h = area_.height / kRows;
+    for (int row = 0; row < kRows; ++row)
+      for (int column = 0; column < kColumns; ++column)
+        out.push_back(sharpness(inWhatsApp(column * w, row * h, w, h)));
+    return out;
+  }
+  // Every cell is frosted (text and pictures have a sharpness of 3 and more): all of WhatsApp
+  // is covered.
+  bool allCovered() {
+    const auto now = cells();
+    return std::all_of(now.begin(), now.end(), [](double s) { return s < 1.5; });
+  }
+  // Some cell shows what it shows bare: the usual patches, which leave names and pictures.
+  bool someBare() {
+    const auto now = cells();
+    for (std::size_t i = 0; i < now.size(); ++i)
+      if (bare_[i] > 3 && now[i] * 2 > bare_[i]) return true;
+    return false;
+  }
+  std::string describe() {
+    std::ostringstream out;
+    out << "sharpness of each cell, bare -> now:";
+    const auto now = cells();
+    for (std::size_t i = 0; i < now.size(); ++i) {
+      std::array<char, 32> cell{};
+      std::snprintf(cell.data(), cell.size(), "%s%.1f->%.1f", i % kColumns ? "  " : "\n", bare_[i],
+                    now[i]);
+      out << cell.data();
+    }
+    return out.str();
+  }
+  bool overlayShown() { return !windows("--name '^Velvix overlay$'").empty(); }
+  // Whether Velvix, launched with its log read, logs `what` within 10 s.
+  ::testing::AssertionResult logs(const std::string& what) {
+    std::string said;
+    for (const auto deadline = std::chrono::steady_clock::now() + 10s;
+         std::chrono::steady_clock::now() < deadline;) {
+      const auto line = velvix_->readLine(1s);
+      if (line && line->find(what) != std::string::npos) return ::testing::AssertionSuccess();
+      if (line) said += *line + "\n";
+    }
+    return ::testing::AssertionFailure() << "not logged: " << what << "\n" << said;
+  }
+
+  Display* x_ = nullptr;
+  Geometry area_;
+  std::vector<double> bare_;
+};
+
+// While WhatsApp has the focus, Ctrl+Alt+B covers all of it with one patch that the pointer
+// does not open, whether or not Num Lock is on; pressed again, the usual patches come back.
+TEST_F(Bystander, ThePanicKeyCoversAllOfWhatsAppUntilPressedAgain) {
+  velvix_ = launch();
+  ASSERT_TRUE(waitFor([&] { return overlayShown(); }));
+  run("xdotool search --class WhatsApp windowactivate --sync");
+  run("xdotool mousemove 1200 100");
+  ASSERT_TRUE(waitFor([&] { return someBare(); })) << describe();
+  for (const std::string locks : {"", "Num_Lock"}) {
+    SCOPED_TRACE(locks.empty() ? "no lock" : locks);
+    if (!locks.empty()) run("xdotool key " + locks);
+    run("xdotool key ctrl+alt+b");
+    EXPECT_TRUE(waitFor([&] { return allCovered(); })) << describe();
+    run("xdotool mousemove " + std::to_string(area_.x + 650) + " " + std::to_string(area_.y + 400));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(allCovered()) << "the pointer opened the cover; " << describe();
+    screenshot("panic-on" + std::string(locks.empty() ? "" : "-num-lock"));
+    run("xdotool mousemove 1200 100 key ctrl+alt+b");
+    EXPECT_TRUE(waitFor([&] { return someBare(); })) << "still covered; " << describe();
+  }
+}
+
+TEST_F(Bystander, APanicKeyAnotherProgramHoldsIsNamedInTheLog) {
+  const KeyCode b = XKeysymToKeycode(x_, XStringToKeysym("b"));
+  XGrabKey(x_, b, ControlMask | Mod1Mask, DefaultRootWindow(x_), False, GrabModeAsync,
+           GrabModeAsync);
+  XSync(x_, False);
+  velvix_ = launch(true);
+  EXPECT_TRUE(logs("Another program already uses Ctrl+Alt+B"));
+}
+
+// With idle protection at 3 s, all of WhatsApp is covered after 3 s without input, not before,
+// and the next input brings the usual patches back.
+TEST_F(Bystander, AfterTheChosenTimeWithoutInputAllIsCoveredUntilTheNextInput) {
+  storeSettings(R"({"idleMinutes": 0.05})");
+  velvix_ = launch(true);
+  ASSERT_TRUE(logs("Measured WhatsApp's layout"));  // everything is covered until then
+  run("xdotool mousemove 1200 110");
+  const auto input = std::chrono::steady_clock::now();
+  EXPECT_TRUE(waitFor([&] { return someBare(); })) << "covered right after input; " << describe();
+  EXPECT_TRUE(pollUntil([&] { return allCovered(); }, [] {}, 8s)) << describe();
+  EXPECT_GE(std::chrono::steady_clock::now() - input, 2900ms) << "covered early";
+  screenshot("idle-on");
+  run("xdotool mousemove 1200 130");
+  EXPECT_TRUE(waitFor([&] { return someBare(); })) << "input did not uncover; " << describe();
+}
+
+// With the conversation's title, every message and the message field under glass, OCR reads
+// them on WhatsApp bare, and not one of their words through the glass at any strength; each
+// strength leaves less of the text's edges than the one before.
+TEST_F(Bystander, OcrReadsNoWordThroughTheGlassAtAnyStrength) {
+  if (run("command -v tesseract >/dev/null") != 0) GTEST_SKIP() << "tesseract is not installed";
+  // The stand-in's conversation title (16-pixel bold: 12 points), its members, its last
+  // messages and its typed text (14 pixels), in DejaVu Sans.
+  const std::vector<std::string> known = {"family", "lena",  "fresh",   "market",    "salad",
+                                          "dinner", "bring", "minutes", "delivered", "wine"};
+  const Geometry conversation = inWhatsApp(460, 0, 440, 590);
+  const auto wordsRead = [&](const std::string& name) {
+    const std::string png = (config_ / (name + ".png")).string();
+    run("import -window root -crop " + std::to_string(conversation.width) + "x" +
+        std::to_string(conversation.height) + "+" + std::to_string(conversation.x) + "+" +
+        std::to_string(conversation.y) + " +repage " + png);
+    std::string text = output("tesseract " + png + " -"), found;
+    for (char& c : text)
+      c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c >= 'a' && c <= 'z' ? c : ' ';
+    std::istringstream words(text);
+    for (std::string word; words >> word;)
+      if (std::find(known.begin(), known.end(), word) != known.end()) found += word + " ";
+    return found;
+  };
+  ASSERT_NE(wordsRead("bare"), "") << "OCR cannot read the bare conversation";
+
+  const double bare = sharpness(conversation);
+  double before = bare;
+  for (const std::string strength : {"light", "medium", "strong"}) {
+    SCOPED_TRACE(strength);
+    storeSettings(R"({"blurStrength": ")" + strength +
+                  R"(", "unblurLast3Messages": false, "blurTextInput": true, )"
+                  R"("blurGroupUsersNames": true})");
+    velvix_ = launch(true);
+    ASSERT_TRUE(logs("Measured WhatsApp's layout"));  // everything is covered until then
+    EXPECT_TRUE(waitFor([&] { return sharpness(conversation) * 6 < bare; }));
+    std::this_thread::sleep_for(300ms);  // the glass settles
+    screenshot("strength-" + strength);
+    EXPECT_EQ(wordsRead(strength), "");
+    const double left = sharpness(conversation);
+    std::printf("%s: %.2f of %.2f sharpness left\n", strength.c_str(), left, bare);
+    EXPECT_LT(left, before);
+    before = left;
+    velvix_.reset();
+    ASSERT_TRUE(waitFor([&] { return !overlayShown(); }));
+  }
+}
+
 }  // namespace
 }  // namespace velvix::testing
