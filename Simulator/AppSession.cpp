@@ -42,11 +42,12 @@ class AppSession::SchedulerTap final : public platform::Scheduler {
                                                          std::function<void()> action) override {
     return inner_.scheduleRepeating(interval, std::move(action));
   }
+  // The screen refreshes whether or not the overlay's ticker runs, and a ticker runs in step
+  // with it, as a display link does: one beat drives both.
   std::unique_ptr<platform::Repeating> startDisplayTicker(std::function<void()> action) override {
-    return inner_.startDisplayTicker([this, action = std::move(action)] {
-      action();
-      if (afterFrame) afterFrame();
-    });
+    if (!screen_) screen_ = inner_.startDisplayTicker([this] { refresh(); });
+    tickers_.emplace_back(++lastTicker_, std::move(action));
+    return std::make_unique<Ticker>(*this, lastTicker_);
   }
   platform::WallTime now() const override { return inner_.now(); }
   double mediaTime() const override { return inner_.mediaTime(); }
@@ -54,7 +55,42 @@ class AppSession::SchedulerTap final : public platform::Scheduler {
   std::function<void()> afterFrame;  // main thread only
 
  private:
+  class Ticker final : public platform::Repeating {
+   public:
+    Ticker(SchedulerTap& tap, std::uint64_t id) : tap_(&tap), id_(id) {}
+    ~Ticker() override { cancel(); }
+    void cancel() override {
+      if (tap_) std::erase_if(tap_->tickers_, [this](const auto& t) { return t.first == id_; });
+      tap_ = nullptr;
+    }
+
+   private:
+    SchedulerTap* tap_;
+    std::uint64_t id_;
+  };
+
+  void refresh() {
+    // A ticker may stop itself, or another, while it runs.
+    const auto ids = [&] {
+      std::vector<std::uint64_t> out;
+      for (const auto& t : tickers_)
+        out.push_back(t.first);
+      return out;
+    }();
+    for (const std::uint64_t id : ids) {
+      const auto it = std::find_if(tickers_.begin(), tickers_.end(),
+                                   [id](const auto& t) { return t.first == id; });
+      if (it == tickers_.end()) continue;
+      const auto action = it->second;
+      action();
+    }
+    if (afterFrame) afterFrame();
+  }
+
   SimScheduler& inner_;
+  std::unique_ptr<platform::Repeating> screen_;
+  std::vector<std::pair<std::uint64_t, std::function<void()>>> tickers_;
+  std::uint64_t lastTicker_ = 0;
 };
 
 AppSession::AppSession(AppSessionOptions options)
@@ -88,7 +124,8 @@ AppSession::AppSession(AppSessionOptions options)
       *settings_,
       OverlayPorts{desktop_.accessibility(), desktop_.windowServer(), desktop_.toolkit(),
                    *scheduler_, desktop_.log()},
-      OverlayOptions{.followsScrolling = options.followsScrolling});
+      OverlayOptions{.followsScrolling = options.followsScrolling,
+                     .restsDisplayTicker = options.restsDisplayTicker});
 }
 
 AppSession::~AppSession() {

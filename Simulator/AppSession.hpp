@@ -37,6 +37,8 @@ struct AppSessionOptions {
   bool isTrusted = true;
   /// Off: no follow loop (the baseline of the privacy-leak measure).
   bool followsScrolling = true;
+  /// Off: the display ticker never rests (to compare what a resting one shows).
+  bool restsDisplayTicker = true;
   /// "Cover lists while scrolling".
   bool coversMovingLists = true;
   /// Blur the calibrated areas when a read recognises nothing of WhatsApp.
@@ -70,8 +72,8 @@ class AppSession {
   /// The pointer, window-relative, when it is over the window.
   [[nodiscard]] std::optional<Point> mouseInWindow() const;
 
-  /// Calls `hook` right after every display-ticker frame the overlay draws: the moment a
-  /// screen refresh shows the overlay's new frame.
+  /// Calls `hook` at every screen refresh, right after the overlay's display-ticker frame when
+  /// its ticker runs: the moment the screen shows what the overlay drew.
   void onDisplayFrame(std::function<void()> hook);
 
  private:

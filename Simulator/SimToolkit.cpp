@@ -9,10 +9,12 @@ namespace velvix::sim {
 SimToolkit::SimToolkit(SimWindowServer& server, platform::Executor& mainQueue)
     : server_(server), main_(mainQueue) {
   server_.onWorkspaceChange = [this](bool activeSpaceChanged) { announce(activeSpaceChanged); };
+  server_.onMouseMove = [this] { postGuarded([this] { pointerMonitors_.notify(); }); };
 }
 
 SimToolkit::~SimToolkit() {
   server_.onWorkspaceChange = nullptr;
+  server_.onMouseMove = nullptr;
 }
 
 std::unique_ptr<platform::Panel> SimToolkit::makeOverlayPanel() {
@@ -70,6 +72,11 @@ void SimToolkit::pressKeys(std::string_view keys) {
   postGuarded([this, keys = std::string(keys)] {
     if (keys == shortcutKeys_ && shortcutHandler_) shortcutHandler_();
   });
+}
+
+platform::Subscription SimToolkit::addGlobalPointerMonitor(std::function<void()> handler) {
+  if (refusesScrollMonitors_) return {};
+  return pointerMonitors_.add(std::move(handler));
 }
 
 void SimToolkit::click() {

@@ -54,6 +54,8 @@ class SimToolkit final : public platform::Toolkit {
       std::function<void(const platform::ScrollWheelEvent&)> handler) override;
   [[nodiscard]] platform::Subscription addGlobalClickMonitor(
       std::function<void()> handler) override;
+  [[nodiscard]] platform::Subscription addGlobalPointerMonitor(
+      std::function<void()> handler) override;
   [[nodiscard]] bool offersGlobalShortcuts() const override { return true; }
   [[nodiscard]] platform::GlobalShortcut addGlobalShortcut(std::string_view keys,
                                                            std::function<void()> handler) override;
@@ -112,6 +114,7 @@ class SimToolkit final : public platform::Toolkit {
   std::array<platform::ObserverList<platform::WorkspaceEvent>, 2> workspaceObservers_;
   platform::ObserverList<const platform::ScrollWheelEvent&> scrollMonitors_;
   platform::ObserverList<> clickMonitors_;
+  platform::ObserverList<> pointerMonitors_;
   bool refusesScrollMonitors_ = false;
   WindowPixels windowPixels_;
   std::string shortcutKeys_;

@@ -59,7 +59,13 @@ void SimWindowServer::setFrontmostApplication(std::optional<std::int32_t> pid) {
 }
 
 void SimWindowServer::setMouseTopLeft(Point topLeft) {
-  mouse_ = platform::screenFlip(*this).map(topLeft);
+  setMouseLocation(platform::screenFlip(*this).map(topLeft));
+}
+
+void SimWindowServer::setMouseLocation(Point bottomLeft) {
+  if (bottomLeft == mouse_) return;
+  mouse_ = bottomLeft;
+  if (onMouseMove) onMouseMove();
 }
 
 void SimWindowServer::setActiveSpace(int space) {

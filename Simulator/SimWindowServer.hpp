@@ -67,7 +67,7 @@ class SimWindowServer final : public platform::WindowServer {
 
   void setScreens(std::vector<Rect> frames) { screens_ = std::move(frames); }
   /// Sets the pointer in the platform's bottom-left-origin space.
-  void setMouseLocation(Point bottomLeft) { mouse_ = bottomLeft; }
+  void setMouseLocation(Point bottomLeft);
   /// Sets the pointer from top-left-origin global coordinates, against the first screen.
   void setMouseTopLeft(Point topLeft);
 
@@ -80,6 +80,8 @@ class SimWindowServer final : public platform::WindowServer {
 
   /// Called with every workspace change; the toolkit turns them into notifications.
   std::function<void(bool activeSpaceChanged)> onWorkspaceChange;
+  /// Told when the mouse moves.
+  std::function<void()> onMouseMove;
 
   // --- observation ---------------------------------------------------------------------------
   /// The numbers of the windows on screen, as the list gives them.

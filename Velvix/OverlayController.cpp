@@ -19,6 +19,9 @@ using platform::Fixed;
 
 constexpr auto kFrameInterval = std::chrono::duration_cast<platform::Duration>(1s) / 30;
 constexpr double kMissingGrace = 0.3;  // window gaps shorter than this keep the overlay
+// The display ticker keeps running this long after the wheel last turned: the follow loop's
+// extrapolation and the lists' distrust settle within it.
+constexpr double kSettleAfterScroll = 1.0;
 // How often idle time is asked while nothing is covered; once covered, every tick, so the next
 // input uncovers at once.
 constexpr double kIdleCheckInterval = 1.0;
@@ -62,8 +65,8 @@ void OverlayController::start() {
     refreshBlurs();
   }));
 
-  frameTicker_ = std::make_shared<FrameTicker>([this] { render(); });
-  displayLink_ = scheduler.startDisplayTicker([ticker = frameTicker_] { ticker->step(); });
+  frameTicker_ = std::make_shared<FrameTicker>([this] { displayFrame(); });
+  wakeDisplay();
 
   for (const auto event : {platform::WorkspaceEvent::didActivateApplication,
                            platform::WorkspaceEvent::activeSpaceDidChange}) {
@@ -77,6 +80,7 @@ void OverlayController::start() {
       ports_.toolkit.addGlobalScrollWheelMonitor([this](const platform::ScrollWheelEvent& wheel) {
         if (!isWhatsAppUnderMouse_) return;
         lastScroll_ = ports_.scheduler.mediaTime();
+        wakeDisplay();
         heardWheel(wheel);
         // The content moves with the wheel: measure it now rather than at the loop's next turn.
         if (followLoop_) followLoop_->measureNow();
@@ -84,6 +88,14 @@ void OverlayController::start() {
   observers_.push_back(ports_.toolkit.addGlobalClickMonitor([this] {
     if (isWhatsAppUnderMouse_) heardClick();
   }));
+  // The hover band follows the pointer at the display's rate: its moves over WhatsApp (and off
+  // it) wake the display ticker for the next refresh.
+  auto pointer = ports_.toolkit.addGlobalPointerMonitor([this] {
+    if (window_ && (isWhatsAppUnderMouse_ || window_->frame.contains(mouseTopLeft())))
+      wakeDisplay();
+  });
+  hearsPointer_ = static_cast<bool>(pointer);
+  observers_.push_back(std::move(pointer));
   observers_.push_back(panel_->observeOcclusion([this] {
     if (!panel_->isOcclusionVisible()) return;
     logger_.log("Blurs visible again");
@@ -156,6 +168,7 @@ void OverlayController::tick() {
   window_ = found;
   lastWhatsAppPid_ = found->pid;
   isWhatsAppUnderMouse_ = found->isUnderMouse;
+  if (isWhatsAppUnderMouse_ && !hearsPointer_) wakeDisplay();  // to poll the pointer
   position(*window_);
   calibration_.look(*panel_);
   render();
@@ -208,6 +221,7 @@ void OverlayController::accept(const WhatsAppWindow& captured, double sinceScrol
   if (std::any_of(messages.begin(), messages.end(), [](const auto& m) { return m.isLatest; }))
     messagesAwayBy_ = 0;  // the read saw the newest messages
   if (followLoop_) followLoop_->wake();
+  wakeDisplay();
 }
 
 void OverlayController::measured(const ScrollTracker::Measurement& measurement) {
@@ -223,6 +237,25 @@ void OverlayController::measured(const ScrollTracker::Measurement& measurement) 
   scrollVelocity_ = smoothedVelocity(scrollVelocity_, scrollSample_, offset, t);
   motionRuns_ = nextRuns(motionRuns_, scrollSample_, offset);
   scrollSample_ = {t, offset};
+}
+
+// MARK: The display ticker
+
+void OverlayController::wakeDisplay() {
+  if (displayLink_ || !frameTicker_) return;
+  displayLink_ = ports_.scheduler.startDisplayTicker([ticker = frameTicker_] { ticker->step(); });
+}
+
+void OverlayController::displayFrame() {
+  render();
+  if (!options_.restsDisplayTicker) return;
+  // A frame changes with its inputs or with time. The pointer, the wheel and a read wake the
+  // ticker; the window, the settings and the calibration change only at the frame timer's
+  // ticks, which draw at once; and time moves patches only while the wheel's motion settles.
+  const bool settling = ports_.scheduler.mediaTime() - lastScroll_ < kSettleAfterScroll;
+  // Where the pointer's moves are not heard, it is polled every refresh while over WhatsApp.
+  const bool polling = !hearsPointer_ && isWhatsAppUnderMouse_;
+  if (!settling && !polling) displayLink_.reset();  // the ticker copes with going here
 }
 
 // MARK: The pointer over the lists

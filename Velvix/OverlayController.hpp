@@ -57,6 +57,9 @@ struct OverlayOptions {
   /// Whether patches follow WhatsApp's scrolling between reads. Off only to measure what the
   /// follow loop is worth.
   bool followsScrolling = true;
+  /// Whether the display ticker rests while no frame can differ from the last. Off only to
+  /// compare with a ticker that never rests.
+  bool restsDisplayTicker = true;
 };
 
 /// What the guides over WhatsApp show; redrawn only when it changes.
@@ -116,6 +119,9 @@ class OverlayController final : private ReadLoop::Owner {
   /// Starts the frame timer, the display ticker, the observers and both loops. Idempotent.
   void start();
 
+  /// Whether the display ticker runs (it rests while nothing can change between frames).
+  [[nodiscard]] bool isDisplayTicking() const { return displayLink_ != nullptr; }
+
   [[nodiscard]] Status status() const { return status_; }
   [[nodiscard]] bool hasAccessibilityAccess() const { return hasAccessibilityAccess_; }
   /// Observers hear only of real changes.
@@ -164,6 +170,10 @@ class OverlayController final : private ReadLoop::Owner {
   };
 
   void tick();
+  /// The display ticker's step: a frame, then rest when no next frame can differ.
+  void displayFrame();
+  /// Starts the display ticker again if it rests: something changed that later frames show.
+  void wakeDisplay();
   void hide(Status status);
   void draw(std::span<const VisibleBlur> blurs);
   void position(const WhatsAppWindow& window);
@@ -245,6 +255,7 @@ class OverlayController final : private ReadLoop::Owner {
   std::optional<std::int32_t> lastWhatsAppPid_;  // whose window was last found
   double onScreenSince_ = ReadLoop::kLongAgo;
   bool isWhatsAppUnderMouse_ = false;
+  bool hearsPointer_ = false;  // else the pointer is polled while over WhatsApp
 
   platform::GlobalShortcut shortcut_;
   std::string shortcutProblem_;

@@ -23,6 +23,8 @@ class MacToolkit final : public platform::Toolkit {
       std::function<void(const platform::ScrollWheelEvent&)> handler) override;
   [[nodiscard]] platform::Subscription addGlobalClickMonitor(
       std::function<void()> handler) override;
+  [[nodiscard]] platform::Subscription addGlobalPointerMonitor(
+      std::function<void()> handler) override;
   [[nodiscard]] std::optional<double> secondsSinceInput() const override;
 };
 

@@ -239,6 +239,17 @@ platform::Subscription MacToolkit::addGlobalClickMonitor(std::function<void()> h
   return platform::Subscription([monitor] { [NSEvent removeMonitor:monitor]; });
 }
 
+platform::Subscription MacToolkit::addGlobalPointerMonitor(std::function<void()> handler) {
+  // Dragging moves the pointer too, and hovering WhatsApp while a button is held opens it.
+  id monitor = [NSEvent
+      addGlobalMonitorForEventsMatchingMask:NSEventMaskMouseMoved | NSEventMaskLeftMouseDragged
+                                    handler:^(NSEvent*) {
+                                      handler();
+                                    }];
+  if (!monitor) return {};
+  return platform::Subscription([monitor] { [NSEvent removeMonitor:monitor]; });
+}
+
 std::optional<double> MacToolkit::secondsSinceInput() const {
   const double seconds = CGEventSourceSecondsSinceLastEventType(
       kCGEventSourceStateCombinedSessionState, kCGAnyInputEventType);

@@ -164,6 +164,13 @@ class Toolkit {
   /// Calls `handler` for every press of the primary mouse button anywhere on the desktop (where,
   /// the pointer's location tells); an empty subscription when the platform refused the monitor.
   [[nodiscard]] virtual Subscription addGlobalClickMonitor(std::function<void()> handler) = 0;
+  /// Calls `handler` whenever the pointer moves anywhere on the desktop (where to, the window
+  /// server's mouse location tells); an empty subscription where the platform cannot tell, and
+  /// then the overlay keeps polling the pointer while it is over WhatsApp.
+  [[nodiscard]] virtual Subscription addGlobalPointerMonitor(std::function<void()> handler) {
+    (void)handler;
+    return {};
+  }
 
   // Velvix's additions. A platform that lacks one says so, and its control is not offered.
 

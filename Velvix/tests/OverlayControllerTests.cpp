@@ -1,6 +1,7 @@
 // The overlay controller on a simulated desktop, in virtual time: one scenario per behaviour,
 // asserting the panel, its blur views and the log lines.
 
+#include <Simulator/AppSession.hpp>
 #include <Simulator/Desktop.hpp>
 #include <Simulator/MemoryDefaults.hpp>
 #include <Velvix/AppSettings.hpp>
@@ -161,8 +162,9 @@ TEST_F(OverlayTest, StartingTwiceChangesNothing) {
   EXPECT_EQ(desktop.toolkit().scrollMonitors(), 1);
   const long frames = controller->stats().frames();
   desktop.runFor(1s);
-  // One timer at 30 Hz plus the 60 Hz display ticker, not twice that.
-  EXPECT_NEAR(controller->stats().frames() - frames, 90, 3);
+  // At rest, the 30 Hz timer alone (not twice that); the display ticker rests.
+  EXPECT_NEAR(controller->stats().frames() - frames, 30, 1);
+  EXPECT_FALSE(controller->isDisplayTicking());
 }
 
 TEST_F(OverlayTest, FirstAppearanceShowsThePanelOverWhatsApp) {
@@ -839,6 +841,20 @@ TEST_F(OverlayTest, WhileTheUserScrollsReadsRereadOnlyTheLists) {
   EXPECT_GE(ax.callsTo(messages[0]) - listReads, 10);
 }
 
+TEST_F(OverlayTest, WhileTheUserScrollsFailingReadsAreMadeAgainTenTimesASecond) {
+  publishWhatsAppTree();
+  desktop.accessibility().setCallCost(200us);
+  start();
+  failReads();
+  desktop.log().clear();
+  scrollMessages(1s, 300);
+  // Four at once, as reads given up for a moving list are, then one every 0.1 s.
+  const int failed =
+      desktop.log().count("accessibility", "Read failed: WhatsApp reports no windows");
+  EXPECT_GE(failed, 12);
+  EXPECT_LE(failed, 15);
+}
+
 // MARK: Scrolling
 
 // The shown blur lying over all of `list` (window-relative), if any: the cover of a moving list.
@@ -1149,6 +1165,59 @@ TEST_F(OverlayTest, TheChosenBlurStrengthReachesThePanel) {
   EXPECT_EQ(panel().blurStrength(), BlurStrength::medium);
   settings->setBlurStrength(BlurStrength::strong);
   EXPECT_EQ(panel().blurStrength(), BlurStrength::strong);
+}
+
+}  // namespace
+}  // namespace velvix
+
+// MARK: The resting display ticker
+
+namespace velvix {
+namespace {
+
+// What a resting display ticker saves must never show: at every screen refresh of a session of
+// hovering, scrolling, reads and stillness, the panel shows exactly what a ticker that never
+// rests shows; also where the platform does not report the pointer's moves.
+class RestingDisplayTicker : public ::testing::TestWithParam<bool> {};
+INSTANTIATE_TEST_SUITE_P(PointerMovesHeard, RestingDisplayTicker, ::testing::Bool());
+
+TEST_P(RestingDisplayTicker, EveryRefreshShowsWhatAnAlwaysRunningTickerShows) {
+  const auto refreshes = [](bool rests) {
+    sim::AppSession session({.restsDisplayTicker = rests});
+    session.desktop().toolkit().setRefusesScrollMonitors(!GetParam());
+    std::vector<std::vector<sim::BlurViewState>> shown;
+    session.onDisplayFrame([&] { shown.push_back(session.desktop().toolkit().blurViews()); });
+    session.start();
+    session.runFor(1s);
+    for (int step = 0; step < 12; ++step) {  // the pointer down the chat list
+      session.moveMouse({200, 120 + 40.0 * step});
+      session.runFor(25ms);
+    }
+    session.runFor(1s);
+    session.moveMouse({800, 400});
+    for (int notch = 0; notch < 10; ++notch) {  // the wheel over the conversation
+      session.whatsApp().scrollWheel(notch < 5 ? -60 : 60);
+      session.runFor(40ms);
+    }
+    session.runFor(2s);
+    sim::WhatsAppState state = session.whatsApp().state();  // a read at rest finds a sheet
+    state.sheet = sim::WhatsAppSheet{.name = "Ana Souza", .about = "Out", .phone = "+55 11"};
+    session.whatsApp().setState(state);
+    session.runFor(2s);
+    session.moveMouseAway();
+    session.runFor(1s);
+    return std::pair(shown, session.controller().isDisplayTicking());
+  };
+  const auto [always, alwaysTicking] = refreshes(false);
+  const auto [resting, restingTicking] = refreshes(true);
+  ASSERT_EQ(always.size(), resting.size());
+  for (std::size_t i = 0; i < always.size(); ++i) {
+    ASSERT_TRUE(always[i] == resting[i])
+        << "refresh " << i << " of " << always.size() << ": " << always[i].size() << " views, "
+        << resting[i].size() << " while resting";
+  }
+  EXPECT_TRUE(alwaysTicking);
+  EXPECT_FALSE(restingTicking) << "at rest at the end";
 }
 
 }  // namespace

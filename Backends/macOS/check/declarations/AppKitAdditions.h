@@ -36,6 +36,8 @@ extern NSNotificationName const NSWorkspaceActiveSpaceDidChangeNotification;
 
 static const NSEventMask NSEventMaskScrollWheel = 1ULL << 22;   // NSEventTypeScrollWheel
 static const NSEventMask NSEventMaskLeftMouseDown = 1ULL << 1;  // NSEventTypeLeftMouseDown
+static const NSEventMask NSEventMaskMouseMoved = 1ULL << 5;     // NSEventTypeMouseMoved
+static const NSEventMask NSEventMaskLeftMouseDragged = 1ULL << 6;  // NSEventTypeLeftMouseDragged
 
 @interface NSEvent (VelvixDeclared)
 @property(readonly) CGFloat scrollingDeltaY;
