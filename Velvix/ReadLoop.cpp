@@ -51,7 +51,16 @@ void ReadLoop::step() {
   // The read runs on the reader's executor; only its result comes back here.
   auto finish = lifetime_.guard(
       [this, window = *window, sinceScroll](std::optional<AccessibilityReader::Result> result) {
-        if (result) owner_.accept(window, sinceScroll, std::move(*result));
+        if (result) {
+          emptyReads_ = 0;
+          owner_.accept(window, sinceScroll, std::move(*result));
+        } else if (++emptyReads_ > AccessibilityReader::kSmearedReadsGivenUp) {
+          // More empty reads in a row than the reader gives up while a list moves: they
+          // failed. Made again at once, they would ask WhatsApp without a pause for as long as
+          // the user scrolls, and log every time.
+          stepAfter(kRetry);
+          return;
+        }
         step();  // no pause after a read
       });
   reader_->executor().post([reader = reader_, &accessibility = accessibility_,

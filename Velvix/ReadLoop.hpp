@@ -3,9 +3,9 @@
 // The read loop: reads WhatsApp's accessibility tree on the reader's executor, at most every
 // 0.1 s at rest and back to back while the user scrolls over WhatsApp (then as quick refreshes
 // of the two lists), and hands each successful read to its owner on the main queue. While a
-// read cannot be made (no window, protection or precise mode off, no access) it checks again
-// every 100 ms with the tracker deactivated. Its bookkeeping runs on the main queue; it never
-// blocks it.
+// read cannot be made (no window, protection or precise mode off, no access), or reads keep
+// failing, it checks again every 100 ms, with the tracker deactivated in the first case. Its
+// bookkeeping runs on the main queue; it never blocks it.
 
 #include <Velvix/AccessibilityReader.hpp>
 #include <Velvix/Platform/Accessibility.hpp>
@@ -56,6 +56,7 @@ class ReadLoop {
   platform::Accessibility& accessibility_;
   platform::Scheduler& scheduler_;
   double lastRead_ = kLongAgo;  // media time
+  int emptyReads_ = 0;          // reads in a row that gave nothing
   support::Lifetime lifetime_;  // last: ends before the rest goes
 };
 
