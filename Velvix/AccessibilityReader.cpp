@@ -110,7 +110,10 @@ std::optional<AccessibilityReader::ElementRead> AccessibilityReader::readElement
   read.node.label = std::move(label);
   read.node.frame = frame->offsetBy(-windowFrame.origin.x, -windowFrame.origin.y);
   read.node.parent = parent;
-  if (const auto* children = values[kChildren].elements()) read.children = *children;
+  if (const auto* children = values[kChildren].elements()) {
+    read.children = *children;
+    read.childrenRead = true;
+  }
   return read;
 }
 
@@ -167,6 +170,12 @@ std::optional<AccessibilityReader::Result> AccessibilityReader::readWindow(
     Entry entry = std::move(queue[next]);
     auto read = readElement(accessibility_, entry.element, entry.parent, windowFrame);
     if (!read) continue;  // left out with everything below it
+    // Nothing of what the window shows was read: taken for a read, it would say there is
+    // nothing to cover.
+    if (next == 0 && !read->childrenRead) {
+      logger_.log("Read failed: window's children unreadable");
+      return std::nullopt;
+    }
     nodes.push_back(std::move(read->node));
     elements.push_back(std::move(entry.element));
     if (entry.depth < kMaximumDepth) {

@@ -49,6 +49,8 @@ class AccessibilityReader {
   struct ElementRead {
     AccessibilityNode node;
     std::vector<platform::Element> children;
+    /// The children attribute held an array (possibly empty), not an error or another kind.
+    bool childrenRead = false;
   };
 
   static constexpr std::size_t kMaximumNodes = 3000;

@@ -268,6 +268,20 @@ TEST(AccessibilityReader, LogsWhyAReadFailedAndKeepsTheLastGoodSnapshot) {
   EXPECT_EQ(w.reader.tracker()->state().generation, 1);
 }
 
+TEST(AccessibilityReader, AWindowWhoseChildrenCannotBeReadIsAFailedRead) {
+  for (const Fault fault : {Fault::errorSlot, Fault::wrongKind}) {
+    SCOPED_TRACE(fault == Fault::errorSlot ? "an error slot" : "a value of another kind");
+    ReaderWorld w;
+    auto t = WhatsAppTree::standard(w.ax, kPid, kFrame);
+    ASSERT_TRUE(w.read());
+    const auto goodNodes = w.reader.nodes();
+    w.ax.inject(t.window, Attribute::children, fault);
+    EXPECT_FALSE(w.read());
+    EXPECT_EQ(w.logLines(), std::vector<std::string>{"Read failed: window's children unreadable"});
+    EXPECT_EQ(w.reader.nodes(), goodNodes);
+  }
+}
+
 TEST(AccessibilityReader, OfSeveralWindowsWalksTheOneNearestTheGivenFrame) {
   const struct {
     const char* name;
