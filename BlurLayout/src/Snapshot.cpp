@@ -6,8 +6,10 @@ namespace velvix {
 
 bool DetectedElements::lostContent(const DetectedElements& comparedTo) const {
   const DetectedElements& previous = comparedTo;
-  const bool rowsLost =
-      !previous.chatRows.empty() && chatRows.empty() && contactRows.empty() && !isChatListCovered;
+  // A read that sees only a sheet loses nothing: what lies behind it is kept from before.
+  const bool onlySheet = sheet && !chatList && !messageArea;
+  const bool rowsLost = !onlySheet && !previous.chatRows.empty() && chatRows.empty() &&
+                        contactRows.empty() && !isChatListCovered;
   const bool allLost =
       (previous.chatList || previous.messageArea) && !chatList && !messageArea && !sheet;
   return rowsLost || allLost;

@@ -112,6 +112,14 @@ TEST(DetectedElements, LostContent) {
       {"previous had nothing", nothing, nothing, false},
       {"previous had nothing, next has rows", nothing, withRows(3), false},
       {"conversation gone behind a sheet", conversation, sheetOnly, false},
+      {"rows gone behind a sheet", withRows(3), sheetOnly, false},
+      {"rows gone from a list read with a sheet", withRows(3),
+       [&] {
+         DetectedElements e = listWithoutRows;
+         e.sheet = sheetOnly.sheet;
+         return e;
+       }(),
+       true},
       {"conversation gone without a sheet", conversation, nothing, true},
       {"conversation kept", conversation, conversation, false},
       {"chat list gone, conversation appears", listWithoutRows, conversation, false},
