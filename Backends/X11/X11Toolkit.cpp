@@ -473,6 +473,8 @@ struct X11Toolkit::Handlers {
   std::array<platform::ObserverList<WorkspaceEvent>, 2> workspace;  // indexed by WorkspaceEvent
   platform::ObserverList<const platform::ScrollWheelEvent&> scroll;
   platform::ObserverList<> click;
+  platform::ObserverList<> pointer;
+  bool pointerPending = false;  // one notification for however many moves came at once
   std::vector<X11Panel*> panels;
   std::vector<KeyGrab> keys;
   std::uint64_t nextKey = 1;
@@ -523,6 +525,11 @@ Subscription X11Toolkit::addGlobalScrollWheelMonitor(
 Subscription X11Toolkit::addGlobalClickMonitor(std::function<void()> handler) {
   if (!connection_.selectRawEvent(XI_RawButtonPress)) return {};
   return handlers_->click.add(std::move(handler));
+}
+
+Subscription X11Toolkit::addGlobalPointerMonitor(std::function<void()> handler) {
+  if (!connection_.selectRawEvent(XI_RawMotion)) return {};
+  return handlers_->pointer.add(std::move(handler));
 }
 
 platform::GlobalShortcut X11Toolkit::addGlobalShortcut(std::string_view keys,
@@ -647,6 +654,16 @@ void X11Toolkit::onEvent(const XEvent& event) {
     last = value;
     announce(isActive ? WorkspaceEvent::didActivateApplication
                       : WorkspaceEvent::activeSpaceDidChange);
+  } else if (event.type == GenericEvent && connection_.extensions().xinputOpcode &&
+             event.xcookie.extension == *connection_.extensions().xinputOpcode &&
+             event.xcookie.evtype == XI_RawMotion && event.xcookie.data) {
+    const auto* raw = static_cast<const XIRawEvent*>(event.xcookie.data);
+    if (raw->deviceid != raw->sourceid || handlers_->pointerPending) return;
+    handlers_->pointerPending = true;
+    scheduler_.mainQueue().post(lifetime_.guard([this] {
+      handlers_->pointerPending = false;
+      handlers_->pointer.notify();
+    }));
   } else if (event.type == GenericEvent && connection_.extensions().xinputOpcode &&
              event.xcookie.extension == *connection_.extensions().xinputOpcode &&
              event.xcookie.evtype == XI_RawButtonPress && event.xcookie.data) {

@@ -53,6 +53,8 @@ class X11Toolkit final : public platform::Toolkit {
       std::function<void()> handler) override;
   [[nodiscard]] platform::Subscription addGlobalScrollWheelMonitor(
       std::function<void(const platform::ScrollWheelEvent&)> handler) override;
+  [[nodiscard]] platform::Subscription addGlobalPointerMonitor(
+      std::function<void()> handler) override;
   [[nodiscard]] bool offersGlobalShortcuts() const override { return true; }
   [[nodiscard]] platform::GlobalShortcut addGlobalShortcut(std::string_view keys,
                                                            std::function<void()> handler) override;
