@@ -179,6 +179,10 @@ class VirtualScheduler final : public SimScheduler {
   }
 
   long callbacksRun() const override { return callbacks_; }
+  std::optional<std::size_t> pendingCallbacks() const override {
+    std::lock_guard lock(mutex_);
+    return queue_.size() + suspended_.size();
+  }
 
   // For the executors.
   void schedule(const VirtualExecutor* target, std::int64_t due, std::function<void()> work) {
@@ -310,7 +314,7 @@ class VirtualScheduler final : public SimScheduler {
 
   std::shared_ptr<VirtualExecutor> main_;
   std::vector<std::shared_ptr<VirtualExecutor>> executors_;
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::condition_variable driverWake_;
   bool batonWithDriver_ = true;
   std::multimap<std::pair<std::int64_t, std::uint64_t>, Item> queue_;
@@ -431,6 +435,7 @@ class ThreadedScheduler final : public SimScheduler {
   }
 
   long callbacksRun() const override { return callbacks_; }
+  std::optional<std::size_t> pendingCallbacks() const override { return std::nullopt; }
 
  private:
   double elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }

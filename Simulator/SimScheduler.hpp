@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace velvix::sim {
 
@@ -53,6 +54,10 @@ class SimScheduler : public platform::Scheduler {
 
   /// Callbacks run so far, for tests of the scheduler itself.
   [[nodiscard]] virtual long callbacksRun() const = 0;
+  /// Work waiting to run (a repeating timer's next firing, work waiting out its time), in
+  /// virtual time; empty with real threads, whose queues do not say. A count that keeps
+  /// growing is work that is never cancelled.
+  [[nodiscard]] virtual std::optional<std::size_t> pendingCallbacks() const = 0;
 };
 
 }  // namespace velvix::sim
