@@ -444,7 +444,7 @@ TEST_F(XvfbSoak, RandomInputKeepsMemoryFlatAndTheLogClean) {
     if (now >= nextSample) {
       g = {40, 40, 900, 600};
       run("xdotool windowactivate --sync " + w + " windowsize " + w + " 900 600 windowmove " + w +
-          " 40 40");
+          " 40 40 2>/dev/null");
       std::this_thread::sleep_for(500ms);
       last = residentKB();
       ASSERT_GT(last, 0) << "Velvix ended";
@@ -481,7 +481,7 @@ TEST_F(XvfbSoak, RandomInputKeepsMemoryFlatAndTheLogClean) {
            " windowmove " + w + " " + std::to_string(g.x) + " " + std::to_string(g.y);
       events += 2;
     } else {  // minimised for a moment (xdotool sends a chain's requests only as it ends)
-      run("xdotool windowminimize " + w);
+      run("xdotool windowminimize " + w + " 2>/dev/null");
       std::this_thread::sleep_for(400ms);
       c += " windowactivate --sync " + w, events += 2;
     }
