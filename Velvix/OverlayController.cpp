@@ -340,7 +340,7 @@ void OverlayController::checkIdleTime(double now) {
   if (away == coveredWhileAway_) return;
   coveredWhileAway_ = away;
   if (away) {
-    logger_.log("No input for %.*f min: covering all of WhatsApp", Fixed{1, minutes});
+    logger_.log("No input for %.*f s: covering all of WhatsApp", Fixed{0, minutes * 60});
   } else {
     logger_.log("Input again: showing WhatsApp's patches");
   }
