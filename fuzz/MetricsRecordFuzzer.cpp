@@ -3,24 +3,16 @@
 // sanitizer report, a decoded record holds finite numbers only, and it is stored and read back
 // exactly.
 
+#include "FuzzCheck.hpp"
+
 #include <BlurLayout/LayoutTypes.hpp>
 
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string_view>
 
-namespace {
-
-void check(bool holds, const char* what) {
-  if (holds) return;
-  std::fprintf(stderr, "property violated: %s\n", what);
-  std::abort();
-}
-
-}  // namespace
+using velvix::fuzz::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // Settings records are small; a huge input only slows the search down.

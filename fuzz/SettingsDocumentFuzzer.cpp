@@ -4,11 +4,12 @@
 // written, a fresh launch reads every other key back exactly as the first one read it, and an
 // unusable document is kept aside byte for byte.
 
+#include "FuzzCheck.hpp"
+
 #include <Backends/Files/FileDefaults.hpp>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -21,14 +22,10 @@
 
 namespace {
 
+using velvix::fuzz::check;
+
 namespace fs = std::filesystem;
 using velvix::platform::Defaults;
-
-void check(bool holds, const char* what) {
-  if (holds) return;
-  std::fprintf(stderr, "property violated: %s\n", what);
-  std::abort();
-}
 
 struct Discard final : velvix::platform::LogSink {
   void write(const velvix::platform::LogRecord&) override {}

@@ -3,23 +3,15 @@
 // report; a value cut off is never taken for WhatsApp's, whatever it starts with; and the class
 // decides alone, as the identity rule says.
 
+#include "FuzzCheck.hpp"
+
 #include <Backends/X11/WhatsAppIdentity.hpp>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string_view>
 
-namespace {
-
-void check(bool holds, const char* what) {
-  if (holds) return;
-  std::fprintf(stderr, "property violated: %s\n", what);
-  std::abort();
-}
-
-}  // namespace
+using velvix::fuzz::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // Reads stop at 4 KB; more only slows the search down.
