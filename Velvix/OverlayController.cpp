@@ -18,6 +18,10 @@ using namespace std::chrono_literals;
 using platform::Fixed;
 
 constexpr auto kFrameInterval = std::chrono::duration_cast<platform::Duration>(1s) / 30;
+// Where the window server tells of every window change, the frame timer slows to this while
+// nothing else can change a frame; the first change brings its 30 Hz back.
+constexpr auto kRestingFrameInterval = std::chrono::duration_cast<platform::Duration>(1s);
+constexpr double kAwakeAfterChange = 1.0;
 constexpr double kMissingGrace = 0.3;  // window gaps shorter than this keep the overlay
 // The display ticker keeps running this long after the wheel last turned: the follow loop's
 // extrapolation and the lists' distrust settle within it.
@@ -55,6 +59,13 @@ void OverlayController::start() {
   if (timer_) return;
   auto& scheduler = ports_.scheduler;
   timer_ = scheduler.scheduleRepeating(kFrameInterval, [this] { tick(); });
+  auto windows = ports_.windowServer.observeWindowChanges([this] { wakeFrames(); });
+  hearsWindows_ = static_cast<bool>(windows);
+  observers_.push_back(std::move(windows));
+  for (std::size_t i = 0; i < AppSettings::kPropertyCount; ++i) {
+    observers_.push_back(
+        settings_.observe(static_cast<AppSettings::Property>(i), [this] { wakeFrames(); }));
+  }
 
   registerShortcut();
   panel_->setBlurStrength(settings_.blurStrength());
@@ -72,6 +83,7 @@ void OverlayController::start() {
                            platform::WorkspaceEvent::activeSpaceDidChange}) {
     observers_.push_back(ports_.toolkit.observeWorkspace(event, [this](platform::WorkspaceEvent e) {
       logger_.debug("%{public}s", platform::notificationName(e));
+      wakeFrames();
       tick();
       refreshBlurs();
     }));
@@ -81,6 +93,7 @@ void OverlayController::start() {
         if (!isWhatsAppUnderMouse_) return;
         lastScroll_ = ports_.scheduler.mediaTime();
         wakeDisplay();
+        wakeFrames();
         heardWheel(wheel);
         // The content moves with the wheel: measure it now rather than at the loop's next turn.
         if (followLoop_) followLoop_->measureNow();
@@ -91,14 +104,17 @@ void OverlayController::start() {
   // The hover band follows the pointer at the display's rate: its moves over WhatsApp (and off
   // it) wake the display ticker for the next refresh.
   auto pointer = ports_.toolkit.addGlobalPointerMonitor([this] {
-    if (window_ && (isWhatsAppUnderMouse_ || window_->frame.contains(mouseTopLeft())))
+    if (window_ && (isWhatsAppUnderMouse_ || window_->frame.contains(mouseTopLeft()))) {
       wakeDisplay();
+      wakeFrames();
+    }
   });
   hearsPointer_ = static_cast<bool>(pointer);
   observers_.push_back(std::move(pointer));
   observers_.push_back(panel_->observeOcclusion([this] {
     if (!panel_->isOcclusionVisible()) return;
     logger_.log("Blurs visible again");
+    wakeFrames();
     tick();
     refreshBlurs();
   }));
@@ -121,6 +137,7 @@ void OverlayController::tick() {
   if (trusted != hasAccessibilityAccess_) setHasAccessibilityAccess(trusted);
   if (!isOn()) {
     hide(Status::disabled());
+    restFramesIfQuiet(ports_.scheduler.mediaTime());
     return;
   }
 
@@ -156,6 +173,7 @@ void OverlayController::tick() {
       setStatus(Status::waitingForWhatsApp());
     }
     // Nothing is drawn: a panel still shown keeps its last patches.
+    if (!panel_->isVisible()) restFramesIfQuiet(now);
     return;
   }
 
@@ -172,6 +190,30 @@ void OverlayController::tick() {
   position(*window_);
   calibration_.look(*panel_);
   render();
+  restFramesIfQuiet(now);
+}
+
+void OverlayController::wakeFrames() {
+  lastChange_ = ports_.scheduler.mediaTime();
+  if (!framesRest_ || !timer_) return;
+  framesRest_ = false;
+  // The next look comes within a frame of the change, as it did before the timer rested.
+  timer_ = ports_.scheduler.scheduleRepeating(kFrameInterval, [this] { tick(); });
+}
+
+void OverlayController::restFramesIfQuiet(double now) {
+  if (!hearsWindows_ || framesRest_) return;
+  // What changes with time alone keeps the timer at its rate: the settling after a change, the
+  // calibration's measuring, the idle cover's end, the Space hold, the wheel's motion and a
+  // pointer over WhatsApp (whose band the frames move).
+  const bool busy = now - lastChange_ < kAwakeAfterChange ||
+                    now - lastScroll_ < kAwakeAfterChange ||
+                    now - onScreenSince_ < kAwakeAfterChange || calibration_.coversEverything() ||
+                    coveredWhileAway_ || isWhatsAppUnderMouse_ ||
+                    (panel_->isVisible() && !panel_->isOnActiveSpace());
+  if (busy) return;
+  framesRest_ = true;
+  timer_ = ports_.scheduler.scheduleRepeating(kRestingFrameInterval, [this] { tick(); });
 }
 
 void OverlayController::hide(Status status) {

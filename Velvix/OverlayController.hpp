@@ -174,6 +174,10 @@ class OverlayController final : private ReadLoop::Owner {
   void displayFrame();
   /// Starts the display ticker again if it rests: something changed that later frames show.
   void wakeDisplay();
+  /// The frame timer back at its rate: a window, the pointer, a setting or the wheel changed.
+  void wakeFrames();
+  /// Slows the frame timer when nothing but a window change can change the next frame.
+  void restFramesIfQuiet(double now);
   void hide(Status status);
   void draw(std::span<const VisibleBlur> blurs);
   void position(const WhatsAppWindow& window);
@@ -256,6 +260,9 @@ class OverlayController final : private ReadLoop::Owner {
   double onScreenSince_ = ReadLoop::kLongAgo;
   bool isWhatsAppUnderMouse_ = false;
   bool hearsPointer_ = false;  // else the pointer is polled while over WhatsApp
+  bool hearsWindows_ = false;  // else the frame timer never rests
+  bool framesRest_ = false;
+  double lastChange_ = ReadLoop::kLongAgo;
 
   platform::GlobalShortcut shortcut_;
   std::string shortcutProblem_;

@@ -45,22 +45,33 @@ X11WindowServer::~X11WindowServer() {
   connection_.removeListener(listener_);
 }
 
+void X11WindowServer::changed() {
+  changes_.notify();
+}
+
 void X11WindowServer::onEvent(const XEvent& event) {
   const Atoms& atoms = connection_.atoms();
   switch (event.type) {
     case PropertyNotify:
       if (event.xproperty.window == connection_.root()) {
-        if (event.xproperty.atom == atoms.netActiveWindow) activeDirty_ = true;
+        if (event.xproperty.atom == atoms.netActiveWindow) {
+          activeDirty_ = true;
+          changed();
+        }
         if (event.xproperty.atom == atoms.netClientListStacking ||
-            event.xproperty.atom == atoms.netClientList)
+            event.xproperty.atom == atoms.netClientList) {
           dirty_ = true;
+          changed();
+        }
       } else if (watched_.contains(event.xproperty.window)) {
         dirty_ = true;  // a title, class, pid or state of a listed client
+        changed();
       }
       break;
     case DestroyNotify:
       watched_.erase(event.xdestroywindow.window);
       dirty_ = true;
+      changed();
       break;
     case GenericEvent:
       if (connection_.extensions().xinputOpcode &&
@@ -75,6 +86,7 @@ void X11WindowServer::onEvent(const XEvent& event) {
     case CirculateNotify:
     case GravityNotify:
       dirty_ = true;
+      changed();
       break;
     default:
       break;

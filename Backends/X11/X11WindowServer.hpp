@@ -55,6 +55,10 @@ class X11WindowServer final : public platform::WindowServer {
   [[nodiscard]] Point mouseLocation() const override;
   /// Under a Wayland session (XWayland) the Wayland clients' windows are not the X server's.
   [[nodiscard]] bool missesNativeWindows() const override;
+  [[nodiscard]] platform::Subscription observeWindowChanges(
+      std::function<void()> handler) override {
+    return changes_.add(std::move(handler));
+  }
 
   /// The top-level window (the frame under a window manager) that holds `client`.
   [[nodiscard]] std::optional<Window> frameOf(Window client) const;
@@ -72,6 +76,7 @@ class X11WindowServer final : public platform::WindowServer {
   };
 
   void onEvent(const XEvent& event);
+  void changed();
   void refresh() const;
   [[nodiscard]] std::optional<Listed> describe(Window frame, Window client,
                                                const XWindowAttributes& attributes) const;
@@ -86,6 +91,7 @@ class X11WindowServer final : public platform::WindowServer {
   mutable std::set<std::int32_t> whatsAppPids_;
   mutable std::optional<Window> activeWindow_;
   mutable bool activeDirty_ = true;
+  platform::ObserverList<> changes_;  // told of every event that dirties the list
   bool tracksMotion_ = false;
   mutable bool pointerMoved_ = true;
   mutable std::chrono::steady_clock::time_point pointerTime_;

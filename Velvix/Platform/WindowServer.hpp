@@ -11,8 +11,10 @@
 // Main thread only.
 
 #include <BlurLayout/Geometry.hpp>
+#include <Velvix/Platform/Observers.hpp>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -113,6 +115,14 @@ class WindowServer {
   [[nodiscard]] virtual std::vector<Rect> screens() const = 0;
   /// The pointer position, bottom-left origin.
   [[nodiscard]] virtual Point mouseLocation() const = 0;
+
+  /// Calls `handler` (on the thread that reads the list) whenever a window may have appeared,
+  /// moved, changed size or order, or gone; an empty subscription where the platform does not
+  /// tell, and then the overlay looks at the list every frame.
+  [[nodiscard]] virtual Subscription observeWindowChanges(std::function<void()> handler) {
+    (void)handler;
+    return {};
+  }
 };
 
 /// Between the window list's top-left-origin screen space and the platform's bottom-left-origin
