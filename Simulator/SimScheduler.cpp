@@ -100,7 +100,13 @@ class VirtualScheduler final : public SimScheduler {
   }
 
   std::unique_ptr<platform::Repeating> startDisplayTicker(std::function<void()> action) override {
-    return scheduleRepeating(refreshInterval(refreshRate_), std::move(action));
+    // A display link fires on the screen's refreshes, whenever it was started.
+    auto state = std::make_shared<RepeatingState>();
+    state->interval = std::max(refreshInterval(refreshRate_), Duration(1));
+    state->action = std::move(action);
+    const std::int64_t period = state->interval.count();
+    scheduleRepetition(state, (now_.load() / period + 1) * period);
+    return std::make_unique<RepeatingHandle>(state);
   }
 
   platform::WallTime now() const override {

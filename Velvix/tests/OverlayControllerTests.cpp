@@ -819,6 +819,7 @@ TEST_F(OverlayTest, SwitchedBackOnWhileWhatsAppIsGoneTheOverlayWaitsForIt) {
   const auto subscription =
       controller->observeStatus([&] { statuses.push_back(controller->status()); });
   settings->setIsEnabled(true);
+  desktop.windowServer().setMouseTopLeft({600, 400});  // where WhatsApp was: draws nothing
   desktop.runFor(1s);
   EXPECT_FALSE(panel().isVisible());
   EXPECT_EQ(statuses, std::vector<Status>{Status::waitingForWhatsApp()});
