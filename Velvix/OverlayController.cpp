@@ -350,9 +350,7 @@ void OverlayController::toggleCoverByKey() {
   } else {
     logger_.log("Panic key: showing WhatsApp's patches again");
   }
-  render();
-  if (!coveredByKey_ && !window_) setStatus(Status::waitingForWhatsApp());
-  statusObservers_.notify();
+  render();  // the status follows from the frame drawn
 }
 
 void OverlayController::registerShortcut() {
