@@ -63,8 +63,10 @@ void OverlayController::start() {
   hearsWindows_ = static_cast<bool>(windows);
   observers_.push_back(std::move(windows));
   for (std::size_t i = 0; i < AppSettings::kPropertyCount; ++i) {
-    observers_.push_back(
-        settings_.observe(static_cast<AppSettings::Property>(i), [this] { wakeFrames(); }));
+    observers_.push_back(settings_.observe(static_cast<AppSettings::Property>(i), [this] {
+      wakeFrames();
+      wakeDisplay();  // the next refresh shows the choice
+    }));
   }
 
   registerShortcut();
