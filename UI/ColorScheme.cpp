@@ -1,5 +1,7 @@
 #include "ColorScheme.hpp"
 
+#include <Velvix/Platform/support/AsciiText.hpp>
+
 #if VELVIX_HAS_DBUS
 #include <QDBusConnection>
 #include <QDBusInterface>
@@ -68,20 +70,7 @@ std::optional<ColorScheme> fromGtkSettingsFile() {
       std::string_view(ini.constData(), static_cast<std::size_t>(ini.size())));
 }
 
-std::string lowered(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string_view trimmed(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
-    s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
-    s.remove_suffix(1);
-  return s;
-}
+using support::trimmed;
 
 QPalette fusionDark() {
   QPalette p;
@@ -133,8 +122,8 @@ std::optional<ColorScheme> schemeFromGtkSettings(std::string_view ini) {
     ini.remove_prefix(end == std::string_view::npos ? ini.size() : end + 1);
     const auto eq = line.find('=');
     if (eq == std::string_view::npos) continue;
-    const std::string key = lowered(trimmed(line.substr(0, eq)));
-    const std::string value = lowered(trimmed(line.substr(eq + 1)));
+    const std::string key = support::lowercase(trimmed(line.substr(0, eq)));
+    const std::string value = support::lowercase(trimmed(line.substr(eq + 1)));
     if (key == "gtk-application-prefer-dark-theme") {
       if (value == "1" || value == "true") preference = ColorScheme::dark;
       if (value == "0" || value == "false") preference = ColorScheme::light;
@@ -150,8 +139,8 @@ std::optional<ColorScheme> schemeFromGtkSettings(std::string_view ini) {
 
 ColorScheme desktopColorScheme(const QPalette& current) {
   if (const char* forced = std::getenv("VELVIX_COLOR_SCHEME")) {
-    if (lowered(forced) == "dark") return ColorScheme::dark;
-    if (lowered(forced) == "light") return ColorScheme::light;
+    if (support::lowercase(forced) == "dark") return ColorScheme::dark;
+    if (support::lowercase(forced) == "light") return ColorScheme::light;
   }
   if (const auto portal = fromPortal()) return *portal;
   if (const auto gtk = fromGtkSettingsFile()) return *gtk;

@@ -1,5 +1,7 @@
 #include "Shortcut.hpp"
 
+#include <Velvix/Platform/support/AsciiText.hpp>
+
 #include <X11/Xlib.h>
 
 #include <array>
@@ -13,20 +15,8 @@ namespace velvix::x11 {
 
 namespace {
 
-std::string_view trimmed(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
-    s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
-    s.remove_suffix(1);
-  return s;
-}
-
-std::string lowercase(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
+using support::lowercase;
+using support::trimmed;
 
 std::optional<ShortcutModifier> modifierNamed(std::string_view part) {
   constexpr std::array<std::pair<std::string_view, ShortcutModifier>, 5> kNames = {{
