@@ -524,10 +524,15 @@ TEST_P(FirstLaunch, MeasuresWhatsAppWithinTwoPointsOrCoversItAll) {
   standInArgs.insert(standInArgs.end(), GetParam().arguments.begin(), GetParam().arguments.end());
   const auto standIn = ChildProcess::spawn(standInArgs, session->display());
   const std::string display = "DISPLAY=" + session->display() + " ";
-  ASSERT_EQ(std::system((display + "timeout 10 xdotool search --sync --onlyvisible --class "
-                                   "WhatsApp >/dev/null")
-                            .c_str()),
-            0)
+  // Polled rather than one `--sync` search: a search that fails at once (seen under load) is
+  // asked again until the deadline.
+  ASSERT_TRUE(pollUntil(
+      [&] {
+        return std::system(
+                   (display + "xdotool search --onlyvisible --class WhatsApp >/dev/null 2>&1")
+                       .c_str()) == 0;
+      },
+      [] { std::this_thread::sleep_for(50ms); }, 10s))
       << "the stand-in did not come up";
   const auto velvix = ChildProcess::spawn(
       {"sh", "-c",
