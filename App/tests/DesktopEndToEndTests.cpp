@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -123,11 +124,22 @@ class Desktop : public ::testing::Test {
   void clickAt(int x, int y) {
     run("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
   }
-  // Clicks the tray icon until the panel shows: the tray takes a moment to embed the icon.
+  // The panel holds the keyboard focus, so Escape reaches it and a click elsewhere takes
+  // the focus away from it.
+  bool panelFocused() {
+    const auto ids = windows("--name '^Velvix$'");
+    if (ids.empty()) return false;
+    std::string focus = output("xdotool getwindowfocus");
+    while (!focus.empty() && std::isspace(static_cast<unsigned char>(focus.back())))
+      focus.pop_back();
+    return std::find(ids.begin(), ids.end(), focus) != ids.end();
+  }
+  // Clicks the tray icon until the panel shows and has the focus: the tray takes a moment to
+  // embed the icon, and a loaded window manager a moment to hand the focus over.
   bool dropPanel() {
     for (int attempt = 0; attempt < 10; ++attempt) {
-      clickAt(kIconX, kIconY);
-      if (pollUntil([&] { return panelShown(); }, [] {}, 1s)) return true;
+      if (!panelShown()) clickAt(kIconX, kIconY);
+      if (pollUntil([&] { return panelFocused(); }, [] {}, 2s)) return true;
     }
     return false;
   }
