@@ -9,9 +9,13 @@ namespace {
 
 using Numbers = std::vector<std::uint32_t>;
 
-TEST(SimWindowServer, ListsWindowsOnScreenHigherLayersFirstThenFrontToBack) {
+struct SimDesktop : testing::Test {
   Desktop desktop;
-  auto& server = desktop.windowServer();
+  SimWindowServer& server = desktop.windowServer();
+  SimToolkit& toolkit = desktop.toolkit();
+};
+
+TEST_F(SimDesktop, ListsWindowsOnScreenHigherLayersFirstThenFrontToBack) {
   server.addWindow({.number = 1, .pid = 10});
   server.addWindow({.number = 2, .pid = 11});
   server.addWindow({.number = 3, .pid = 12, .layer = 25});            // a menu
@@ -28,9 +32,7 @@ TEST(SimWindowServer, ListsWindowsOnScreenHigherLayersFirstThenFrontToBack) {
   EXPECT_EQ(server.onScreenNumbers(), (Numbers{5, 4}));  // 5 is on every Space, in front of 4
 }
 
-TEST(SimWindowServer, EntriesCarryTypedFieldsUnlessRawOnesReplaceThem) {
-  Desktop desktop;
-  auto& server = desktop.windowServer();
+TEST_F(SimDesktop, EntriesCarryTypedFieldsUnlessRawOnesReplaceThem) {
   server.addWindow(
       {.number = 1, .pid = 10, .ownerName = "Notes", .bounds = {1, 2, 3, 4}, .alpha = 0.5});
   server.addWindow({.number = 2,
@@ -58,10 +60,7 @@ TEST(SimWindowServer, EntriesCarryTypedFieldsUnlessRawOnesReplaceThem) {
   EXPECT_FALSE(server.onScreenWindows());
 }
 
-TEST(SimToolkit, ThePanelIsAWindowOfThisProcessThatMovesToTheActiveSpaceWhenOrderedIn) {
-  Desktop desktop;
-  auto& server = desktop.windowServer();
-  auto& toolkit = desktop.toolkit();
+TEST_F(SimDesktop, ThePanelIsAWindowOfThisProcessThatMovesToTheActiveSpaceWhenOrderedIn) {
   server.setScreens({Rect(0, 0, 1000, 800)});
   server.addWindow({.number = 1, .pid = 10});
   server.addWindow({.number = 2, .pid = 42, .ownerName = "WhatsApp"});
@@ -94,9 +93,7 @@ TEST(SimToolkit, ThePanelIsAWindowOfThisProcessThatMovesToTheActiveSpaceWhenOrde
   EXPECT_EQ(toolkit.counts().levelWrites, 1);
 }
 
-TEST(SimToolkit, BlurViewsStackBelowTheGuidesAndEveryWriteIsCounted) {
-  Desktop desktop;
-  auto& toolkit = desktop.toolkit();
+TEST_F(SimDesktop, BlurViewsStackBelowTheGuidesAndEveryWriteIsCounted) {
   auto panel = toolkit.makeOverlayPanel();
   auto first = panel->addBlurView();
   auto second = panel->addBlurView();
@@ -120,10 +117,7 @@ TEST(SimToolkit, BlurViewsStackBelowTheGuidesAndEveryWriteIsCounted) {
   second.reset();  // outliving the panel is harmless
 }
 
-TEST(SimToolkit, NotificationsAndScrollEventsArriveOnTheMainQueueUntilUnregistered) {
-  Desktop desktop;
-  auto& toolkit = desktop.toolkit();
-  auto& server = desktop.windowServer();
+TEST_F(SimDesktop, NotificationsAndScrollEventsArriveOnTheMainQueueUntilUnregistered) {
   server.addApplication({.pid = 42, .bundleIdentifier = "net.whatsapp.WhatsApp"});
   std::vector<platform::WorkspaceEvent> events;
   int scrolls = 0;
