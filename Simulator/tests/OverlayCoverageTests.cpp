@@ -13,107 +13,76 @@ SensitiveArea box(Rect r, Sensitive category = Sensitive::name) {
   return {.rect = r, .bounds = r, .category = category, .unit = r, .isWhole = true};
 }
 SensitiveArea disc(Rect r) {
-  return {.rect = r,
-          .bounds = r,
-          .isEllipse = true,
-          .category = Sensitive::picture,
-          .unit = r,
-          .isWhole = true};
+  SensitiveArea a = box(r, Sensitive::picture);
+  a.isEllipse = true;
+  return a;
 }
 SensitiveArea rounded(Rect r, double radius) {
-  return {.rect = r,
-          .bounds = r,
-          .cornerRadius = radius,
-          .category = Sensitive::thumbnail,
-          .unit = r,
-          .isWhole = true};
+  SensitiveArea a = box(r, Sensitive::thumbnail);
+  a.cornerRadius = radius;
+  return a;
+}
+CoverPatch square(Rect r) {
+  return {r, std::nullopt};
 }
 
 TEST(OverlayCoverage, CountsPrivatePointsLeftInSight) {
   const double pi = 3.14159265358979;
   // Corner cut of a 10-point rounded corner: about (1 - pi/4) * 100 points each.
   const double corner = (1 - pi / 4) * 100;
+  const Rect name(0, 0, 20, 10), card(0, 0, 100, 60), face(10, 10, 48, 48), photo(0, 0, 32, 32);
+  SensitiveArea halfFace = disc(face);  // a disc clipped to its upper half
+  halfFace.rect = {10, 10, 48, 24};
   const struct {
     const char* name;
     std::vector<SensitiveArea> areas;
     std::vector<CoverPatch> patches;
-    std::vector<Rect> revealed;
     double expected;
-    double tolerance;
+    double tolerance = 0;
+    std::vector<Rect> revealed = {};
   } cases[] = {
-      {"nothing over a 20 x 10 name", {box({0, 0, 20, 10})}, {}, {}, 200, 0},
-      {"a square patch over it", {box({0, 0, 20, 10})}, {{{0, 0, 20, 10}, std::nullopt}}, {}, 0, 0},
-      {"a patch over its left half",
-       {box({0, 0, 20, 10})},
-       {{{0, 0, 10, 10}, std::nullopt}},
-       {},
-       100,
-       0},
-      {"fractional edges count whole sample points", {box({0.3, 0, 10, 1})}, {}, {}, 10, 0},
+      {"nothing over a 20 x 10 name", {box(name)}, {}, 200},
+      {"a square patch over it", {box(name)}, {square(name)}, 0},
+      {"a patch over its left half", {box(name)}, {square({0, 0, 10, 10})}, 100},
+      {"fractional edges count whole sample points", {box({0.3, 0, 10, 1})}, {}, 10},
       {"a rounded patch exactly over a box leaves its four corners",
-       {box({0, 0, 100, 60})},
-       {{{0, 0, 100, 60}, Shape::rounded}},
-       {},
+       {box(card)},
+       {{card, Shape::rounded}},
        4 * corner,
        6},
       {"a rounded patch 4 points larger all round hides it",
-       {box({0, 0, 100, 60})},
-       {{{-4, -4, 108, 68}, Shape::rounded}},
-       {},
-       0,
+       {box(card)},
+       {{card.insetBy(-4, -4), Shape::rounded}},
        0},
-      {"a circle patch over the same disc",
-       {disc({10, 10, 48, 48})},
-       {{{10, 10, 48, 48}, Shape::circle}},
-       {},
-       0,
-       0},
-      {"a disc left open", {disc({10, 10, 48, 48})}, {}, {}, pi * 24 * 24, 8},
+      {"a circle patch over the same disc", {disc(face)}, {{face, Shape::circle}}, 0},
+      {"a disc left open", {disc(face)}, {}, pi * 24 * 24, 8},
       {"a disc under its square patch's rounded corners",
-       {disc({10, 10, 48, 48})},
-       {{{10, 10, 48, 48}, Shape::rounded}},
-       {},
-       0,
+       {disc(face)},
+       {{face, Shape::rounded}},
        0},
       {"a photo with 4-point corners under a patch of its size keeps slivers of its corners",
-       {rounded({0, 0, 32, 32}, 4)},
-       {{{0, 0, 32, 32}, Shape::rounded}},
-       {},
+       {rounded(photo, 4)},
+       {{photo, Shape::rounded}},
        4 * (corner - (1 - pi / 4) * 16),
        8},
       {"the same photo under a patch 4 points larger",
-       {rounded({0, 0, 32, 32}, 4)},
-       {{{-4, -4, 40, 40}, Shape::rounded}},
-       {},
-       0,
+       {rounded(photo, 4)},
+       {{photo.insetBy(-4, -4), Shape::rounded}},
        0},
-      {"a clipped part of a disc",
-       {{.rect = {10, 10, 48, 24},
-         .bounds = {10, 10, 48, 48},
-         .isEllipse = true,
-         .category = Sensitive::picture}},
-       {},
-       {},
-       pi * 24 * 24 / 2,
-       8},
-      {"what the pointer reveals is allowed", {box({0, 0, 20, 10})}, {}, {{0, 0, 20, 5}}, 100, 0},
+      {"a clipped part of a disc", {halfFace}, {}, pi * 24 * 24 / 2, 8},
+      {"what the pointer reveals is allowed", {box(name)}, {}, 100, 0, {{0, 0, 20, 5}}},
       {"overlapping patches count once",
        {box({0, 0, 30, 10})},
-       {{{0, 0, 20, 10}, std::nullopt}, {{10, 0, 15, 10}, std::nullopt}},
-       {},
-       50,
-       0},
+       {square({0, 0, 20, 10}), square({10, 0, 15, 10})},
+       50},
       {"a patch clipped by the panel",
-       {box({0, 0, 20, 10})},
-       {{{0, 0, 20, 10}, std::nullopt, Rect(0, 0, 15, 100)}},
-       {},
-       50,
-       0},
+       {box(name)},
+       {{name, std::nullopt, Rect(0, 0, 15, 100)}},
+       50},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const Coverage result = uncovered(c.areas, c.patches, c.revealed);
-    EXPECT_NEAR(result.uncovered, c.expected, c.tolerance);
+    EXPECT_NEAR(uncovered(c.areas, c.patches, c.revealed).uncovered, c.expected, c.tolerance);
   }
 }
 

@@ -60,41 +60,22 @@ void release(void* pointer) noexcept {
 
 }  // namespace
 
-void* operator new(std::size_t size) {
-  return allocate(size);
-}
-void* operator new[](std::size_t size) {
-  return allocate(size);
-}
-// The nothrow forms too: a sanitizer's runtime defines its own, which would not know our header.
+// Every form, the nothrow ones too: a sanitizer's runtime defines its own, which would not know
+// our header.
+// clang-format off
+void* operator new(std::size_t size) { return allocate(size); }
+void* operator new[](std::size_t size) { return allocate(size); }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  try {
-    return allocate(size);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
+  try { return allocate(size); } catch (const std::bad_alloc&) { return nullptr; }
 }
-void* operator new[](std::size_t size, const std::nothrow_t& nothrow) noexcept {
-  return operator new(size, nothrow);
-}
-void operator delete(void* pointer, const std::nothrow_t&) noexcept {
-  release(pointer);
-}
-void operator delete[](void* pointer, const std::nothrow_t&) noexcept {
-  release(pointer);
-}
-void operator delete(void* pointer) noexcept {
-  release(pointer);
-}
-void operator delete[](void* pointer) noexcept {
-  release(pointer);
-}
-void operator delete(void* pointer, std::size_t) noexcept {
-  release(pointer);
-}
-void operator delete[](void* pointer, std::size_t) noexcept {
-  release(pointer);
-}
+void* operator new[](std::size_t size, const std::nothrow_t& n) noexcept { return operator new(size, n); }
+void operator delete(void* pointer, const std::nothrow_t&) noexcept { release(pointer); }
+void operator delete[](void* pointer, const std::nothrow_t&) noexcept { release(pointer); }
+void operator delete(void* pointer) noexcept { release(pointer); }
+void operator delete[](void* pointer) noexcept { release(pointer); }
+void operator delete(void* pointer, std::size_t) noexcept { release(pointer); }
+void operator delete[](void* pointer, std::size_t) noexcept { release(pointer); }
+// clang-format on
 
 namespace velvix::sim {
 namespace {
@@ -233,6 +214,12 @@ class Soak {
   }
   // The overlay may take `s` to catch up with what just changed.
   void allow(double s) { settleAt_ = std::max(settleAt_, now() + s); }
+  template <typename Change>
+  static void edit(WhatsAppModel& w, Change change) {
+    WhatsAppState s = w.state();
+    change(s);
+    w.setState(std::move(s));
+  }
 
   void step() {
     ++steps_;
@@ -288,37 +275,35 @@ class Soak {
         return "another window to the front";
       case 5:
       case 6: {
-        WhatsAppState s = w->state();
-        s.windowFrame = chance(0.5) ? Rect{between(0, 700), between(0, 400), s.windowFrame.width(),
-                                           s.windowFrame.height()}
-                                    : Rect{s.windowFrame.minX(), s.windowFrame.minY(),
-                                           between(700, 1500), between(450, 1000)};
-        w->setState(std::move(s));
+        const Rect f = w->state().windowFrame;
+        edit(*w, [&](WhatsAppState& s) {
+          s.windowFrame = chance(0.5)
+                              ? Rect{between(0, 700), between(0, 400), f.width(), f.height()}
+                              : Rect{f.minX(), f.minY(), between(700, 1500), between(450, 1000)};
+        });
         allow(kTick);
         return "window to " + describe(w->state().windowFrame);
       }
       case 7: {
-        WhatsAppState s = w->state();
-        const bool opens = !s.sheet;
-        s.sheet.reset();
-        if (opens)
-          s.sheet = WhatsAppSheet{.name = "Ana Souza",
-                                  .about = "Hey there",
-                                  .phone = "+55 11 91234 5678",
-                                  .treeShowsOnlySheet = chance(0.5)};
-        w->setState(std::move(s));
+        const bool opens = !w->state().sheet;
+        edit(*w, [&](WhatsAppState& s) {
+          s.sheet.reset();
+          if (opens)
+            s.sheet = WhatsAppSheet{.name = "Ana Souza",
+                                    .about = "Hey there",
+                                    .phone = "+55 11 91234 5678",
+                                    .treeShowsOnlySheet = chance(0.5)};
+        });
         return opens ? "sheet opened" : "sheet closed";
       }
-      case 8: {
-        WhatsAppState s = w->state();
-        if (s.panel)
-          s.panel.reset();
-        else
-          s.panel = WhatsAppPanel{.rows = {{.name = "Mia Rossi", .detail = "Hey there"},
-                                           {.name = "Tom Becker", .isShort = true}}};
-        w->setState(std::move(s));
+      case 8:
+        edit(*w, [](WhatsAppState& s) {
+          s.panel = s.panel ? std::nullopt
+                            : std::optional(WhatsAppPanel{
+                                  .rows = {{.name = "Mia Rossi", .detail = "Hey there"},
+                                           {.name = "Tom Becker", .isShort = true}}});
+        });
         return "New chat panel toggled";
-      }
       case 9:
       case 10:
         return scroll(*w, dwell);
@@ -385,24 +370,22 @@ class Soak {
       faults_.clear();
       return "faults cleared";
     }
-    const ElementId elements[] = {w.windowElement(), w.container(List::chatList),
-                                  w.container(List::messages)};
-    const std::size_t which = pick(3);
-    const ElementId element = elements[which];
+    const std::pair<ElementId, const char*> elements[] = {
+        {w.windowElement(), "the window"},
+        {w.container(List::chatList), "the chat list"},
+        {w.container(List::messages), "the message list"}};
+    const auto [element, owner] = elements[pick(3)];
     if (!element) return "no element to fail";
-    const Fault kinds[] = {Fault::callFails, Fault::errorSlot, Fault::wrongKind,
-                           Fault::timeout,   Fault::nullValue, Fault::shortResult};
-    const std::size_t kind = pick(6);
+    const std::size_t kind = pick(6);  // Fault's six kinds, in order
+    const char* names[] = {"call fails", "error slot", "wrong kind",
+                           "timeout",    "null value", "short result"};
     const Attribute attributes[] = {Attribute::children, Attribute::position, Attribute::size,
                                     Attribute::role};
     const std::optional<Attribute> attribute =
         chance(0.3) ? std::nullopt : std::optional(attributes[pick(4)]);
-    const char* names[] = {"call fails", "error slot", "wrong kind",
-                           "timeout",    "null value", "short result"};
-    ax().inject(element, attribute, kinds[kind]);
+    ax().inject(element, attribute, static_cast<Fault>(kind));
     faults_.push_back(element);
-    const char* owners[] = {"the window", "the chat list", "the message list"};
-    return std::string(names[kind]) + " on " + owners[which] + "'s " +
+    return std::string(names[kind]) + " on " + owner + "'s " +
            (attribute ? std::string(platform::attributeName(*attribute)) : "every attribute");
   }
 
@@ -458,10 +441,6 @@ class Soak {
       if (const auto& r = recent_[static_cast<std::size_t>(steps_ + k) % recent_.size()];
           !r.empty())
         out << "\n  " << r;
-    const auto lines = desktop().log().lines();
-    out << "\nthe app's log this step" << (lines.size() > 30 ? ", the last 30 lines:" : ":");
-    for (std::size_t i = lines.size() > 30 ? lines.size() - 30 : 0; i < lines.size(); ++i)
-      out << "\n  " << lines[i].category << ": " << lines[i].text;
     failure_ = out.str();
   }
 

@@ -26,6 +26,18 @@ struct World {
     options.measureText = &measureText;
     whatsApp = std::make_unique<WhatsAppModel>(desktop, std::move(state), std::move(options));
   }
+  // The overlay panel over WhatsApp's window, ordered in.
+  std::unique_ptr<platform::Panel> panel() {
+    const Rect frame = whatsApp->state().windowFrame;
+    auto panel = desktop.toolkit().makeOverlayPanel();
+    panel->setFrame(Rect(frame.minX(), 1000 - frame.maxY(), frame.width(), frame.height()));
+    panel->orderFrontRegardless();
+    return panel;
+  }
+  QImage render(bool showsOverlay = true) {
+    return renderer.render(desktop, *whatsApp, {.showsOverlay = showsOverlay});
+  }
+  DesktopRenderer renderer;
 };
 
 double luma(const QImage& image, int x, int y) {
@@ -88,20 +100,15 @@ TEST(DesktopFrame, TextInkStaysInsideItsPrivateArea) {
 
 TEST(DesktopFrame, BlurViewsBecomeFrostedGlassWherePanelShowsThem) {
   World world;
-  sim::Desktop& desktop = world.desktop;
-  const Rect frame = world.whatsApp->state().windowFrame;
-  auto panel = desktop.toolkit().makeOverlayPanel();
-  panel->setFrame(Rect(frame.minX(), 1000 - frame.maxY(), frame.width(), frame.height()));
-  panel->orderFrontRegardless();
+  auto panel = world.panel();
   // The whole message area, rounded.
   const Rect area = world.whatsApp->viewport(WhatsAppModel::List::messages);
   auto view = panel->addBlurView();
   view->setFrame(area);
   view->setMask(Shape::rounded);
 
-  DesktopRenderer renderer;
-  const QImage bare = renderer.render(desktop, *world.whatsApp, {.showsOverlay = false});
-  const QImage glass = renderer.render(desktop, *world.whatsApp);
+  const QImage bare = world.render(false);
+  const QImage glass = world.render();
   ASSERT_EQ(bare.size(), glass.size());
   const QRect inner =
       QRectF(area.minX() + 20, area.minY() + 20, area.width() - 40, area.height() - 40)
@@ -114,29 +121,23 @@ TEST(DesktopFrame, BlurViewsBecomeFrostedGlassWherePanelShowsThem) {
 
   // A hidden view shows nothing; an ordered-out panel neither.
   view->setHidden(true);
-  EXPECT_EQ(renderer.render(desktop, *world.whatsApp), bare);
+  EXPECT_EQ(world.render(), bare);
   view->setHidden(false);
   panel->orderOut();
-  EXPECT_EQ(renderer.render(desktop, *world.whatsApp), bare);
+  EXPECT_EQ(world.render(), bare);
 }
 
 TEST(DesktopFrame, GuidesShowOnlyWhenTheyAreOn) {
   World world;
-  sim::Desktop& desktop = world.desktop;
-  const Rect frame = world.whatsApp->state().windowFrame;
-  auto panel = desktop.toolkit().makeOverlayPanel();
-  panel->setFrame(Rect(frame.minX(), 1000 - frame.maxY(), frame.width(), frame.height()));
-  panel->orderFrontRegardless();
+  auto panel = world.panel();
   const Rect region(500, 200, 300, 100);
   const double columns[] = {68, 444};
   panel->setGuides({&region, 1}, columns);
-  DesktopRenderer renderer;
-  const QImage bare = renderer.render(desktop, *world.whatsApp, {.showsOverlay = false});
-
+  const QImage bare = world.render(false);
   panel->setGuidesHidden(true);
-  EXPECT_EQ(renderer.render(desktop, *world.whatsApp), bare);
+  EXPECT_EQ(world.render(), bare);
   panel->setGuidesHidden(false);
-  const QImage guides = renderer.render(desktop, *world.whatsApp);
+  const QImage guides = world.render();
   // The outline's left edge and a dash of the first column line changed colour.
   const QRgb outline = guides.pixel(500, 250);
   EXPECT_GT(qRed(outline), qGreen(outline) + 60) << "pink outline";
@@ -147,9 +148,8 @@ TEST(DesktopFrame, GuidesShowOnlyWhenTheyAreOn) {
 
 TEST(DesktopFrame, FramesWriteAsPng) {
   World world;
-  DesktopRenderer renderer;
   const QImage image =
-      renderer.render(world.desktop, *world.whatsApp, {.scale = 0.5, .margin = 20});
+      world.renderer.render(world.desktop, *world.whatsApp, {.scale = 0.5, .margin = 20});
   EXPECT_EQ(image.size(), QSize(620, 420));
   const auto path = std::filesystem::temp_directory_path() / "velvix-desktop-frame-test.png";
   ASSERT_TRUE(writePng(image, path.string()));
