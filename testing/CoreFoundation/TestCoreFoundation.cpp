@@ -49,7 +49,6 @@ struct CFObject {
   bool isFloat = false;
   double real = 0;
   long long integer = 0;
-  CFNumberType numberType = 0;
   // Booleans.
   bool boolean = false;
   // Arrays, and dictionaries (keys and values side by side).
@@ -153,9 +152,6 @@ CFObject* falseObject = immortal(kBoolean);
 bool trusted = false;
 int prompts = 0;
 std::vector<CFObject*> elements;  // of the fake accessibility, retained
-CFArrayRef windowList = nullptr;
-std::map<CGWindowLevelKey, CGWindowLevel> levels = {
-    {kCGNormalWindowLevelKey, 0}, {kCGFloatingWindowLevelKey, 3}, {kCGDockWindowLevelKey, 20}};
 
 CFStringRef constant(const char* text) {
   static auto* strings = new std::map<std::string, CFObject*>;  // never destroyed, as above
@@ -228,16 +224,6 @@ void resetAccessibility() {
     CFRelease(o);
   }
   elements.clear();
-  setWindowList(nullptr);
-}
-
-void setWindowList(CFArrayRef list) {
-  if (windowList) CFRelease(windowList);
-  windowList = list ? static_cast<CFArrayRef>(CFRetain(list)) : nullptr;
-}
-
-void setWindowLevel(CGWindowLevelKey key, CGWindowLevel level) {
-  levels[key] = level;
 }
 
 }  // namespace velvix::testcf
@@ -309,12 +295,6 @@ CFStringRef CFStringCreateWithCharacters(CFAllocatorRef, const UniChar* chars, C
   return make<CFStringRef>(o);
 }
 
-CFStringRef CFStringCreateWithCString(CFAllocatorRef alloc, const char* cStr,
-                                      CFStringEncoding encoding) {
-  return CFStringCreateWithBytes(alloc, reinterpret_cast<const UInt8*>(cStr),
-                                 static_cast<CFIndex>(std::strlen(cStr)), encoding, false);
-}
-
 CFIndex CFStringGetLength(CFStringRef theString) {
   return static_cast<CFIndex>(object(theString)->text.size());
 }
@@ -367,38 +347,15 @@ CFTypeID CFNumberGetTypeID(void) {
 
 CFNumberRef CFNumberCreate(CFAllocatorRef, CFNumberType theType, const void* valuePtr) {
   auto* o = new CFObject(kNumber);
-  o->numberType = theType;
-  switch (theType) {
-    case kCFNumberSInt32Type:
-    case kCFNumberIntType:
-      o->integer = *static_cast<const int32_t*>(valuePtr);
-      break;
-    case kCFNumberSInt64Type:
-    case kCFNumberLongLongType:
-    case kCFNumberLongType:
-    case kCFNumberCFIndexType:
-    case kCFNumberNSIntegerType:
-      o->integer = *static_cast<const long long*>(valuePtr);
-      break;
-    case kCFNumberFloat32Type:
-    case kCFNumberFloatType:
-      o->isFloat = true;
-      o->real = *static_cast<const float*>(valuePtr);
-      break;
-    case kCFNumberFloat64Type:
-    case kCFNumberDoubleType:
-    case kCFNumberCGFloatType:
-      o->isFloat = true;
-      o->real = *static_cast<const double*>(valuePtr);
-      break;
-    default:
-      fail("CFNumberCreate with a type the test CoreFoundation does not keep");
+  if (theType == kCFNumberLongLongType) {
+    o->integer = *static_cast<const long long*>(valuePtr);
+  } else if (theType == kCFNumberDoubleType) {
+    o->isFloat = true;
+    o->real = *static_cast<const double*>(valuePtr);
+  } else {
+    fail("CFNumberCreate with a type the test CoreFoundation does not keep");
   }
   return make<CFNumberRef>(o);
-}
-
-CFNumberType CFNumberGetType(CFNumberRef number) {
-  return object(number)->numberType;
 }
 
 Boolean CFNumberIsFloatType(CFNumberRef number) {
@@ -408,14 +365,6 @@ Boolean CFNumberIsFloatType(CFNumberRef number) {
 Boolean CFNumberGetValue(CFNumberRef number, CFNumberType theType, void* valuePtr) {
   const CFObject* o = object(number);
   switch (theType) {
-    case kCFNumberSInt32Type:
-    case kCFNumberIntType: {
-      const double v = o->isFloat ? o->real : double(o->integer);
-      const auto out = static_cast<int32_t>(v >= -2147483648.0 && v < 2147483648.0 ? v : 0);
-      *static_cast<int32_t*>(valuePtr) = out;
-      return double(out) == v;
-    }
-    case kCFNumberSInt64Type:
     case kCFNumberLongLongType: {
       if (!o->isFloat) {
         *static_cast<long long*>(valuePtr) = o->integer;
@@ -427,7 +376,6 @@ Boolean CFNumberGetValue(CFNumberRef number, CFNumberType theType, void* valuePt
       *static_cast<long long*>(valuePtr) = out;
       return fits && double(out) == v;
     }
-    case kCFNumberFloat64Type:
     case kCFNumberDoubleType: {
       const double out = o->isFloat ? o->real : double(o->integer);
       *static_cast<double*>(valuePtr) = out;
@@ -505,10 +453,6 @@ CFDictionaryRef CFDictionaryCreate(CFAllocatorRef, const void** keys, const void
   return make<CFDictionaryRef>(o);
 }
 
-CFIndex CFDictionaryGetCount(CFDictionaryRef theDict) {
-  return static_cast<CFIndex>(object(theDict)->keys.size());
-}
-
 const void* CFDictionaryGetValue(CFDictionaryRef theDict, const void* key) {
   const CFObject* o = object(theDict);
   for (std::size_t i = 0; i < o->keys.size(); ++i) {
@@ -544,31 +488,6 @@ const CFStringRef kCGWindowBounds = constant("kCGWindowBounds");
 const CFStringRef kCGWindowLayer = constant("kCGWindowLayer");
 const CFStringRef kCGWindowAlpha = constant("kCGWindowAlpha");
 
-CFArrayRef CGWindowListCopyWindowInfo(CGWindowListOption, CGWindowID) {
-  return windowList ? static_cast<CFArrayRef>(CFRetain(windowList)) : nullptr;
-}
-
-bool CGRectMakeWithDictionaryRepresentation(CFDictionaryRef dict, CGRect* rect) {
-  if (!dict || CFGetTypeID(dict) != kDictionary) return false;
-  double parts[4] = {};
-  const char* names[4] = {"X", "Y", "Width", "Height"};
-  for (int i = 0; i < 4; ++i) {
-    const void* v = CFDictionaryGetValue(dict, constant(names[i]));
-    if (!v || CFGetTypeID(v) != kNumber) return false;
-    CFNumberGetValue(static_cast<CFNumberRef>(v), kCFNumberDoubleType, &parts[i]);
-  }
-  *rect = CGRect{{parts[0], parts[1]}, {parts[2], parts[3]}};
-  return true;
-}
-
-CFDictionaryRef CGSessionCopyCurrentDictionary(void) {
-  return nullptr;
-}
-
-CGWindowLevel CGWindowLevelForKey(CGWindowLevelKey key) {
-  return levels[key];
-}
-
 // --- Accessibility -----------------------------------------------------------------------------
 
 const CFStringRef kAXTrustedCheckOptionPrompt = constant("AXTrustedCheckOptionPrompt");
@@ -580,11 +499,10 @@ CFTypeID AXValueGetTypeID(void) {
 AXValueRef AXValueCreate(AXValueType theType, const void* valuePtr) {
   auto* o = new CFObject(kAXValue);
   o->axType = theType;
-  const std::size_t size = theType == kAXValueTypeCGPoint   ? sizeof(CGPoint)
-                           : theType == kAXValueTypeCGSize  ? sizeof(CGSize)
-                           : theType == kAXValueTypeCGRect  ? sizeof(CGRect)
-                           : theType == kAXValueTypeCFRange ? sizeof(CFRange)
-                                                            : sizeof(AXError);
+  const std::size_t size = theType == kAXValueTypeCGPoint  ? sizeof(CGPoint)
+                           : theType == kAXValueTypeCGSize ? sizeof(CGSize)
+                           : theType == kAXValueTypeCGRect ? sizeof(CGRect)
+                                                           : sizeof(AXError);
   o->bytes.assign(static_cast<const char*>(valuePtr), size);
   return make<AXValueRef>(o);
 }

@@ -7,8 +7,9 @@
 // dead) so that any later use of one aborts too. liveObjects() counts what was created and not
 // yet released, so that a test can prove it leaks nothing.
 //
-// The accessibility part serves elements made here, with attributes set by the test, and a
-// window list set by the test.
+// The accessibility part serves elements made here, with attributes set by the test. What only
+// the Objective-C++ layer calls (the window list, window levels, the session) is declared for
+// its type check but not implemented: no test here reaches it.
 
 #include <ApplicationServices/ApplicationServices.h>
 
@@ -37,11 +38,7 @@ void setElementError(AXUIElementRef element, AXError error);
 void setAttributeError(AXUIElementRef element, const std::string& name, AXError error);
 /// The messaging timeout last set on the element, or 0.
 [[nodiscard]] float messagingTimeout(AXUIElementRef element);
-/// Drops every element and window the fake accessibility and window list hold.
+/// Drops every element the fake accessibility holds.
 void resetAccessibility();
-
-/// What CGWindowListCopyWindowInfo returns (retained by the fake; NULL: no list).
-void setWindowList(CFArrayRef list);
-void setWindowLevel(CGWindowLevelKey key, CGWindowLevel level);
 
 }  // namespace velvix::testcf

@@ -59,8 +59,6 @@ extern const CFStringRef kCGWindowOwnerName;
 extern const CFStringRef kCGWindowBounds;
 extern const CFStringRef kCGWindowLayer;
 extern const CFStringRef kCGWindowAlpha;
-/// Reads a rectangle from a dictionary with the keys "X", "Y", "Width" and "Height".
-bool CGRectMakeWithDictionaryRepresentation(CFDictionaryRef dict, CGRect* rect);
 /// The current login session, or NULL outside one (over ssh, for instance).
 CFDictionaryRef CGSessionCopyCurrentDictionary(void) CF_RETURNS_RETAINED;
 

@@ -125,7 +125,6 @@ enum {
 CFTypeID CFNumberGetTypeID(void);
 CFNumberRef CFNumberCreate(CFAllocatorRef allocator, CFNumberType theType,
                            const void* valuePtr) CF_RETURNS_RETAINED;
-CFNumberType CFNumberGetType(CFNumberRef number);
 Boolean CFNumberIsFloatType(CFNumberRef number);
 /// Converts the number to `theType` into *valuePtr; false when the conversion was lossy.
 Boolean CFNumberGetValue(CFNumberRef number, CFNumberType theType, void* valuePtr);
@@ -182,7 +181,6 @@ CFDictionaryRef CFDictionaryCreate(CFAllocatorRef allocator, const void** keys, 
                                    CFIndex numValues, const CFDictionaryKeyCallBacks* keyCallBacks,
                                    const CFDictionaryValueCallBacks* valueCallBacks)
     CF_RETURNS_RETAINED;
-CFIndex CFDictionaryGetCount(CFDictionaryRef theDict);
 /// The value for `key` (not retained), or NULL.
 const void* CFDictionaryGetValue(CFDictionaryRef theDict, const void* key);
 
