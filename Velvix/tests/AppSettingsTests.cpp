@@ -1,20 +1,15 @@
 #include <Velvix/AppSettings.hpp>
 
-#include <Backends/Files/FileDefaults.hpp>
 #include <Simulator/MemoryDefaults.hpp>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <array>
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <limits>
-#include <map>
-#include <memory>
-#include <sstream>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -24,115 +19,10 @@ namespace {
 using platform::Defaults;
 using Property = AppSettings::Property;
 
-// ---------------------------------------------------------------------------------------------
-// The stores under test. Each stands for what a launch of the app finds: `relaunch()` is a new
-// process starting over the same persisted state.
-
-struct DiscardingSink final : platform::LogSink {
-  void write(const platform::LogRecord&) override {}
-};
-
+// A store as a launch finds it: a new AppSettings over the same store is the next launch.
 struct CapturingSink final : platform::LogSink {
   void write(const platform::LogRecord& record) override { lines.push_back(record.text); }
   std::vector<std::string> lines;
-};
-
-class MemoryStore {
- public:
-  Defaults& store() { return store_; }
-  void relaunch() {}
-  void putString(std::string_view key, std::string_view text) {
-    store_.setOther(key, std::string(text));
-  }
-  [[nodiscard]] std::size_t writeCount(std::string_view key) const {
-    return store_.writeCount(key);
-  }
-  [[nodiscard]] std::size_t totalWrites() const { return store_.writes().size(); }
-
- private:
-  sim::MemoryDefaults store_;
-};
-
-// Counts what goes through the port on its way to the file store.
-class CountingDefaults final : public Defaults {
- public:
-  explicit CountingDefaults(Defaults& inner) : inner_(inner) {}
-  [[nodiscard]] Value object(std::string_view key) const override { return inner_.object(key); }
-  void setBool(std::string_view key, bool value) override {
-    ++writes[std::string(key)];
-    inner_.setBool(key, value);
-  }
-  void setBytes(std::string_view key, std::string_view data) override {
-    ++writes[std::string(key)];
-    inner_.setBytes(key, data);
-  }
-  void setNumber(std::string_view key, double value) override {
-    ++writes[std::string(key)];
-    inner_.setNumber(key, value);
-  }
-  void setString(std::string_view key, std::string_view value) override {
-    ++writes[std::string(key)];
-    inner_.setString(key, value);
-  }
-  void remove(std::string_view key) override {
-    ++writes[std::string(key)];
-    inner_.remove(key);
-  }
-  std::map<std::string, std::size_t, std::less<>> writes;
-
- private:
-  Defaults& inner_;
-};
-
-class FileStore {
- public:
-  FileStore() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velvix-settings-XXXXXX");
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    folder_ = pattern;
-    relaunch();
-  }
-  FileStore(const FileStore&) = delete;
-  FileStore& operator=(const FileStore&) = delete;
-  ~FileStore() {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
-
-  Defaults& store() { return *counting_; }
-  void relaunch() {
-    std::map<std::string, std::size_t, std::less<>> writes;
-    if (counting_) writes = counting_->writes;
-    counting_.reset();
-    file_ = std::make_unique<files::FileDefaults>(folder_, "app.velvix.Velvix",
-                                                  platform::Logger(sink_, "settings"));
-    counting_ = std::make_unique<CountingDefaults>(*file_);
-    counting_->writes = std::move(writes);
-  }
-  // Edits the document as a user would, then relaunches so the store sees it.
-  void putString(std::string_view key, std::string_view text) {
-    nlohmann::json document = nlohmann::json::object();
-    if (std::ifstream in(file_->file()); in) document = nlohmann::json::parse(in);
-    document[std::string(key)] = std::string(text);
-    std::ofstream(file_->file()) << document.dump();
-    relaunch();
-  }
-  [[nodiscard]] std::size_t writeCount(std::string_view key) const {
-    const auto it = counting_->writes.find(key);
-    return it == counting_->writes.end() ? 0 : it->second;
-  }
-  [[nodiscard]] std::size_t totalWrites() const {
-    std::size_t total = 0;
-    for (const auto& [key, count] : counting_->writes)
-      total += count;
-    return total;
-  }
-
- private:
-  std::filesystem::path folder_;
-  DiscardingSink sink_;
-  std::unique_ptr<files::FileDefaults> file_;
-  std::unique_ptr<CountingDefaults> counting_;
 };
 
 // The persisted booleans: accessors, key and the default a new user sees.
@@ -145,247 +35,156 @@ struct Flag {
   bool fallback;
 };
 
+#define FLAG(name, Name, key, fallback) \
+  { #name, Property::name, &AppSettings::name, &AppSettings::set##Name, key, fallback }
+// The keys are the saved format and must never change.
 const Flag kFlags[] = {
-    {"isEnabled", Property::isEnabled, &AppSettings::isEnabled, &AppSettings::setIsEnabled, "onOff",
-     true},
-    {"unblurLastMessages", Property::unblurLastMessages, &AppSettings::unblurLastMessages,
-     &AppSettings::setUnblurLastMessages, "unblurLast3Messages", true},
-    {"blurMessages", Property::blurMessages, &AppSettings::blurMessages,
-     &AppSettings::setBlurMessages, "blurAllMessagesInChat", true},
-    {"blurPreviews", Property::blurPreviews, &AppSettings::blurPreviews,
-     &AppSettings::setBlurPreviews, "blurLastMessagesPreview", true},
-    {"blurTextInput", Property::blurTextInput, &AppSettings::blurTextInput,
-     &AppSettings::setBlurTextInput, "blurTextInput", false},
-    {"blurNames", Property::blurNames, &AppSettings::blurNames, &AppSettings::setBlurNames,
-     "blurGroupUsersNames", false},
-    {"blurProfilePictures", Property::blurProfilePictures, &AppSettings::blurProfilePictures,
-     &AppSettings::setBlurProfilePictures, "blurProfilePictures", false},
-    {"blurMediaPreview", Property::blurMediaPreview, &AppSettings::blurMediaPreview,
-     &AppSettings::setBlurMediaPreview, "blurMediaPreview", false},
-    {"blurMediaGallery", Property::blurMediaGallery, &AppSettings::blurMediaGallery,
-     &AppSettings::setBlurMediaGallery, "blurMediaGallery", false},
-    {"usesAccessibility", Property::usesAccessibility, &AppSettings::usesAccessibility,
-     &AppSettings::setUsesAccessibility, "usesAccessibility", true},
-    {"coversMovingLists", Property::coversMovingLists, &AppSettings::coversMovingLists,
-     &AppSettings::setCoversMovingLists, "coverMovingLists", true},
-    {"coversUnrecognised", Property::coversUnrecognised, &AppSettings::coversUnrecognised,
-     &AppSettings::setCoversUnrecognised, "coverUnrecognised", true},
+    FLAG(isEnabled, IsEnabled, "onOff", true),
+    FLAG(unblurLastMessages, UnblurLastMessages, "unblurLast3Messages", true),
+    FLAG(blurMessages, BlurMessages, "blurAllMessagesInChat", true),
+    FLAG(blurPreviews, BlurPreviews, "blurLastMessagesPreview", true),
+    FLAG(blurTextInput, BlurTextInput, "blurTextInput", false),
+    FLAG(blurNames, BlurNames, "blurGroupUsersNames", false),
+    FLAG(blurProfilePictures, BlurProfilePictures, "blurProfilePictures", false),
+    FLAG(blurMediaPreview, BlurMediaPreview, "blurMediaPreview", false),
+    FLAG(blurMediaGallery, BlurMediaGallery, "blurMediaGallery", false),
+    FLAG(usesAccessibility, UsesAccessibility, "usesAccessibility", true),
+    FLAG(coversMovingLists, CoversMovingLists, "coverMovingLists", true),
+    FLAG(coversUnrecognised, CoversUnrecognised, "coverUnrecognised", true),
 };
-
-const char* const kAllKeys[] = {
-    "onOff",
-    "unblurLast3Messages",
-    "blurAllMessagesInChat",
-    "blurLastMessagesPreview",
-    "blurTextInput",
-    "blurGroupUsersNames",
-    "blurProfilePictures",
-    "blurMediaPreview",
-    "blurMediaGallery",
-    "usesAccessibility",
-    "coverMovingLists",
-    "coverUnrecognised",
-    "layoutMetrics",
-    "panicShortcut",
-    "idleMinutes",
-    "blurStrength",
-};
-
-}  // namespace
-}  // namespace velvix
-
-namespace velvix::platform {
-// Readable failures: "bool true" rather than the variant's bytes.
-inline void PrintTo(const Defaults::Value& value, std::ostream* os) {
-  if (std::holds_alternative<std::monostate>(value)) *os << "absent";
-  if (const bool* b = std::get_if<bool>(&value)) *os << "bool " << (*b ? "true" : "false");
-  if (const auto* bytes = std::get_if<Defaults::Bytes>(&value)) {
-    *os << "bytes \"" << bytes->data << '"';
-  }
-  if (const auto* other = std::get_if<Defaults::Other>(&value))
-    *os << "other " << other->description;
-}
-}  // namespace velvix::platform
-
-namespace velvix {
-namespace {
-
-std::map<std::string, Defaults::Value> everything(const Defaults& store) {
-  std::map<std::string, Defaults::Value> values;
-  for (const char* key : kAllKeys)
-    values[key] = store.object(key);
-  return values;
-}
+#undef FLAG
 
 // Counts notifications per property.
 struct Notifications {
   explicit Notifications(AppSettings& settings) {
-    for (std::size_t i = 0; i < AppSettings::kPropertyCount; ++i) {
+    for (std::size_t i = 0; i < AppSettings::kPropertyCount; ++i)
       subscriptions.push_back(
           settings.observe(static_cast<Property>(i), [this, i] { ++counts[i]; }));
-    }
   }
   [[nodiscard]] int of(Property property) const {
     return counts[static_cast<std::size_t>(property)];
   }
-  [[nodiscard]] int total() const {
-    int sum = 0;
-    for (const int count : counts)
-      sum += count;
-    return sum;
-  }
+  [[nodiscard]] int total() const { return std::accumulate(counts.begin(), counts.end(), 0); }
   std::array<int, AppSettings::kPropertyCount> counts{};
   std::vector<platform::Subscription> subscriptions;
 };
 
-std::string storedBytes(const Defaults& store, std::string_view key) {
-  const auto value = store.object(key);
-  const auto* bytes = std::get_if<Defaults::Bytes>(&value);
-  return bytes != nullptr ? bytes->data : "<not bytes>";
-}
-
-// ---------------------------------------------------------------------------------------------
-// The settings' behaviour, against the in-memory store and the real file store alike.
-
-template <typename Store>
-class AppSettingsOverStore : public ::testing::Test {};
-
-using Stores = ::testing::Types<MemoryStore, FileStore>;
-TYPED_TEST_SUITE(AppSettingsOverStore, Stores);
-
-TYPED_TEST(AppSettingsOverStore, EmptyStoreGivesTheNewUserDefaultsAndWritesNothing) {
-  TypeParam harness;
-  const AppSettings settings(harness.store());
-
+TEST(AppSettings, EmptyStoreGivesTheNewUserDefaultsAndWritesNothing) {
+  sim::MemoryDefaults store;
+  const AppSettings settings(store);
   for (const Flag& flag : kFlags) {
     SCOPED_TRACE(flag.name);
     EXPECT_EQ((settings.*flag.get)(), flag.fallback);
   }
   EXPECT_EQ(settings.metrics(), LayoutMetrics::defaults);
+  EXPECT_FALSE(settings.hasStoredMetrics());
   EXPECT_FALSE(settings.showsGuides());
-  const BlurOptions expected{.isEnabled = true,
-                             .unblurLastMessages = true,
-                             .blurMessages = true,
-                             .blurPreviews = true,
-                             .blurTextInput = false,
-                             .blurNames = false,
-                             .blurProfilePictures = false,
-                             .blurMediaPreview = false,
-                             .blurMediaGallery = false};
-  EXPECT_EQ(settings.options(), expected);
-  EXPECT_EQ(harness.totalWrites(), 0u);
+  EXPECT_TRUE(store.writes().empty());
 }
 
-TYPED_TEST(AppSettingsOverStore, EachBooleanLoadsFromItsOwnKeyAndOnlyWhenItIsABoolean) {
+// Each boolean loads from its own key and only when it is a boolean (a value of another kind is
+// told and left as it is); every assignment writes, a real change alone notifies, and the next
+// launch reads it back.
+TEST(AppSettings, EachBooleanLoadsAndSavesUnderItsOwnKey) {
   for (const Flag& flag : kFlags) {
     SCOPED_TRACE(flag.name);
-    {
-      SCOPED_TRACE("a stored boolean is taken");
-      TypeParam harness;
-      harness.store().setBool(flag.key, !flag.fallback);
-      harness.relaunch();
+    const std::function<void(sim::MemoryDefaults&)> unusable[] = {
+        [&](auto& s) { s.setString(flag.key, flag.fallback ? "false" : "true"); },
+        [&](auto& s) { s.setBytes(flag.key, "\x01"); },
+        [&](auto& s) { s.setOther(flag.key, "a list"); }};
+    for (const auto& put : unusable) {
+      sim::MemoryDefaults store;
+      put(store);
+      store.clearWrites();
       CapturingSink log;
-      const AppSettings settings(harness.store(), platform::Logger(log, "settings"));
-      EXPECT_EQ((settings.*flag.get)(), !flag.fallback);
-      EXPECT_EQ(log.lines, std::vector<std::string>());
-      for (const Flag& other : kFlags) {
-        if (&other != &flag) {
-          EXPECT_EQ((settings.*other.get)(), other.fallback) << other.name;
-        }
-      }
-    }
-    {
-      SCOPED_TRACE("a string is ignored for the default and left as it is");
-      TypeParam harness;
-      harness.putString(flag.key, flag.fallback ? "false" : "true");
-      const auto before = everything(harness.store());
-      CapturingSink log;
-      const AppSettings settings(harness.store(), platform::Logger(log, "settings"));
+      const AppSettings settings(store, platform::Logger(log, "settings"));
       EXPECT_EQ((settings.*flag.get)(), flag.fallback);
-      EXPECT_EQ(everything(harness.store()), before);
+      EXPECT_TRUE(store.writes().empty());
       ASSERT_EQ(log.lines.size(), 1u);
       EXPECT_NE(log.lines[0].find(flag.key), std::string::npos) << log.lines[0];
     }
-    {
-      SCOPED_TRACE("byte data is ignored for the default");
-      TypeParam harness;
-      harness.store().setBytes(flag.key, "\x01");
-      harness.relaunch();
-      const AppSettings settings(harness.store());
-      EXPECT_EQ((settings.*flag.get)(), flag.fallback);
-    }
-  }
-}
 
-TYPED_TEST(AppSettingsOverStore, EveryAssignmentWritesButOnlyARealChangeNotifies) {
-  for (const Flag& flag : kFlags) {
-    SCOPED_TRACE(flag.name);
-    TypeParam harness;
-    AppSettings settings(harness.store());
+    sim::MemoryDefaults store;
+    AppSettings settings(store);
     const Notifications notifications(settings);
-
     (settings.*flag.set)(flag.fallback);
-    EXPECT_EQ(harness.writeCount(flag.key), 1u) << "unchanged values are written too";
-    EXPECT_EQ(harness.store().object(flag.key), Defaults::Value(flag.fallback));
+    EXPECT_EQ(store.writeCount(flag.key), 1u) << "unchanged values are written too";
     EXPECT_EQ(notifications.total(), 0);
-
     (settings.*flag.set)(!flag.fallback);
-    EXPECT_EQ(harness.writeCount(flag.key), 2u);
-    EXPECT_EQ(harness.totalWrites(), 2u) << "no other key is written";
-    EXPECT_EQ(harness.store().object(flag.key), Defaults::Value(!flag.fallback));
+    EXPECT_EQ(store.writes().size(), 2u) << "no other key is written";
+    EXPECT_EQ(store.object(flag.key), Defaults::Value(!flag.fallback));
     EXPECT_EQ(notifications.of(flag.property), 1);
     EXPECT_EQ(notifications.total(), 1);
 
-    harness.relaunch();
-    const AppSettings relaunched(harness.store());
-    EXPECT_EQ((relaunched.*flag.get)(), !flag.fallback);
+    CapturingSink log;
+    const AppSettings relaunched(store, platform::Logger(log, "settings"));
+    EXPECT_TRUE(log.lines.empty());
+    for (const Flag& other : kFlags)
+      EXPECT_EQ((relaunched.*other.get)(), &other == &flag ? !flag.fallback : other.fallback)
+          << other.name;
   }
 }
 
-TYPED_TEST(AppSettingsOverStore, MetricsWithOneChangedFieldWriteTheWholeRecord) {
-  TypeParam harness;
-  AppSettings settings(harness.store());
+TEST(AppSettings, MetricsAreWrittenWholeAndUnencodableOnesRemoveTheRecord) {
+  sim::MemoryDefaults store;
+  AppSettings settings(store);
   const Notifications notifications(settings);
   LayoutMetrics changed = LayoutMetrics::defaults;
   changed.avatarInset = 30.5;
-
   settings.setMetrics(changed);
   EXPECT_EQ(settings.metrics(), changed);
+  EXPECT_TRUE(settings.hasStoredMetrics());
   EXPECT_EQ(notifications.of(Property::metrics), 1);
   EXPECT_EQ(notifications.total(), 1);
-  const nlohmann::json record =
-      nlohmann::json::parse(storedBytes(harness.store(), "layoutMetrics"), nullptr, false);
+  const auto* bytes = std::get_if<Defaults::Bytes>(&store.contents().at("layoutMetrics"));
+  ASSERT_TRUE(bytes);
+  const nlohmann::json record = nlohmann::json::parse(bytes->data, nullptr, false);
   ASSERT_TRUE(record.is_object());
   EXPECT_EQ(record.size(), 10u);
   EXPECT_EQ(record.value("avatarInset", 0.0), 30.5);
   EXPECT_EQ(record.value("railWidth", 0.0), 220.0);
-
   settings.setMetrics(changed);
-  EXPECT_EQ(harness.writeCount("layoutMetrics"), 2u) << "the same value is written again";
+  EXPECT_EQ(store.writeCount("layoutMetrics"), 2u) << "the same value is written again";
   EXPECT_EQ(notifications.total(), 1);
+  EXPECT_EQ(AppSettings(store).metrics(), changed);
 
-  harness.relaunch();
-  EXPECT_EQ(AppSettings(harness.store()).metrics(), changed);
+  for (const double value :
+       {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+        std::numeric_limits<double>::quiet_NaN()}) {
+    SCOPED_TRACE(value);
+    settings.setMetrics(changed);
+    store.clearWrites();
+    const int before = notifications.of(Property::metrics);
+    LayoutMetrics broken = changed;
+    broken.composerHeight = value;
+    settings.setMetrics(broken);
+    EXPECT_FALSE(store.contents().contains("layoutMetrics"));
+    EXPECT_FALSE(settings.hasStoredMetrics());
+    EXPECT_EQ(notifications.of(Property::metrics), before + 1);
+    EXPECT_EQ(std::isnan(settings.metrics().composerHeight), std::isnan(value));
+    settings.setMetrics(broken);  // the same value again is no change, NaN included
+    EXPECT_EQ(store.writeCount("layoutMetrics"), 2u);
+    EXPECT_EQ(notifications.of(Property::metrics), before + 1);
+    EXPECT_EQ(AppSettings(store).metrics(), LayoutMetrics::defaults);
+  }
 }
 
-TYPED_TEST(AppSettingsOverStore, MetricsLoadInFullOrNotAtAll) {
+TEST(AppSettings, MetricsLoadInFullOrNotAtAll) {
   LayoutMetrics custom;
   custom.chatListWidth = 400;
   const std::string customRecord = *custom.encoded();
-  nlohmann::json withoutBandHeight = nlohmann::json::parse(customRecord);
-  withoutBandHeight.erase("revealBandHeight");
-  nlohmann::json withExtraKey = nlohmann::json::parse(customRecord);
-  withExtraKey["theme"] = "dark";
-  nlohmann::json withStringField = nlohmann::json::parse(customRecord);
-  withStringField["avatarSize"] = "48";
+  const auto edited = [&](const std::function<void(nlohmann::json&)>& edit) {
+    nlohmann::json record = nlohmann::json::parse(customRecord);
+    edit(record);
+    return record.dump();
+  };
+  const auto replaced = [&](const char* by) {
+    std::string record = customRecord;
+    return record.replace(record.find("400"), 3, by);
+  };
   LayoutMetrics extreme = custom;
   extreme.railWidth = 1e300;
   extreme.avatarSize = -5;
-  std::string beyondDouble = customRecord;
-  beyondDouble.replace(beyondDouble.find("400"), 3, "1e999");
-  std::string nanField = customRecord;
-  nanField.replace(nanField.find("400"), 3, "NaN");
-
   const struct {
     const char* name;
     std::optional<std::string> bytes;
@@ -395,71 +194,39 @@ TYPED_TEST(AppSettingsOverStore, MetricsLoadInFullOrNotAtAll) {
       {"nothing stored", std::nullopt, nullptr, LayoutMetrics::defaults},
       {"empty data", std::string(), nullptr, LayoutMetrics::defaults},
       {"a full record", customRecord, nullptr, custom},
-      {"unknown keys are ignored", withExtraKey.dump(), nullptr, custom},
-      {"a missing key is no partial merge", withoutBandHeight.dump(), nullptr,
+      {"unknown keys are ignored", edited([](auto& r) { r["theme"] = "dark"; }), nullptr, custom},
+      {"a missing key is no partial merge", edited([](auto& r) { r.erase("revealBandHeight"); }),
+       nullptr, LayoutMetrics::defaults},
+      {"a field that is not a number", edited([](auto& r) { r["avatarSize"] = "48"; }), nullptr,
        LayoutMetrics::defaults},
-      {"a field that is not a number", withStringField.dump(), nullptr, LayoutMetrics::defaults},
       {"huge and negative numbers are still measurements", *extreme.encoded(), nullptr, extreme},
-      {"a number beyond a double", beyondDouble, nullptr, LayoutMetrics::defaults},
-      {"NaN is not JSON", nanField, nullptr, LayoutMetrics::defaults},
+      {"a number beyond a double", replaced("1e999"), nullptr, LayoutMetrics::defaults},
+      {"NaN is not JSON", replaced("NaN"), nullptr, LayoutMetrics::defaults},
       {"not JSON", std::string("{\"railWidth\": 2"), nullptr, LayoutMetrics::defaults},
       {"a string holding a record is not data", std::nullopt, customRecord.c_str(),
        LayoutMetrics::defaults},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    TypeParam harness;
-    if (c.bytes) harness.store().setBytes("layoutMetrics", *c.bytes);
-    if (c.string) harness.putString("layoutMetrics", c.string);
-    harness.relaunch();
-    const auto stored = harness.store().object("layoutMetrics");
-    const std::size_t writes = harness.totalWrites();
-
+    sim::MemoryDefaults store;
+    if (c.bytes) store.setBytes("layoutMetrics", *c.bytes);
+    if (c.string) store.setString("layoutMetrics", c.string);
+    const auto stored = store.contents();
+    store.clearWrites();
     CapturingSink log;
-    const AppSettings settings(harness.store(), platform::Logger(log, "settings"));
+    const AppSettings settings(store, platform::Logger(log, "settings"));
     EXPECT_EQ(settings.metrics(), c.expected);
-    EXPECT_EQ(harness.store().object("layoutMetrics"), stored) << "a failed decode writes nothing";
-    EXPECT_EQ(harness.totalWrites(), writes);
+    EXPECT_EQ(settings.hasStoredMetrics(), c.bytes && c.expected != LayoutMetrics::defaults);
+    EXPECT_EQ(store.contents(), stored) << "a failed decode writes nothing";
+    EXPECT_TRUE(store.writes().empty());
     const bool unusable = (c.bytes || c.string) && c.expected == LayoutMetrics::defaults;
     EXPECT_EQ(log.lines.size(), unusable ? 1u : 0u) << "only what is stored and unusable is told";
   }
 }
 
-TYPED_TEST(AppSettingsOverStore, UnencodableMetricsRemoveTheRecord) {
-  const double nonFinite[] = {std::numeric_limits<double>::infinity(),
-                              -std::numeric_limits<double>::infinity(),
-                              std::numeric_limits<double>::quiet_NaN()};
-  for (const double value : nonFinite) {
-    SCOPED_TRACE(value);
-    TypeParam harness;
-    AppSettings settings(harness.store());
-    LayoutMetrics saved;
-    saved.railWidth = 300;
-    settings.setMetrics(saved);
-    ASSERT_TRUE(std::holds_alternative<Defaults::Bytes>(harness.store().object("layoutMetrics")));
-
-    const Notifications notifications(settings);
-    LayoutMetrics broken = saved;
-    broken.composerHeight = value;
-    settings.setMetrics(broken);
-    EXPECT_TRUE(std::holds_alternative<std::monostate>(harness.store().object("layoutMetrics")));
-    EXPECT_EQ(harness.writeCount("layoutMetrics"), 2u);
-    EXPECT_EQ(notifications.of(Property::metrics), 1);
-    EXPECT_EQ(std::isnan(settings.metrics().composerHeight), std::isnan(value));
-
-    // The same value again is no change, NaN included.
-    settings.setMetrics(broken);
-    EXPECT_EQ(harness.writeCount("layoutMetrics"), 3u);
-    EXPECT_EQ(notifications.of(Property::metrics), 1);
-
-    harness.relaunch();
-    EXPECT_EQ(AppSettings(harness.store()).metrics(), LayoutMetrics::defaults);
-  }
-}
-
 // Velvix's settings of other kinds: each loads alone, falls back (and says so) on a value it
 // cannot use, and an assignment is written, heard once and read back by the next launch.
-TYPED_TEST(AppSettingsOverStore, ShortcutIdleTimeAndStrengthLoadAndSaveByKind) {
+TEST(AppSettings, ShortcutIdleTimeAndStrengthLoadAndSaveByKind) {
   using Stored = std::function<void(Defaults&)>;
   const auto text = [](const char* key, const char* value) -> Stored {
     return [=](Defaults& store) { store.setString(key, value); };
@@ -492,17 +259,16 @@ TYPED_TEST(AppSettingsOverStore, ShortcutIdleTimeAndStrengthLoadAndSaveByKind) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    TypeParam harness;
-    c.stored(harness.store());
-    harness.relaunch();
+    sim::MemoryDefaults store;
+    c.stored(store);
     CapturingSink log;
-    const AppSettings settings(harness.store(), platform::Logger(log, "settings"));
+    const AppSettings settings(store, platform::Logger(log, "settings"));
     EXPECT_EQ(shown(settings), c.expected);
     EXPECT_EQ(log.lines.size(), c.logged ? 1u : 0u);
   }
 
-  TypeParam harness;
-  AppSettings settings(harness.store());
+  sim::MemoryDefaults store;
+  AppSettings settings(store);
   const Notifications notifications(settings);
   settings.setPanicShortcut("Ctrl+Alt+P");
   settings.setIdleMinutes(5);
@@ -512,52 +278,46 @@ TYPED_TEST(AppSettingsOverStore, ShortcutIdleTimeAndStrengthLoadAndSaveByKind) {
   EXPECT_EQ(notifications.of(Property::panicShortcut), 1);
   EXPECT_EQ(notifications.of(Property::idleMinutes), 2);
   EXPECT_EQ(notifications.of(Property::blurStrength), 1);
-  EXPECT_EQ(harness.totalWrites(), 5u);
-  harness.relaunch();
-  EXPECT_EQ(shown(AppSettings(harness.store())), "Ctrl+Alt+P 0.000000 light");
+  EXPECT_EQ(store.writes().size(), 5u);
+  EXPECT_EQ(shown(AppSettings(store)), "Ctrl+Alt+P 0.000000 light");
 }
 
-TYPED_TEST(AppSettingsOverStore, ShowsGuidesIsNeverPersisted) {
-  TypeParam harness;
-  {
-    AppSettings settings(harness.store());
-    settings.setBlurNames(true);
-    const auto before = everything(harness.store());
-    const std::size_t writes = harness.totalWrites();
-    const Notifications notifications(settings);
-
-    settings.setShowsGuides(true);
-    EXPECT_TRUE(settings.showsGuides());
-    EXPECT_EQ(notifications.of(Property::showsGuides), 1);
-    settings.setShowsGuides(true);
-    EXPECT_EQ(notifications.of(Property::showsGuides), 1);
-    EXPECT_EQ(notifications.total(), 1);
-    EXPECT_EQ(harness.totalWrites(), writes);
-    EXPECT_EQ(everything(harness.store()), before);
-  }
-  harness.relaunch();
-  const AppSettings relaunched(harness.store());
-  EXPECT_FALSE(relaunched.showsGuides());
-  EXPECT_TRUE(relaunched.blurNames());
+TEST(AppSettings, ShowsGuidesIsNeverPersisted) {
+  sim::MemoryDefaults store;
+  AppSettings settings(store);
+  const Notifications notifications(settings);
+  settings.setShowsGuides(true);
+  settings.setShowsGuides(true);
+  EXPECT_TRUE(settings.showsGuides());
+  EXPECT_EQ(notifications.of(Property::showsGuides), 1);
+  EXPECT_EQ(notifications.total(), 1);
+  EXPECT_TRUE(store.writes().empty());
+  EXPECT_FALSE(AppSettings(store).showsGuides());
 }
 
-// ---------------------------------------------------------------------------------------------
-// Observation.
-
+// Options observers hear the nine blur switches and nothing else; each switch reaches its own
+// field of the options.
 TEST(AppSettingsObservation, OptionsObserversHearTheNineBlurSwitchesOnly) {
   sim::MemoryDefaults store;
   AppSettings settings(store);
   int calls = 0;
   const auto subscription = settings.observeOptions([&] { ++calls; });
-
-  for (const Flag& flag : kFlags) {
+  const auto fields = [](const BlurOptions& o) {
+    return std::vector<bool>{o.isEnabled,           o.unblurLastMessages, o.blurMessages,
+                             o.blurPreviews,        o.blurTextInput,      o.blurNames,
+                             o.blurProfilePictures, o.blurMediaPreview,   o.blurMediaGallery};
+  };
+  for (std::size_t i = 0; i < std::size(kFlags); ++i) {
+    const Flag& flag = kFlags[i];
     SCOPED_TRACE(flag.name);
     const int before = calls;
+    const auto options = fields(settings.options());
     (settings.*flag.set)(!(settings.*flag.get)());
-    const bool inOptions = flag.property != Property::usesAccessibility &&
-                           flag.property != Property::coversMovingLists &&
-                           flag.property != Property::coversUnrecognised;
+    const bool inOptions = i < 9;
     EXPECT_EQ(calls - before, inOptions ? 1 : 0);
+    auto expected = options;
+    if (inOptions) expected[i] = !expected[i];
+    EXPECT_EQ(fields(settings.options()), expected);
   }
   LayoutMetrics metrics;
   metrics.railWidth = 1;
@@ -566,23 +326,17 @@ TEST(AppSettingsObservation, OptionsObserversHearTheNineBlurSwitchesOnly) {
   EXPECT_EQ(calls, 9);
 }
 
-TEST(AppSettingsObservation, ObserversSeeTheNewValueAlreadyStoredAndWritten) {
-  sim::MemoryDefaults store;
-  AppSettings settings(store);
-  std::vector<std::pair<bool, Defaults::Value>> seen;
-  const auto subscription = settings.observe(Property::blurNames, [&] {
-    seen.emplace_back(settings.blurNames(), store.object("blurGroupUsersNames"));
-  });
-  settings.setBlurNames(true);
-  ASSERT_EQ(seen.size(), 1u);
-  EXPECT_TRUE(seen[0].first);
-  EXPECT_EQ(seen[0].second, Defaults::Value(true));
-}
-
-TEST(AppSettingsObservation, ObserversMayAssignFromInsideTheirCall) {
+// Observers see the new value already stored and written, may assign from inside their call,
+// and one watching several properties is called once per change.
+TEST(AppSettingsObservation, ObserversSeeTheNewValueAndMayAssignFromInsideTheirCall) {
   sim::MemoryDefaults store;
   AppSettings settings(store);
   std::vector<std::string> order;
+  const auto names = settings.observe(Property::blurNames, [&] {
+    EXPECT_TRUE(settings.blurNames());
+    EXPECT_EQ(store.object("blurGroupUsersNames"), Defaults::Value(true));
+    order.emplace_back("names");
+  });
   // Switching protection off also turns the guides off, as a control bound to both might.
   const auto onOff = settings.observe(Property::isEnabled, [&] {
     order.emplace_back("isEnabled");
@@ -591,22 +345,17 @@ TEST(AppSettingsObservation, ObserversMayAssignFromInsideTheirCall) {
   const auto guides = settings.observe(Property::showsGuides, [&] {
     order.push_back(settings.showsGuides() ? "guides on" : "guides off");
   });
+  int several = 0;
+  const auto both =
+      settings.observe({Property::blurNames, Property::usesAccessibility}, [&] { ++several; });
+  settings.setBlurNames(true);
   settings.setShowsGuides(true);
   settings.setIsEnabled(false);
-  EXPECT_EQ(order, (std::vector<std::string>{"guides on", "isEnabled", "guides off"}));
-  EXPECT_FALSE(settings.showsGuides());
-}
-
-TEST(AppSettingsObservation, AMultiPropertyObserverIsCalledOncePerChange) {
-  sim::MemoryDefaults store;
-  AppSettings settings(store);
-  int calls = 0;
-  const auto subscription =
-      settings.observe({Property::blurNames, Property::usesAccessibility}, [&] { ++calls; });
-  settings.setBlurNames(true);
   settings.setUsesAccessibility(false);
   settings.setBlurTextInput(true);
-  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(order, (std::vector<std::string>{"names", "guides on", "isEnabled", "guides off"}));
+  EXPECT_FALSE(settings.showsGuides());
+  EXPECT_EQ(several, 2);
 }
 
 }  // namespace
