@@ -245,40 +245,38 @@ TEST(AccessibilityReader, DiscardsAWindowTwoPointsOrMoreFromWhereTheWindowListHa
   }
 }
 
+// A failed read says why, clears the process read last and keeps the last good snapshot.
 TEST(AccessibilityReader, LogsWhyAReadFailedAndKeepsTheLastGoodSnapshot) {
-  ReaderWorld w;
-  auto t = WhatsAppTree::standard(w.ax, kPid, kFrame);
-  ASSERT_TRUE(w.read());
-  const auto goodNodes = w.reader.nodes();
-
-  w.ax.inject(t.window, std::nullopt, Fault::callFails);
-  EXPECT_FALSE(w.read());
-  w.ax.clearFaults(t.window);
-  w.ax.inject(t.app, Attribute::windows, Fault::timeout);
-  EXPECT_FALSE(w.read());
-  w.ax.clearFaults(t.app);
-  EXPECT_FALSE(w.read(false, kFrame, 99));  // a process without a tree
-
-  const std::vector<std::string> expected = {"Read failed: window unreadable",
-                                             "Read failed: WhatsApp reports no windows",
-                                             "Read failed: WhatsApp reports no windows"};
-  EXPECT_EQ(w.logLines(), expected);
-  EXPECT_EQ(w.reader.nodes(), goodNodes);
-  EXPECT_FALSE(w.reader.pid());  // the failed full reads cleared it
-  EXPECT_EQ(w.reader.tracker()->state().generation, 1);
-}
-
-TEST(AccessibilityReader, AWindowWhoseChildrenCannotBeReadIsAFailedRead) {
-  for (const Fault fault : {Fault::errorSlot, Fault::wrongKind}) {
-    SCOPED_TRACE(fault == Fault::errorSlot ? "an error slot" : "a value of another kind");
+  const struct {
+    const char* name;
+    bool fromWindow;  // else from the application
+    std::optional<Attribute> attribute;
+    std::optional<Fault> fault;
+    const char* line;
+  } cases[] = {
+      {"the window unreadable", true, std::nullopt, Fault::callFails,
+       "Read failed: window unreadable"},
+      {"the window list timing out", false, Attribute::windows, Fault::timeout,
+       "Read failed: WhatsApp reports no windows"},
+      {"a process without a tree", false, std::nullopt, std::nullopt,
+       "Read failed: WhatsApp reports no windows"},
+      {"children in an error slot", true, Attribute::children, Fault::errorSlot,
+       "Read failed: window's children unreadable"},
+      {"children of another kind", true, Attribute::children, Fault::wrongKind,
+       "Read failed: window's children unreadable"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     ReaderWorld w;
     auto t = WhatsAppTree::standard(w.ax, kPid, kFrame);
     ASSERT_TRUE(w.read());
     const auto goodNodes = w.reader.nodes();
-    w.ax.inject(t.window, Attribute::children, fault);
-    EXPECT_FALSE(w.read());
-    EXPECT_EQ(w.logLines(), std::vector<std::string>{"Read failed: window's children unreadable"});
+    if (c.fault) w.ax.inject(c.fromWindow ? t.window : t.app, c.attribute, *c.fault);
+    EXPECT_FALSE(w.read(false, kFrame, c.fault ? kPid : 99));
+    EXPECT_EQ(w.logLines(), std::vector<std::string>{c.line});
     EXPECT_EQ(w.reader.nodes(), goodNodes);
+    EXPECT_FALSE(w.reader.pid());
+    EXPECT_EQ(w.reader.tracker()->state().generation, 1);
   }
 }
 

@@ -44,45 +44,38 @@ struct TrackerWorld {
   }
 };
 
-TEST(ScrollTracker, AFreshTrackerIsInactiveWithNothingToWatch) {
+// Inactive, fresh or deactivated, it measures nothing; active without references it reports no
+// movement; with them, how far each watched element moved since the read that published it.
+TEST(ScrollTracker, MeasuresOnlyWhileActiveAndFromTheLastRead) {
   TrackerWorld w;
-  const auto state = w.tracker.state();
-  EXPECT_EQ(state.generation, 0);
-  EXPECT_FALSE(state.isActive);
-  EXPECT_FALSE(state.chatList || state.messages);
-  EXPECT_TRUE(state.windowFrame.isNull());
+  EXPECT_EQ(w.tracker.state().generation, 0);
+  EXPECT_FALSE(w.tracker.state().isActive);
+  EXPECT_TRUE(w.tracker.state().windowFrame.isNull());
   EXPECT_FALSE(w.tracker.measure());
-}
+  EXPECT_EQ(w.tracker.publish(std::nullopt, std::nullopt, kFrame), 1);
+  ASSERT_TRUE(w.tracker.measure());
+  EXPECT_EQ(w.tracker.measure()->offset, (ScrollOffset{0, 0}));
 
-TEST(ScrollTracker, MeasuresHowFarEachWatchedElementMovedSinceTheRead) {
-  TrackerWorld w;
-  EXPECT_EQ(w.publishBoth(), 1);
-  auto m = w.tracker.measure();
-  ASSERT_TRUE(m);
-  EXPECT_EQ(m->generation, 1);
-  EXPECT_EQ(m->offset, (ScrollOffset{0, 0}));
-
+  EXPECT_EQ(w.publishBoth(), 2);
+  EXPECT_EQ(w.tracker.state().windowFrame, kFrame);
   w.ax.setScrollOffset(w.chatList, 40);      // content up by 40
   w.ax.setScrollOffset(w.messageList, -25);  // content down by 25
-  m = w.tracker.measure();
+  auto m = w.tracker.measure();
   ASSERT_TRUE(m);
+  EXPECT_EQ(m->generation, 2);
   EXPECT_EQ(m->offset, (ScrollOffset{-40, 25}));
-}
 
-TEST(ScrollTracker, AnInactiveTrackerYieldsNothingEvenWithReferences) {
-  TrackerWorld w;
-  w.publishBoth();
   w.tracker.deactivate();
   EXPECT_FALSE(w.tracker.measure());
-  EXPECT_TRUE(w.tracker.state().chatList);
-}
-
-TEST(ScrollTracker, WithoutReferencesAnActiveTrackerReportsNoMovement) {
-  TrackerWorld w;
-  EXPECT_EQ(w.tracker.publish(std::nullopt, std::nullopt, kFrame), 1);
-  const auto m = w.tracker.measure();
+  EXPECT_TRUE(w.tracker.state().chatList) << "the references stay";
+  // The next read sees the rows where they now are, and offsets start again.
+  EXPECT_EQ(
+      w.tracker.publish(ScrollTracker::Reference{w.handle(w.chatList, w.chatRow), 280},
+                        ScrollTracker::Reference{w.handle(w.messageList, w.message), 365}, kFrame),
+      3);
+  m = w.tracker.measure();
   ASSERT_TRUE(m);
-  EXPECT_EQ(m->generation, 1);
+  EXPECT_EQ(m->generation, 3);
   EXPECT_EQ(m->offset, (ScrollOffset{0, 0}));
 }
 
@@ -128,23 +121,6 @@ TEST(ScrollTracker, AnyReferenceThatCannotBeMeasuredSpoilsTheWholeMeasurement) {
   w.publishBoth();
   w.ax.remove(w.message);  // the chat-list reference is still fine
   EXPECT_FALSE(w.tracker.measure());
-}
-
-TEST(ScrollTracker, ANewReadRaisesTheGenerationAndStartsOffsetsAgain) {
-  TrackerWorld w;
-  w.publishBoth();
-  w.ax.setScrollOffset(w.messageList, 30);
-  ASSERT_EQ(w.tracker.measure()->offset.messages, -30);
-  w.tracker.deactivate();
-  // The next read sees the row where it now is.
-  EXPECT_EQ(
-      w.tracker.publish(ScrollTracker::Reference{w.handle(w.chatList, w.chatRow), 320},
-                        ScrollTracker::Reference{w.handle(w.messageList, w.message), 310}, kFrame),
-      2);
-  const auto m = w.tracker.measure();
-  ASSERT_TRUE(m);
-  EXPECT_EQ(m->generation, 2);
-  EXPECT_EQ(m->offset, (ScrollOffset{0, 0}));
 }
 
 TEST(ScrollTracker, CurrentYIsRelativeToTheGivenFrame) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 namespace velvix {
@@ -116,81 +117,63 @@ TEST(WhatsAppWindow, ReportsItsFieldsAndTheEntryDirectlyInFront) {
 }
 
 TEST(WhatsAppWindow, OnlyVisibleWindowsOfOtherAppsBetweenTheLayersCoverThePointer) {
-  const Rect cover(400, 300, 200, 200);  // contains kInside
   const struct {
     const char* name;
-    std::vector<WindowSpec> windows;
     Point mouse;
     bool expectedUnderMouse;
-  } cases[] = {
-      {"nothing in front", {whatsApp(1, kMain)}, kInside, true},
-      {"pointer outside the window", {whatsApp(1, kMain)}, Point{50, 50}, false},
-      {"pointer on the minimum edges is inside", {whatsApp(1, kMain)}, Point{100, 100}, true},
-      {"pointer on the maximum edge is outside", {whatsApp(1, kMain)}, Point{900, 400}, false},
-      {"another app's window in front holding the pointer",
-       {other(2, cover), whatsApp(1, kMain)},
-       kInside,
-       false},
-      {"another app's window in front elsewhere",
-       {other(2, Rect(0, 0, 50, 50)), whatsApp(1, kMain)},
-       kInside,
-       true},
-      {"another app's window behind", {whatsApp(1, kMain), other(2, cover)}, kInside, true},
-      {"a window of this process (the overlay)",
-       {with(other(2, cover), [](auto& w) { w.pid = kSelf; }), whatsApp(1, kMain)},
-       kInside,
-       true},
-      {"a fully transparent window",
-       {with(other(2, cover), [](auto& w) { w.alpha = 0; }), whatsApp(1, kMain)},
-       kInside,
-       true},
-      {"a window without alpha counts as visible",
-       {with(other(2, cover), [](auto& w) { w.rawAlpha = EntryField::missing(); }),
-        whatsApp(1, kMain)},
-       kInside,
-       false},
-      {"an alpha that is no number counts as visible",
-       {with(other(2, cover), [](auto& w) { w.rawAlpha = EntryField("1"); }), whatsApp(1, kMain)},
-       kInside,
-       false},
-      {"a window at the Dock's level",
-       {with(other(2, cover), [](auto& w) { w.layer = 20; }), whatsApp(1, kMain)},
-       kInside,
-       true},
-      {"a menu above the Dock's level",
-       {with(other(2, cover), [](auto& w) { w.layer = 101; }), whatsApp(1, kMain)},
-       kInside,
-       true},
-      {"a floating window below the Dock's level",
-       {with(other(2, cover), [](auto& w) { w.layer = 3; }), whatsApp(1, kMain)},
-       kInside,
-       false},
-      {"a window at a negative layer",
-       {with(other(2, cover), [](auto& w) { w.layer = -1; }), whatsApp(1, kMain)},
-       kInside,
-       true},
-      {"a window without a layer counts as layer 0",
-       {with(other(2, cover), [](auto& w) { w.rawLayer = EntryField::missing(); }),
-        whatsApp(1, kMain)},
-       kInside,
-       false},
-      {"a small WhatsApp panel never covers",
-       {whatsApp(2, cover), whatsApp(1, kMain)},
-       kInside,
-       true},
-      {"a covering window without a process id is skipped",
-       {with(other(2, cover), [](auto& w) { w.rawPID = EntryField::missing(); }),
-        whatsApp(1, kMain)},
-       kInside,
-       true},
+  } pointers[] = {
+      {"inside", kInside, true},
+      {"outside the window", Point{50, 50}, false},
+      {"on the minimum edges is inside", Point{100, 100}, true},
+      {"on the maximum edge is outside", Point{900, 400}, false},
   };
-  for (const auto& c : cases) {
+  for (const auto& c : pointers) {
+    SCOPED_TRACE(c.name);
+    sim::Desktop desktop;
+    desktop.windowServer().addWindow(whatsApp(1, kMain));
+    const auto found = WhatsAppWindow::current(desktop.windowServer(), c.mouse);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->isUnderMouse, c.expectedUnderMouse);
+  }
+
+  // Another window holding the pointer, in front of WhatsApp unless said otherwise.
+  const struct {
+    const char* name;
+    std::function<void(WindowSpec&)> change;
+    bool expectedUnderMouse;
+    bool behind = false;
+  } covers[] = {
+      {"another app's window in front", [](auto&) {}, false},
+      {"another app's window in front elsewhere",
+       [](auto& w) {
+         w.bounds = {0, 0, 50, 50};
+       },
+       true},
+      {"another app's window behind", [](auto&) {}, true, true},
+      {"a window of this process (the overlay)", [](auto& w) { w.pid = kSelf; }, true},
+      {"a fully transparent window", [](auto& w) { w.alpha = 0; }, true},
+      {"a window without alpha counts as visible",
+       [](auto& w) { w.rawAlpha = EntryField::missing(); }, false},
+      {"an alpha that is no number counts as visible",
+       [](auto& w) { w.rawAlpha = EntryField("1"); }, false},
+      {"a window at the Dock's level", [](auto& w) { w.layer = 20; }, true},
+      {"a menu above the Dock's level", [](auto& w) { w.layer = 101; }, true},
+      {"a floating window below the Dock's level", [](auto& w) { w.layer = 3; }, false},
+      {"a window at a negative layer", [](auto& w) { w.layer = -1; }, true},
+      {"a window without a layer counts as layer 0",
+       [](auto& w) { w.rawLayer = EntryField::missing(); }, false},
+      {"a small WhatsApp panel never covers", [](auto& w) { w = whatsApp(2, w.bounds); }, true},
+      {"a covering window without a process id is skipped",
+       [](auto& w) { w.rawPID = EntryField::missing(); }, true},
+  };
+  for (const auto& c : covers) {
     SCOPED_TRACE(c.name);
     sim::Desktop desktop;
     auto& server = desktop.windowServer();
-    for (const auto& w : c.windows)
-      server.addWindow(w);
-    const auto found = WhatsAppWindow::current(server, c.mouse);
+    if (!c.behind) server.addWindow(with(other(2, Rect(400, 300, 200, 200)), c.change));
+    server.addWindow(whatsApp(1, kMain));
+    if (c.behind) server.addWindow(with(other(2, Rect(400, 300, 200, 200)), c.change));
+    const auto found = WhatsAppWindow::current(server, kInside);
     ASSERT_TRUE(found);
     EXPECT_EQ(found->isUnderMouse, c.expectedUnderMouse);
   }
@@ -224,21 +207,12 @@ TEST(WhatsAppWindow, RecognisesWhatsAppByBundleIdentifierOnlyWhenTheNameDoesNotS
   EXPECT_EQ(found->pid, 43);
   // Window 2 (Notes) and window 3 need the lookup; window 4 is named WhatsApp.
   EXPECT_EQ(server.applicationLookups(), 2);
-}
-
-TEST(WhatsAppWindow, NoWindowListYieldsNothing) {
-  sim::Desktop desktop;
-  auto& server = desktop.windowServer();
-  server.addWindow(whatsApp(1, kMain));
+  for (const char* id : {"net.whatsapp.WhatsApp", "desktop.WhatsApp"})
+    EXPECT_TRUE(WhatsAppWindow::isWhatsAppBundle(id)) << id;
+  for (const char* id : {"net.whatsapp.whatsapp", ""})
+    EXPECT_FALSE(WhatsAppWindow::isWhatsAppBundle(id)) << id;
   server.setWindowListUnavailable(true);
-  EXPECT_FALSE(WhatsAppWindow::current(server, kInside));
-}
-
-TEST(WhatsAppWindow, KnowsBothBundleIdentifiersAndNoOther) {
-  EXPECT_TRUE(WhatsAppWindow::isWhatsAppBundle("net.whatsapp.WhatsApp"));
-  EXPECT_TRUE(WhatsAppWindow::isWhatsAppBundle("desktop.WhatsApp"));
-  EXPECT_FALSE(WhatsAppWindow::isWhatsAppBundle("net.whatsapp.whatsapp"));
-  EXPECT_FALSE(WhatsAppWindow::isWhatsAppBundle(""));
+  EXPECT_FALSE(WhatsAppWindow::current(server, kInside)) << "no window list, no window";
 }
 
 TEST(FlippedForScreen, MeasuresAgainstTheFirstScreenAndIsItsOwnInverse) {
