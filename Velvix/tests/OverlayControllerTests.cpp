@@ -50,7 +50,6 @@ class OverlayTest : public ::testing::Test {
     desktop.stop();
   }
 
-  void expectHiddenAtTheNextTick();
   void expectLayoutModeAfter(const std::function<void()>& change);
   void expectCoverWhileScrolling(bool on);
   void expectCoversAllUntil(const std::function<void()>& cover,
@@ -92,6 +91,14 @@ class OverlayTest : public ::testing::Test {
     ax.setTrusted(true);
   }
   using Value = platform::Value;
+  // WhatsApp's tree published, reads costing `callCost` a call, and the first read accepted.
+  void startPrecise(sim::Duration callCost = 200us) {
+    publishWhatsAppTree();
+    desktop.accessibility().setCallCost(callCost);
+    start();
+    desktop.runFor(500ms);
+    EXPECT_EQ(controller->status(), Status::protecting(true));
+  }
 
   // Message i of the conversation, 60 points below message i - 1.
   ElementId addMessage(int i) {
@@ -165,6 +172,9 @@ TEST_F(OverlayTest, StartingTwiceChangesNothing) {
   // At rest, the 30 Hz timer alone (not twice that); the display ticker rests.
   EXPECT_NEAR(controller->stats().frames() - frames, 30, 1);
   EXPECT_FALSE(controller->isDisplayTicking());
+  desktop.toolkit().resetCounts();
+  desktop.runFor(2s);
+  EXPECT_EQ(desktop.toolkit().counts(), sim::ToolkitCounts{}) << "a steady frame writes nothing";
 }
 
 TEST_F(OverlayTest, FirstAppearanceShowsThePanelOverWhatsApp) {
@@ -182,7 +192,7 @@ TEST_F(OverlayTest, FirstAppearanceShowsThePanelOverWhatsApp) {
   EXPECT_FALSE(shownBlurs().empty());
 }
 
-TEST_F(OverlayTest, ObserversHearOnlyRealChanges) {
+TEST_F(OverlayTest, ObserversHearOnlyRealChangesAndProtectionSwitchesOffAndOn) {
   int statusChanges = 0;
   int accessChanges = 0;
   const auto statusSubscription = controller->observeStatus([&] { ++statusChanges; });
@@ -196,21 +206,26 @@ TEST_F(OverlayTest, ObserversHearOnlyRealChanges) {
   EXPECT_EQ(accessChanges, 1);
   EXPECT_TRUE(controller->hasAccessibilityAccess());
   settings->setIsEnabled(false);
-  desktop.runFor(1s);
+  desktop.runFor(40ms);
   EXPECT_EQ(statusChanges, 2);
   EXPECT_EQ(controller->status(), Status::disabled());
+  EXPECT_FALSE(panel().isVisible());
+  EXPECT_EQ(count("Blurs hidden"), 0);
+  settings->setIsEnabled(true);
+  desktop.runFor(40ms);
+  EXPECT_TRUE(panel().isVisible());
+  EXPECT_EQ(controller->status(), Status::protecting(false));
 }
 
 // MARK: Visibility rules
 
-TEST_F(OverlayTest, AShortGapOnTheActiveSpaceKeepsTheOverlay) {
+TEST_F(OverlayTest, AWindowBackWithinTheGraceIsToldAndProtectionGoesOn) {
   start();
   desktop.windowServer().window(whatsApp).isOnScreen = false;
   desktop.runFor(200ms);
-  EXPECT_TRUE(panel().isVisible());
   desktop.windowServer().window(whatsApp).isOnScreen = true;
   desktop.runFor(50ms);
-  EXPECT_EQ(count("WhatsApp window left the screen"), 1);
+  EXPECT_TRUE(panel().isVisible());
   EXPECT_EQ(count("Blurs hidden"), 0);
   const auto lines = windowLines();
   const auto back = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
@@ -224,50 +239,48 @@ TEST_F(OverlayTest, AShortGapOnTheActiveSpaceKeepsTheOverlay) {
   EXPECT_EQ(controller->status(), Status::protecting(false));
 }
 
-TEST_F(OverlayTest, AGapOfAThirdOfASecondHidesTheOverlay) {
+// A missing window keeps the overlay, as it was, through gaps shorter than 0.3 s, whichever
+// build's window it was; without the grace (WhatsApp hidden or terminated, as far as the lookup
+// of its application can tell) it is hidden at once. Hidden once, it stays so without more.
+struct Gap {
+  const char* name;
+  const char* bundle;
+  bool hidden, terminated;
+};
+class OverlayGapTest : public OverlayTest, public ::testing::WithParamInterface<Gap> {};
+INSTANTIATE_TEST_SUITE_P(WhatsApp, OverlayGapTest,
+                         ::testing::Values(Gap{"Running", "net.whatsapp.WhatsApp", false, false},
+                                           Gap{"OtherBuild", "desktop.WhatsApp", false, false},
+                                           Gap{"Hidden", "net.whatsapp.WhatsApp", true, false},
+                                           Gap{"Terminated", "net.whatsapp.WhatsApp", false, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(OverlayGapTest, GapsShorterThanTheGraceKeepThePatchesUnlessWhatsAppIsGone) {
+  const Gap& gap = GetParam();
+  auto& app = desktop.windowServer().application(kWhatsAppPid);
+  app.bundleIdentifier = gap.bundle;
+  app.isHidden = gap.hidden;
+  app.isTerminated = gap.terminated;
+  const bool gone = gap.hidden || gap.terminated;
+  desktop.windowServer().setMouseTopLeft({800, 300});  // a band of the conversation revealed
   start();
+  const auto before = shownBlurs();
   desktop.windowServer().window(whatsApp).isOnScreen = false;
-  desktop.runFor(400ms);
+  ASSERT_TRUE(desktop.runUntil([&] { return count("WhatsApp window left the screen") == 1; }));
+  if (!gone) {
+    desktop.windowServer().setMouseTopLeft({800, 500});  // would move the band
+    desktop.runFor(290ms);
+    EXPECT_TRUE(panel().isVisible());
+    EXPECT_EQ(shownBlurs(), before) << "the patches stay as they were";
+    desktop.runFor(50ms);
+  }
   EXPECT_FALSE(panel().isVisible());
   EXPECT_EQ(controller->status(), Status::waitingForWhatsApp());
-  EXPECT_EQ(count("Hiding blurs: hidden false, on this Space true"), 1);
-  EXPECT_EQ(count("Blurs hidden"), 1);
-  // Hidden once; later ticks without the window change nothing more.
+  EXPECT_EQ(count(std::string("Hiding blurs: hidden ") + (gone ? "true" : "false") +
+                  ", on this Space true"),
+            1);
   desktop.runFor(1s);
   EXPECT_EQ(count("Blurs hidden"), 1);
-}
-
-// Without the grace period: WhatsApp is not running, hidden or terminated, as far as the lookup
-// of its main build can tell.
-void OverlayTest::expectHiddenAtTheNextTick() {
-  start();
-  desktop.windowServer().window(whatsApp).isOnScreen = false;
-  desktop.runFor(40ms);  // one tick
-  EXPECT_FALSE(panel().isVisible());
-  EXPECT_EQ(count("Hiding blurs: hidden true, on this Space true"), 1);
-  EXPECT_EQ(count("Blurs hidden"), 1);
-  EXPECT_EQ(controller->status(), Status::waitingForWhatsApp());
-}
-
-TEST_F(OverlayTest, AMissingWindowOfAHiddenWhatsAppHidesAtOnce) {
-  desktop.windowServer().application(kWhatsAppPid).isHidden = true;
-  expectHiddenAtTheNextTick();
-}
-
-TEST_F(OverlayTest, AMissingWindowOfATerminatedWhatsAppHidesAtOnce) {
-  desktop.windowServer().application(kWhatsAppPid).isTerminated = true;
-  expectHiddenAtTheNextTick();
-}
-
-// Whichever build's window it was, its application is the one looked up.
-TEST_F(OverlayTest, TheOtherBuildsMissingWindowGetsTheSameGrace) {
-  desktop.windowServer().application(kWhatsAppPid).bundleIdentifier = "desktop.WhatsApp";
-  start();
-  desktop.windowServer().window(whatsApp).isOnScreen = false;
-  desktop.runFor(200ms);
-  EXPECT_TRUE(panel().isVisible());
-  desktop.runFor(200ms);
-  EXPECT_FALSE(panel().isVisible());
 }
 
 TEST_F(OverlayTest, SwitchingSpacesLeavesThePatchesOnWhatsAppsSpace) {
@@ -292,40 +305,21 @@ TEST_F(OverlayTest, SwitchingSpacesLeavesThePatchesOnWhatsAppsSpace) {
   EXPECT_EQ(count("Moving blurs to this Space, where WhatsApp now is"), 1);
 }
 
-TEST_F(OverlayTest, SwitchingProtectionOffAndOn) {
-  start();
-  settings->setIsEnabled(false);
-  desktop.runFor(40ms);
-  EXPECT_FALSE(panel().isVisible());
-  EXPECT_EQ(controller->status(), Status::disabled());
-  EXPECT_EQ(count("Blurs hidden"), 0);
-  settings->setIsEnabled(true);
-  desktop.runFor(40ms);
-  EXPECT_TRUE(panel().isVisible());
-  EXPECT_EQ(controller->status(), Status::protecting(false));
-}
-
 // MARK: Window order
 
-TEST_F(OverlayTest, WhatsAppFrontmostFloatsThePanelAndLeavesItAlone) {
-  desktop.windowServer().setFrontmostApplication(kWhatsAppPid);
-  start();
-  EXPECT_EQ(panel().level(), platform::kFloatingWindowLevel);
-  desktop.toolkit().resetCounts();
-  desktop.runFor(1s);
-  EXPECT_EQ(desktop.toolkit().counts().orderChanges, 0);
-  EXPECT_EQ(desktop.toolkit().counts().levelWrites, 0);
-}
-
-TEST_F(OverlayTest, WhatsAppInTheBackgroundKeepsThePanelDirectlyAboveIt) {
+// In the background the panel stays directly above WhatsApp; frontmost, it floats. Either way a
+// steady desktop leaves its order and level alone.
+TEST_F(OverlayTest, ThePanelFloatsOverAFrontmostWhatsAppAndElseStaysDirectlyAboveIt) {
   auto& server = desktop.windowServer();
+  const auto directlyAbove = [&] {
+    const auto numbers = server.onScreenNumbers();
+    const auto at = std::find(numbers.begin(), numbers.end(), whatsApp);
+    return at != numbers.begin() && at != numbers.end() &&
+           *(at - 1) == static_cast<std::uint32_t>(panel().windowNumber());
+  };
   start();
   EXPECT_EQ(panel().level(), platform::kNormalWindowLevel);
-  auto numbers = server.onScreenNumbers();
-  auto at = std::find(numbers.begin(), numbers.end(), whatsApp);
-  ASSERT_NE(at, numbers.begin());
-  EXPECT_EQ(*(at - 1), static_cast<std::uint32_t>(panel().windowNumber()));
-
+  EXPECT_TRUE(directlyAbove());
   desktop.toolkit().resetCounts();
   desktop.runFor(1s);
   EXPECT_EQ(desktop.toolkit().counts().orderChanges, 0);
@@ -336,20 +330,18 @@ TEST_F(OverlayTest, WhatsAppInTheBackgroundKeepsThePanelDirectlyAboveIt) {
   server.orderAbove(other, whatsApp);
   desktop.runFor(100ms);
   EXPECT_EQ(desktop.toolkit().counts().orderChanges, 1);
-  numbers = server.onScreenNumbers();
-  at = std::find(numbers.begin(), numbers.end(), whatsApp);
-  EXPECT_EQ(*(at - 1), static_cast<std::uint32_t>(panel().windowNumber()));
+  EXPECT_TRUE(directlyAbove());
+
+  server.setFrontmostApplication(kWhatsAppPid);
+  desktop.runFor(100ms);
+  EXPECT_EQ(panel().level(), platform::kFloatingWindowLevel);
+  desktop.toolkit().resetCounts();
+  desktop.runFor(1s);
+  EXPECT_EQ(desktop.toolkit().counts().orderChanges, 0);
+  EXPECT_EQ(desktop.toolkit().counts().levelWrites, 0);
 }
 
 // MARK: Drawing
-
-TEST_F(OverlayTest, ASteadyFrameWritesNothing) {
-  start();
-  desktop.runFor(200ms);
-  desktop.toolkit().resetCounts();
-  desktop.runFor(2s);
-  EXPECT_EQ(desktop.toolkit().counts(), sim::ToolkitCounts{});
-}
 
 TEST_F(OverlayTest, ThePoolGrowsAndHidesSurplusViews) {
   settings->setBlurNames(true);
@@ -390,7 +382,7 @@ TEST_F(OverlayTest, AShapeChangeSwapsTheMaskOnTheSameView) {
   EXPECT_GE(desktop.toolkit().counts().maskWrites, 1);
 }
 
-TEST_F(OverlayTest, GuidesFollowTheRegionsOnlyWhileShown) {
+TEST_F(OverlayTest, GuidesFollowTheRegionsOnlyWhileShownAndTheStrengthReachesThePanel) {
   start();
   EXPECT_TRUE(panel().areGuidesHidden());
   EXPECT_TRUE(panel().guideRegions().empty());
@@ -402,43 +394,36 @@ TEST_F(OverlayTest, GuidesFollowTheRegionsOnlyWhileShown) {
   desktop.toolkit().resetCounts();
   desktop.runFor(1s);
   EXPECT_EQ(desktop.toolkit().counts().guidesUpdates, 0);
+  EXPECT_EQ(panel().blurStrength(), BlurStrength::medium);
+  settings->setBlurStrength(BlurStrength::strong);
+  EXPECT_EQ(panel().blurStrength(), BlurStrength::strong);
 }
 
 // MARK: Log lines
 
+// A frame beyond the integer range prints as its bound.
 TEST_F(OverlayTest, TheSummaryComesWithTheFirstFrameThenEveryFiveSeconds) {
   desktop.windowServer().window(whatsApp).bounds = Rect(-12.7, 80, 1000, 700);
   start();
-  auto summaries = [&] {
-    int n = 0;
+  const auto summaries = [&] {
+    std::vector<std::string> found;
     for (const auto& l : windowLines())
-      n += l.starts_with("Summary: ");
-    return n;
+      if (l.starts_with("Summary: ")) found.push_back(l);
+    return found;
   };
-  EXPECT_EQ(summaries(), 1);
-  const auto lines = windowLines();
-  const auto summary = *std::find_if(lines.begin(), lines.end(),
-                                     [](const auto& l) { return l.starts_with("Summary: "); });
-  EXPECT_EQ(summary,
-            "Summary: window 7 -12,80 1000x700 read no-access list false rows 0 covered false "
-            "thumbnails 0 messages 0 regions 2 panel visible true this-space true level 0 "
-            "frame-ok true");
-  desktop.runFor(4800ms);
-  EXPECT_EQ(summaries(), 1);
-  desktop.runFor(200ms);
-  EXPECT_EQ(summaries(), 2);
-}
-
-TEST_F(OverlayTest, TheSummaryPrintsAFrameBeyondTheIntegerRangeAsItsBound) {
+  EXPECT_EQ(summaries(),
+            std::vector<std::string>{
+                "Summary: window 7 -12,80 1000x700 read no-access list false rows 0 covered false "
+                "thumbnails 0 messages 0 regions 2 panel visible true this-space true level 0 "
+                "frame-ok true"});
   desktop.windowServer().window(whatsApp).bounds = Rect(1e300, 80, 1000, 700);
-  start();
-  const auto lines = windowLines();
-  const auto summary = std::find_if(lines.begin(), lines.end(),
-                                    [](const auto& l) { return l.starts_with("Summary: "); });
-  ASSERT_NE(summary, lines.end());
-  EXPECT_TRUE(summary->starts_with(
+  desktop.runFor(4800ms);
+  EXPECT_EQ(summaries().size(), 1u);
+  desktop.runFor(200ms);
+  ASSERT_EQ(summaries().size(), 2u);
+  EXPECT_TRUE(summaries()[1].starts_with(
       "Summary: window 7 " + std::to_string(std::numeric_limits<long>::max()) + ",80 1000x700 "))
-      << *summary;
+      << summaries()[1];
 }
 
 TEST(RenderStats, LogsRatesEveryTwoSecondsAndRestarts) {
@@ -488,13 +473,6 @@ TEST_F(OverlayTest, SettingTheClockChangesNoDuration) {
   }
 }
 
-TEST_F(OverlayTest, PreciseModeOnceAReadIsAccepted) {
-  publishWhatsAppTree();
-  start();
-  desktop.runFor(500ms);
-  EXPECT_EQ(controller->status(), Status::protecting(true));
-}
-
 TEST_F(OverlayTest, NoReadsWhileAccessibilityIsOffInTheSettings) {
   publishWhatsAppTree();
   settings->setUsesAccessibility(false);
@@ -504,29 +482,8 @@ TEST_F(OverlayTest, NoReadsWhileAccessibilityIsOffInTheSettings) {
   EXPECT_EQ(controller->status(), Status::protecting(false));
 }
 
-TEST_F(OverlayTest, LossyReadsAreIgnoredTwiceThenAccepted) {
-  publishWhatsAppTree();
-  start();
-  desktop.runFor(500ms);
-  ASSERT_EQ(controller->status(), Status::protecting(true));
-  for (const ElementId row : chatRows)
-    desktop.accessibility().remove(row);
-  desktop.runFor(1s);
-  EXPECT_EQ(count("Ignoring a read without WhatsApp's content (1)"), 1);
-  EXPECT_EQ(count("Ignoring a read without WhatsApp's content (2)"), 1);
-  EXPECT_EQ(count("Ignoring a read without WhatsApp's content (3)"), 0);
-  // The third was accepted: reads without rows now pass silently.
-  int ignored = 0;
-  for (const auto& l : windowLines())
-    ignored += l.starts_with("Ignoring a read");
-  EXPECT_EQ(ignored, 2);
-}
-
 TEST_F(OverlayTest, ARecordedReadOfAnotherWindowIsNotUsed) {
-  publishWhatsAppTree();
-  start();
-  desktop.runFor(500ms);
-  ASSERT_EQ(controller->status(), Status::protecting(true));
+  startPrecise(0us);
   // WhatsApp's window is replaced by a new one; until a read of it is accepted, layout mode.
   auto& server = desktop.windowServer();
   server.removeWindow(whatsApp);
@@ -539,27 +496,6 @@ TEST_F(OverlayTest, ARecordedReadOfAnotherWindowIsNotUsed) {
   EXPECT_EQ(controller->status(), Status::protecting(true));
 }
 
-TEST_F(OverlayTest, FollowsScrollingAndStopsWhenTheWheelRests) {
-  publishWhatsAppTree();
-  desktop.accessibility().setCallCost(200us);
-  start();
-  desktop.runFor(500ms);
-  ASSERT_EQ(controller->status(), Status::protecting(true));
-
-  // Content moving up gives a negative speed of the list's order (each read restarts the
-  // sample, so the smoothed value lags the true 300 points per second somewhat).
-  scrollMessages(600ms, 300);
-  EXPECT_LT(controller->scrollVelocity().messages, -150);
-  EXPECT_GT(controller->scrollVelocity().messages, -450);
-  EXPECT_EQ(controller->scrollVelocity().chatList, 0);
-
-  // 0.4 s after the last wheel event the next measurement zeroes the speed.
-  desktop.runFor(300ms);
-  EXPECT_NE(controller->scrollVelocity().messages, 0);
-  desktop.runFor(200ms);
-  EXPECT_EQ(controller->scrollVelocity(), ScrollOffset{});
-}
-
 TEST_F(OverlayTest, WithoutScrollFollowingNothingIsMeasured) {
   controller.reset();
   controller = std::make_unique<OverlayController>(
@@ -567,17 +503,13 @@ TEST_F(OverlayTest, WithoutScrollFollowingNothingIsMeasured) {
       OverlayPorts{desktop.accessibility(), desktop.windowServer(), desktop.toolkit(),
                    desktop.scheduler(), desktop.log()},
       OverlayOptions{.followsScrolling = false});
-  publishWhatsAppTree();
-  desktop.accessibility().setCallCost(200us);
-  start();
-  desktop.runFor(500ms);
-  ASSERT_EQ(controller->status(), Status::protecting(true));
+  startPrecise();
   scrollMessages(600ms, 300);
   EXPECT_EQ(controller->scrollVelocity(), ScrollOffset{});
   EXPECT_EQ(controller->stats().measurements, 0);
 }
 
-TEST_F(OverlayTest, FollowLoopRestsWhileNothingIsReadAndResumesWithTheFirstRead) {
+TEST_F(OverlayTest, FollowLoopRestsUntilTheFirstReadThenFollowsUntilTheWheelRests) {
   // Layout mode: no access, so nothing is read and nothing can be measured.
   start();
   desktop.runFor(1s);
@@ -591,17 +523,22 @@ TEST_F(OverlayTest, FollowLoopRestsWhileNothingIsReadAndResumesWithTheFirstRead)
   desktop.accessibility().setCallCost(200us);
   desktop.runFor(500ms);
   ASSERT_EQ(controller->status(), Status::protecting(true));
-  scrollMessages(300ms, 300);
+  // Content moving up gives a negative speed of the list's order (each read restarts the
+  // sample, so the smoothed value lags the true 300 points per second somewhat).
+  scrollMessages(600ms, 300);
   EXPECT_GT(controller->stats().measurements, 0);
+  EXPECT_LT(controller->scrollVelocity().messages, -150);
+  EXPECT_GT(controller->scrollVelocity().messages, -450);
+  EXPECT_EQ(controller->scrollVelocity().chatList, 0);
+  // 0.4 s after the last wheel event the next measurement zeroes the speed.
+  desktop.runFor(300ms);
   EXPECT_NE(controller->scrollVelocity().messages, 0);
+  desktop.runFor(200ms);
+  EXPECT_EQ(controller->scrollVelocity(), ScrollOffset{});
 }
 
 TEST_F(OverlayTest, MeasurementsOfAnIgnoredReadAreNotApplied) {
-  publishWhatsAppTree();
-  desktop.accessibility().setCallCost(2ms);  // a read takes tens of milliseconds
-  start();
-  desktop.runFor(500ms);
-  ASSERT_EQ(controller->status(), Status::protecting(true));
+  startPrecise(2ms);
 
   // The lossy read publishes a new generation to the tracker, but the controller keeps the read
   // before it: measurements of the new generation must not count or move anything.
@@ -625,11 +562,8 @@ TEST_F(OverlayTest, MeasurementsOfAnIgnoredReadAreNotApplied) {
 // Between reads, measurements alone carry the patches with the content; when they stop, the
 // patches run on by at most 50 ms of the last speed and then stay.
 TEST_F(OverlayTest, BetweenReadsPatchesMoveWithTheContentAndStopWhenMeasurementsStop) {
-  publishWhatsAppTree();
   settings->setUnblurLastMessages(false);
-  desktop.accessibility().setCallCost(200us);
-  start();
-  desktop.runFor(500ms);
+  startPrecise();
   const Rect message = windowRelative(messages[3]);
   ASSERT_TRUE(blurNear(message)) << "no patch over the message after the first read";
 
@@ -677,10 +611,7 @@ void OverlayTest::expectLayoutModeAfter(const std::function<void()>& change) {
                                std::nullopt),
       [](const VisibleBlur& b) { return b.rect; });
   const auto shown = [&] { return rects(shownBlurs(), [](const auto& v) { return v.frame; }); };
-  publishWhatsAppTree();
-  start();
-  desktop.runFor(500ms);
-  ASSERT_EQ(controller->status(), Status::protecting(true));
+  startPrecise(0us);
   ASSERT_NE(shown(), layout);
   change();
   desktop.runFor(34ms);
@@ -697,10 +628,7 @@ TEST_F(OverlayTest, AccessRevokedLaysTheNextFrameOutFromTheLayout) {
 }
 
 TEST_F(OverlayTest, TheLatestThreeMessagesStayReadableAndAreLearntOnlyAtRest) {
-  publishWhatsAppTree();
-  desktop.accessibility().setCallCost(200us);
-  start();
-  desktop.runFor(500ms);
+  startPrecise();
   const auto covered = [&](std::size_t i) {
     return blurNear(windowRelative(messages[i])).has_value();
   };
@@ -722,10 +650,8 @@ TEST_F(OverlayTest, TheLatestThreeMessagesStayReadableAndAreLearntOnlyAtRest) {
   EXPECT_TRUE(covered(2));
 }
 
-TEST_F(OverlayTest, AGoodReadBetweenLossyOnesStartsTheCountAgain) {
-  publishWhatsAppTree();
-  start();
-  desktop.runFor(500ms);
+TEST_F(OverlayTest, LossyReadsAreIgnoredTwiceAndAGoodOneStartsTheCountAgain) {
+  startPrecise(0us);
   const std::size_t precise = shownBlurs().size();
   auto& ax = desktop.accessibility();
   const auto lossy = [&](bool on) {
@@ -744,6 +670,13 @@ TEST_F(OverlayTest, AGoodReadBetweenLossyOnesStartsTheCountAgain) {
   desktop.runFor(150ms);
   EXPECT_EQ(count("Ignoring a read without WhatsApp's content (1)"), 2);
   EXPECT_EQ(shownBlurs().size(), precise) << "a lossy read took the chat rows' patches away";
+  // Ignored twice, the third is accepted: reads without rows now pass silently.
+  desktop.runFor(1s);
+  int ignored = 0;
+  for (const auto& l : windowLines())
+    ignored += l.starts_with("Ignoring a read");
+  EXPECT_EQ(ignored, 4);
+  EXPECT_EQ(count("Ignoring a read without WhatsApp's content (3)"), 0);
 }
 
 TEST_F(OverlayTest, HoverRevealsOnlyWhenNoOtherWindowCoversThePointer) {
@@ -760,33 +693,9 @@ TEST_F(OverlayTest, HoverRevealsOnlyWhenNoOtherWindowCoversThePointer) {
   EXPECT_EQ(shownBlurs(), unhovered);
 }
 
-TEST_F(OverlayTest, TheOverlayOutlastsGapsShorterThanAThirdOfASecond) {
-  start();
-  desktop.windowServer().window(whatsApp).isOnScreen = false;
-  ASSERT_TRUE(desktop.runUntil([&] { return count("WhatsApp window left the screen") == 1; }));
-  desktop.runFor(290ms);
-  EXPECT_TRUE(panel().isVisible());
-  desktop.runFor(50ms);
-  EXPECT_FALSE(panel().isVisible());
-}
-
-TEST_F(OverlayTest, DuringAGapThePatchesStayAsTheyWere) {
-  desktop.windowServer().setMouseTopLeft({800, 300});  // a band of the conversation revealed
-  start();
-  const auto before = shownBlurs();
-  desktop.windowServer().window(whatsApp).isOnScreen = false;
-  desktop.runFor(40ms);
-  desktop.windowServer().setMouseTopLeft({800, 500});  // would move the band
-  desktop.runFor(100ms);
-  EXPECT_EQ(shownBlurs(), before);
-}
-
 TEST_F(OverlayTest, AReturningWindowStartsFromTheReadNotFromTheScrollBeforeTheGap) {
-  publishWhatsAppTree();
   settings->setUnblurLastMessages(false);
-  desktop.accessibility().setCallCost(200us);
-  start();
-  desktop.runFor(500ms);
+  startPrecise();
   const Rect read = windowRelative(messages[3]);
   failReads();
   // Scrolling at 300 points per second when WhatsApp's window goes for a moment; it comes back
@@ -826,10 +735,7 @@ TEST_F(OverlayTest, SwitchedBackOnWhileWhatsAppIsGoneTheOverlayWaitsForIt) {
 }
 
 TEST_F(OverlayTest, WhileTheUserScrollsReadsRereadOnlyTheLists) {
-  publishWhatsAppTree();
-  desktop.accessibility().setCallCost(200us);
-  start();
-  desktop.runFor(500ms);
+  startPrecise();
   auto& ax = desktop.accessibility();
   long before = ax.callsTo(composer);
   desktop.runFor(500ms);
@@ -872,12 +778,8 @@ std::optional<Rect> coverOver(const std::vector<sim::BlurViewState>& shown, cons
 // "Cover lists while scrolling", on or off: a list the wheel turns is covered while its patches
 // cannot be trusted.
 void OverlayTest::expectCoverWhileScrolling(bool on) {
-  publishWhatsAppTree();
   settings->setCoversMovingLists(on);
-  desktop.accessibility().setCallCost(200us);
-  start();
-  desktop.runFor(500ms);
-  ASSERT_EQ(controller->status(), Status::protecting(true));
+  startPrecise();
   const Rect list = windowRelative(conversation).intersection(Rect(0, 60, 1000, 560));
   const auto covered = [&] { return coverOver(shownBlurs(), list).has_value(); };
   ASSERT_FALSE(covered());
@@ -975,11 +877,8 @@ TEST_F(OverlayTest, InLayoutModeTheLatestMessagesBandIsCoveredWhileTheWheelHasTa
 }
 
 TEST_F(OverlayTest, AWheelStepIsFollowedAtTheNextFrameAndPatchesDoNotRunAheadOfSteps) {
-  publishWhatsAppTree();
   settings->setUnblurLastMessages(false);
-  desktop.accessibility().setCallCost(200us);
-  start();
-  desktop.runFor(500ms);
+  startPrecise();
   failReads();                                         // only measurements move the patches now
   desktop.windowServer().setMouseTopLeft({950, 400});  // over the conversation, beside the text
   desktop.runFor(40ms);
@@ -1060,16 +959,6 @@ TEST_F(OverlayTest, ANeverCalibratedLayoutIsCoveredWholeUntilMeasuredFromThePixe
   EXPECT_EQ(settings->metrics().railWidth, 70);
 }
 
-}  // namespace
-}  // namespace velvix
-
-// MARK: Velvix's additions: covering everything, failing closed
-
-namespace velvix {
-namespace {
-
-constexpr Rect kWholeWindow(0, 0, 1000, 700);
-
 // The panic key and idle protection cover the whole window with one patch the pointer cannot
 // open, and give back the usual patches within two frames of their end.
 void OverlayTest::expectCoversAllUntil(const std::function<void()>& cover,
@@ -1081,7 +970,7 @@ void OverlayTest::expectCoversAllUntil(const std::function<void()>& cover,
   cover();
   desktop.runFor(1100ms);  // idle time is asked once a second while nothing is covered
   ASSERT_EQ(shownBlurs().size(), 1u);
-  EXPECT_EQ(shownBlurs()[0].frame, kWholeWindow);
+  EXPECT_EQ(shownBlurs()[0].frame, Rect(0, 0, 1000, 700));
   EXPECT_EQ(controller->status(), Status::of(kind));
   desktop.windowServer().setMouseTopLeft({600, 400});  // over WhatsApp: reveals nothing
   desktop.runFor(100ms);
@@ -1159,66 +1048,6 @@ TEST_F(OverlayTest, AnUnrecognisedWindowIsBlurredAsTheLayoutModeWould) {
   desktop.windowServer().window(whatsApp).bounds = Rect(100, 80, 301, 301);
   desktop.runFor(500ms);
   EXPECT_EQ(controller->status(), Status::of(Status::Kind::unrecognised));
-}
-
-TEST_F(OverlayTest, TheChosenBlurStrengthReachesThePanel) {
-  start();
-  EXPECT_EQ(panel().blurStrength(), BlurStrength::medium);
-  settings->setBlurStrength(BlurStrength::strong);
-  EXPECT_EQ(panel().blurStrength(), BlurStrength::strong);
-}
-
-}  // namespace
-}  // namespace velvix
-
-// MARK: The resting display ticker
-
-namespace velvix {
-namespace {
-
-// What a resting display ticker saves must never show: at every screen refresh of a session of
-// hovering, scrolling, reads and stillness, the panel shows exactly what a ticker that never
-// rests shows; also where the platform does not report the pointer's moves.
-class RestingDisplayTicker : public ::testing::TestWithParam<bool> {};
-INSTANTIATE_TEST_SUITE_P(PointerMovesHeard, RestingDisplayTicker, ::testing::Bool());
-
-TEST_P(RestingDisplayTicker, EveryRefreshShowsWhatAnAlwaysRunningTickerShows) {
-  const auto refreshes = [](bool rests) {
-    sim::AppSession session({.restsDisplayTicker = rests});
-    session.desktop().toolkit().setRefusesScrollMonitors(!GetParam());
-    std::vector<std::vector<sim::BlurViewState>> shown;
-    session.onDisplayFrame([&] { shown.push_back(session.desktop().toolkit().blurViews()); });
-    session.start();
-    session.runFor(1s);
-    for (int step = 0; step < 12; ++step) {  // the pointer down the chat list
-      session.moveMouse({200, 120 + 40.0 * step});
-      session.runFor(25ms);
-    }
-    session.runFor(1s);
-    session.moveMouse({800, 400});
-    for (int notch = 0; notch < 10; ++notch) {  // the wheel over the conversation
-      session.whatsApp().scrollWheel(notch < 5 ? -60 : 60);
-      session.runFor(40ms);
-    }
-    session.runFor(2s);
-    sim::WhatsAppState state = session.whatsApp().state();  // a read at rest finds a sheet
-    state.sheet = sim::WhatsAppSheet{.name = "Ana Souza", .about = "Out", .phone = "+55 11"};
-    session.whatsApp().setState(state);
-    session.runFor(2s);
-    session.moveMouseAway();
-    session.runFor(1s);
-    return std::pair(shown, session.controller().isDisplayTicking());
-  };
-  const auto [always, alwaysTicking] = refreshes(false);
-  const auto [resting, restingTicking] = refreshes(true);
-  ASSERT_EQ(always.size(), resting.size());
-  for (std::size_t i = 0; i < always.size(); ++i) {
-    ASSERT_TRUE(always[i] == resting[i])
-        << "refresh " << i << " of " << always.size() << ": " << always[i].size() << " views, "
-        << resting[i].size() << " while resting";
-  }
-  EXPECT_TRUE(alwaysTicking);
-  EXPECT_FALSE(restingTicking) << "at rest at the end";
 }
 
 }  // namespace
