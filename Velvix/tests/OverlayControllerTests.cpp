@@ -343,30 +343,9 @@ TEST_F(OverlayTest, ThePanelFloatsOverAFrontmostWhatsAppAndElseStaysDirectlyAbov
 
 // MARK: Drawing
 
-TEST_F(OverlayTest, ThePoolGrowsAndHidesSurplusViews) {
-  settings->setBlurNames(true);
-  settings->setBlurProfilePictures(true);
-  settings->setBlurTextInput(true);
-  start();
-  const std::size_t busy = shownBlurs().size();
-  const std::size_t created = desktop.toolkit().blurViews().size();
-  EXPECT_EQ(busy, created);
-
-  settings->setBlurNames(false);
-  settings->setBlurTextInput(false);
-  desktop.runFor(40ms);
-  EXPECT_LT(shownBlurs().size(), busy);
-  EXPECT_EQ(desktop.toolkit().blurViews().size(), created);  // hidden, not removed
-
-  settings->setBlurNames(true);
-  settings->setBlurTextInput(true);
-  desktop.toolkit().resetCounts();
-  desktop.runFor(40ms);
-  EXPECT_EQ(shownBlurs().size(), busy);
-  EXPECT_EQ(desktop.toolkit().counts().blurViewsCreated, 0);
-}
-
-TEST_F(OverlayTest, AShapeChangeSwapsTheMaskOnTheSameView) {
+// Views are pooled: a shape change swaps the mask on the same view, and surplus views are hidden
+// rather than removed, to be shown again without creating any.
+TEST_F(OverlayTest, ThePoolReusesItsViews) {
   // Pictures alone: the picture column, then the header picture, a circle.
   settings->setBlurMessages(false);
   settings->setBlurPreviews(false);
@@ -380,6 +359,25 @@ TEST_F(OverlayTest, AShapeChangeSwapsTheMaskOnTheSameView) {
   desktop.runFor(40ms);
   EXPECT_EQ(shownBlurs()[1].mask, Shape::rounded);
   EXPECT_GE(desktop.toolkit().counts().maskWrites, 1);
+
+  settings->setBlurMessages(true);
+  settings->setBlurNames(true);
+  settings->setBlurTextInput(true);
+  desktop.runFor(40ms);
+  const std::size_t busy = shownBlurs().size();
+  const std::size_t created = desktop.toolkit().blurViews().size();
+  EXPECT_EQ(busy, created);
+  settings->setBlurNames(false);
+  settings->setBlurTextInput(false);
+  desktop.runFor(40ms);
+  EXPECT_LT(shownBlurs().size(), busy);
+  EXPECT_EQ(desktop.toolkit().blurViews().size(), created);  // hidden, not removed
+  settings->setBlurNames(true);
+  settings->setBlurTextInput(true);
+  desktop.toolkit().resetCounts();
+  desktop.runFor(40ms);
+  EXPECT_EQ(shownBlurs().size(), busy);
+  EXPECT_EQ(desktop.toolkit().counts().blurViewsCreated, 0);
 }
 
 TEST_F(OverlayTest, GuidesFollowTheRegionsOnlyWhileShownAndTheStrengthReachesThePanel) {
