@@ -11,8 +11,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <atomic>
+#include <cctype>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -41,21 +41,32 @@ struct Geometry {
 
 class Desktop : public ::testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override { start(); }
+  // A private X server of `screen` with Openbox, a tray when asked, and the stand-in run with
+  // `standIn`, shown.
+  void start(const std::string& screen = "1280x800x24",
+             std::vector<std::string> standIn = {"--geometry", "900x600+40+40"},
+             bool withTray = true) {
     std::string whyNot;
-    session_ = XvfbSession::start(true, whyNot);
+    session_ = XvfbSession::start(true, whyNot, screen);
     if (!session_) GTEST_SKIP() << whyNot;
-    if (run("command -v trayer >/dev/null") != 0) GTEST_SKIP() << "trayer is not installed";
+    if (withTray && run("command -v trayer >/dev/null") != 0)
+      GTEST_SKIP() << "trayer is not installed";
+    // Its own runtime folder too: one Velvix per session is told by a lock in there.
     config_ =
         std::filesystem::temp_directory_path() /
         ("velvix-desktop-" + std::to_string(::getpid()) + "-" + session_->display().substr(1));
     std::filesystem::remove_all(config_);
     std::filesystem::create_directories(config_);
     std::filesystem::permissions(config_, std::filesystem::perms::owner_all);
-    tray_ = ChildProcess::spawn(
-        {"trayer", "--edge", "bottom", "--align", "right", "--height", "28"}, session_->display());
-    standIn_ = ChildProcess::spawn({VELVIX_FAKE_WHATSAPP, "--geometry", "900x600+40+40"},
-                                   session_->display());
+    if (withTray) {
+      tray_ =
+          ChildProcess::spawn({"trayer", "--edge", "bottom", "--align", "right", "--height", "28"},
+                              session_->display());
+    }
+    standIn.insert(standIn.begin(), VELVIX_FAKE_WHATSAPP);
+    standIn_ = ChildProcess::spawn(standIn, session_->display());
+    // Polled rather than one `--sync` search: a search can fail at once under load.
     ASSERT_TRUE(pollUntil([&] { return !windows("--class WhatsApp").empty(); }, [] {}, 10s))
         << "the stand-in did not come up";
   }
@@ -74,6 +85,20 @@ class Desktop : public ::testing::Test {
          "XDG_CONFIG_HOME=" + config_.string() + " XDG_RUNTIME_DIR=" + config_.string() +
              " exec " VELVIX_EXECUTABLE + (readsLog ? " 2>&1" : "")},
         session_->display());
+  }
+
+  // The first line of Velvix's log (launched with `readsLog`) holding one of `what`, within
+  // 15 s; empty when none came. Every line read is kept in `said_`.
+  std::string awaitLog(std::initializer_list<std::string_view> what) {
+    for (const auto deadline = std::chrono::steady_clock::now() + 15s;
+         std::chrono::steady_clock::now() < deadline;) {
+      const auto line = velvix_->readLine(1s);
+      if (!line) continue;
+      said_ += *line + "\n";
+      for (const std::string_view w : what)
+        if (line->find(w) != std::string::npos) return *line;
+    }
+    return {};
   }
 
   int run(const std::string& command) {
@@ -153,6 +178,7 @@ class Desktop : public ::testing::Test {
   std::unique_ptr<ChildProcess> tray_;
   std::unique_ptr<ChildProcess> standIn_;
   std::unique_ptr<ChildProcess> velvix_;
+  std::string said_;
 };
 
 TEST_F(Desktop, TheTrayPanelGoesAwayAsAPopupDoes) {
@@ -236,21 +262,14 @@ TEST_F(Desktop, WhenTheXServerGoesVelvixEndsSayingWhy) {
   standIn_.reset();
   tray_.reset();
   session_->killServer();
-  std::string said, status;
-  const auto deadline = std::chrono::steady_clock::now() + 10s;
-  while (status.empty() && std::chrono::steady_clock::now() < deadline) {
-    const auto line = velvix_->readLine(1s);
-    if (!line) continue;
-    said += *line + "\n";
-    if (line->starts_with("exit status ")) status = line->substr(12);
-  }
-  ASSERT_FALSE(status.empty()) << "still running:\n" << said;
-  const int code = std::atoi(status.c_str());
+  const std::string status = awaitLog({"exit status "});
+  ASSERT_FALSE(status.empty()) << "still running:\n" << said_;
+  const int code = std::atoi(status.c_str() + status.find("status ") + 7);
   EXPECT_TRUE(code > 0 && code < 128) << "ended by a signal, or with success: " << status;
   // Whichever connection notices first, Velvix's own or Qt's, says so.
-  EXPECT_TRUE(said.find("velvix: the X server has gone away; Velvix ends.") != std::string::npos ||
-              said.find("The X11 connection broke") != std::string::npos)
-      << said;
+  EXPECT_TRUE(said_.find("velvix: the X server has gone away; Velvix ends.") != std::string::npos ||
+              said_.find("The X11 connection broke") != std::string::npos)
+      << said_;
 }
 
 // Watches from a connection of its own, every 10 ms, whether WhatsApp's client window shows
@@ -518,55 +537,19 @@ struct StandIn {
   std::optional<std::array<double, 5>> truth;  // rail, list, list header, header, field
 };
 
-class FirstLaunch : public ::testing::TestWithParam<StandIn> {};
+// No tray: the options window opens beside WhatsApp, as on a first launch without one.
+class FirstLaunch : public Desktop, public ::testing::WithParamInterface<StandIn> {
+  void SetUp() override { start("1280x800x24", GetParam().arguments, false); }
+};
 
 // A first launch measures the window in front of it, or covers all of it: never a guess that
 // leaves names readable. The values are the log's, printed with no decimals.
 TEST_P(FirstLaunch, MeasuresWhatsAppWithinTwoPointsOrCoversItAll) {
-  std::string whyNot;
-  const auto session = XvfbSession::start(true, whyNot);
-  if (!session) GTEST_SKIP() << whyNot;
-  const auto config = std::filesystem::temp_directory_path() /
-                      ("velvix-first-" + std::to_string(::getpid()) + session->display().substr(1));
-  std::filesystem::remove_all(config);
-  // Its own runtime folder too: one Velvix per session is told by a lock in there.
-  std::filesystem::create_directories(config);
-  std::filesystem::permissions(config, std::filesystem::perms::owner_all);
-  std::vector<std::string> standInArgs = {VELVIX_FAKE_WHATSAPP};
-  standInArgs.insert(standInArgs.end(), GetParam().arguments.begin(), GetParam().arguments.end());
-  const auto standIn = ChildProcess::spawn(standInArgs, session->display());
-  const std::string display = "DISPLAY=" + session->display() + " ";
-  // Polled rather than one `--sync` search: a search that fails at once (seen under load) is
-  // asked again until the deadline.
-  ASSERT_TRUE(pollUntil(
-      [&] {
-        return std::system(
-                   (display + "xdotool search --onlyvisible --class WhatsApp >/dev/null 2>&1")
-                       .c_str()) == 0;
-      },
-      [] { std::this_thread::sleep_for(50ms); }, 10s))
-      << "the stand-in did not come up";
-  const auto velvix = ChildProcess::spawn(
-      {"sh", "-c",
-       "XDG_CONFIG_HOME=" + config.string() + " XDG_RUNTIME_DIR=" + config.string() +
-           " exec " VELVIX_EXECUTABLE " 2>&1"},
-      session->display());
-  std::string verdict, said;
-  for (int line = 0; line < 200 && verdict.empty(); ++line) {
-    const auto read = velvix->readLine(10s);
-    if (!read) break;
-    const std::string& text = *read;
-    said += text + "\n";
-    if (text.find("layout") != std::string::npos &&
-        (text.find("Measured") != std::string::npos || text.find("Couldn't") != std::string::npos))
-      verdict = text;
-  }
-  std::filesystem::create_directories(VELVIX_SCREENSHOT_DIR);
-  std::system((display + "import -window root " + VELVIX_SCREENSHOT_DIR + "/first-launch-" +
-               GetParam().name + ".png")
-                  .c_str());
-  std::filesystem::remove_all(config);
-  ASSERT_FALSE(verdict.empty()) << "no measurement was logged:\n" << said;
+  velvix_ = launch(true);
+  const std::string verdict =
+      awaitLog({"Measured WhatsApp's layout", "Couldn't measure WhatsApp's layout"});
+  screenshot(std::string("first-launch-") + GetParam().name);
+  ASSERT_FALSE(verdict.empty()) << "no measurement was logged:\n" << said_;
   std::printf("%s: %s\n", GetParam().name, verdict.c_str());  // the table, for the record
   if (!GetParam().truth) {
     EXPECT_NE(verdict.find("Couldn't measure WhatsApp's layout"), std::string::npos) << verdict;
@@ -615,60 +598,34 @@ struct Placement {
   int scale;
 };
 
-class Placed : public ::testing::TestWithParam<Placement> {};
+class Placed : public Desktop, public ::testing::WithParamInterface<Placement> {
+  void SetUp() override {
+    const Placement& p = GetParam();
+    start(p.screen, {"--geometry",
+                     std::to_string(p.width) + "x" + std::to_string(p.height) + "+" +
+                         std::to_string(p.x) + "+" + std::to_string(p.y),
+                     "--scale", std::to_string(p.scale)});
+  }
+};
 
 TEST_P(Placed, TheOverlayAndItsPatchesLieExactlyOverWhatsApp) {
   const Placement& p = GetParam();
-  std::string whyNot;
-  const auto session = XvfbSession::start(true, whyNot, p.screen);
-  if (!session) GTEST_SKIP() << whyNot;
-  const std::string display = "DISPLAY=" + session->display() + " ";
-  const auto sh = [&](const std::string& command) {
-    return std::system((display + command).c_str());
-  };
-  const auto out = [&](const std::string& command) {
-    std::string text;
-    if (FILE* pipe = ::popen((display + command + " 2>/dev/null").c_str(), "r")) {
-      std::array<char, 256> buffer{};
-      while (std::fgets(buffer.data(), buffer.size(), pipe))
-        text += buffer.data();
-      ::pclose(pipe);
-    }
-    return text;
-  };
-  const auto folder =
-      std::filesystem::temp_directory_path() /
-      ("velvix-placed-" + std::to_string(::getpid()) + session->display().substr(1));
-  std::filesystem::create_directories(folder);
-  std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
-  const std::shared_ptr<void> removesFolder(nullptr,
-                                            [&](void*) { std::filesystem::remove_all(folder); });
   for (std::size_t i = 0; i < p.monitors.size(); ++i) {
-    ASSERT_EQ(sh("xrandr --setmonitor m" + std::to_string(i) + " " + p.monitors[i] +
-                 (i == 0 ? " screen" : " none") + " >/dev/null"),
+    ASSERT_EQ(run("xrandr --setmonitor m" + std::to_string(i) + " " + p.monitors[i] +
+                  (i == 0 ? " screen" : " none") + " >/dev/null"),
               0);
   }
   // The desktop's scale, as its settings write it for the clients to follow (Qt's included).
-  const auto resources = folder / "resources";
+  const auto resources = config_ / "resources";
   std::ofstream(resources) << "Xft.dpi: " << 96 * p.scale << "\n";
-  ASSERT_EQ(sh("xrdb -merge " + resources.string()), 0);
-  const std::string geometry = std::to_string(p.width) + "x" + std::to_string(p.height) + "+" +
-                               std::to_string(p.x) + "+" + std::to_string(p.y);
-  // A tray keeps the options panel away: without one it opens as a window the window manager
-  // may place over WhatsApp.
-  const auto tray = ChildProcess::spawn(
-      {"trayer", "--edge", "bottom", "--align", "right", "--height", "28"}, session->display());
-  const auto standIn = ChildProcess::spawn(
-      {VELVIX_FAKE_WHATSAPP, "--geometry", geometry, "--scale", std::to_string(p.scale)},
-      session->display());
-  ASSERT_EQ(sh("timeout 10 xdotool search --sync --onlyvisible --class WhatsApp >/dev/null"), 0);
-  sh("xdotool mousemove 2 2");  // away from WhatsApp: nothing is revealed
+  ASSERT_EQ(run("xrdb -merge " + resources.string()), 0);
+  run("xdotool mousemove 2 2");  // away from WhatsApp: nothing is revealed
   // Where a window is on the root, in device pixels (xdotool's geometry of a reparented
   // window is its frame's origin).
   const auto where = [&](const std::string& search) {
     std::array<int, 4> g{-1, -1, -1, -1};
-    const std::string id = out("xdotool search --onlyvisible " + search + " | head -1");
-    std::istringstream lines(out("xwininfo -id " + id));
+    const std::string id = output("xdotool search --onlyvisible " + search + " | head -1");
+    std::istringstream lines(output("xwininfo -id " + id));
     for (std::string line; std::getline(lines, line);) {
       const auto colon = line.find(':');
       if (colon == std::string::npos) continue;
@@ -690,32 +647,21 @@ TEST_P(Placed, TheOverlayAndItsPatchesLieExactlyOverWhatsApp) {
                              std::to_string(whatsApp[0] + static_cast<int>(x * s)) + "+" +
                              std::to_string(whatsApp[1] + static_cast<int>(y * s));
     return std::atof(
-        out("convert " + shot + " -crop " + crop + " -format '%[fx:minima.intensity]' info:")
+        output("convert " + shot + " -crop " + crop + " -format '%[fx:minima.intensity]' info:")
             .c_str());
   };
   // The name drawn sharp once the stand-in has painted.
-  const std::string bare = (folder / "bare.png").string();
+  const std::string bare = (config_ / "bare.png").string();
   ASSERT_TRUE(pollUntil(
       [&] {
-        sh("import -window root " + bare);
+        run("import -window root " + bare);
         return darkest(bare, 68 + 86, 100 + 14, 80, 16) < 0.2;
       },
       [] {}, 5s));
 
-  const auto velvix = ChildProcess::spawn(
-      {"sh", "-c",
-       "XDG_CONFIG_HOME=" + folder.string() + " XDG_RUNTIME_DIR=" + folder.string() +
-           " exec " VELVIX_EXECUTABLE " 2>&1"},
-      session->display());
-  std::string measured, said;
-  const auto deadline = std::chrono::steady_clock::now() + 15s;
-  while (measured.empty() && std::chrono::steady_clock::now() < deadline) {
-    const auto line = velvix->readLine(5s);
-    if (!line) break;
-    said += *line + "\n";
-    if (line->find("Measured WhatsApp's layout") != std::string::npos) measured = *line;
-  }
-  ASSERT_FALSE(measured.empty()) << "WhatsApp's layout was not measured:\n" << said;
+  velvix_ = launch(true);
+  const std::string measured = awaitLog({"Measured WhatsApp's layout"});
+  ASSERT_FALSE(measured.empty()) << "WhatsApp's layout was not measured:\n" << said_;
   EXPECT_NE(measured.find("rail 68, chat list 376"), std::string::npos) << measured;
   ASSERT_TRUE(pollUntil([&] { return where("--name '^Velvix overlay$'") == whatsApp; }, [] {}, 5s))
       << "the overlay is not where WhatsApp's window is: " << ::testing::PrintToString(whatsApp)
@@ -727,7 +673,7 @@ TEST_P(Placed, TheOverlayAndItsPatchesLieExactlyOverWhatsApp) {
   // overlay; the rail's first icon is left as it was.
   EXPECT_TRUE(pollUntil(
       [&] {
-        sh("import -window root " + shot);
+        run("import -window root " + shot);
         return darkest(shot, 68 + 86, 100 + 14, 80, 16) > 0.35;
       },
       [] {}, 5s))
@@ -850,16 +796,10 @@ class Bystander : public Desktop {
     return out.str();
   }
   bool overlayShown() { return !windows("--name '^Velvix overlay$'").empty(); }
-  // Whether Velvix, launched with its log read, logs `what` within 10 s.
+  // Whether Velvix, launched with its log read, logs `what` in time.
   ::testing::AssertionResult logs(const std::string& what) {
-    std::string said;
-    for (const auto deadline = std::chrono::steady_clock::now() + 10s;
-         std::chrono::steady_clock::now() < deadline;) {
-      const auto line = velvix_->readLine(1s);
-      if (line && line->find(what) != std::string::npos) return ::testing::AssertionSuccess();
-      if (line) said += *line + "\n";
-    }
-    return ::testing::AssertionFailure() << "not logged: " << what << "\n" << said;
+    if (!awaitLog({what}).empty()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "not logged: " << what << "\n" << said_;
   }
 
   Display* x_ = nullptr;
