@@ -26,22 +26,9 @@ DetectedElements withRows(int count) {
   return e;
 }
 
+// The printer shows every field that differs from its default, so an empty print pins them all.
 TEST(DetectedElements, EmptyValueStandsForLayoutMode) {
-  const DetectedElements e;
-  EXPECT_FALSE(e.conversationKey);
-  EXPECT_FALSE(e.isRead);
-  EXPECT_FALSE(e.chatList);
-  EXPECT_TRUE(e.chatRows.empty());
-  EXPECT_TRUE(e.contactRows.empty());
-  EXPECT_FALSE(e.isChatListCovered);
-  EXPECT_FALSE(e.conversationHeader || e.conversationTitle || e.messageArea || e.composer);
-  EXPECT_TRUE(e.messages.empty());
-  EXPECT_TRUE(e.isShowingLatestMessages);
-  EXPECT_TRUE(e.images.empty());
-  EXPECT_FALSE(e.sheet || e.sheetPicture);
-  EXPECT_TRUE(e.sheetNames.empty() && e.mediaThumbnails.empty() && e.sheetThumbnails.empty());
-  EXPECT_EQ(e, DetectedElements());
-  EXPECT_EQ(printed(e), "{layout}");
+  EXPECT_EQ(printed(DetectedElements()), "{layout}");
 }
 
 TEST(DetectedElements, EqualityComparesEveryField) {
