@@ -75,20 +75,10 @@ void writeFile(const fs::path& file, std::string_view text) {
   std::ofstream(file, std::ios::binary) << text;
 }
 
-std::vector<std::string> namesIn(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    names.push_back(entry.path().filename());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 std::vector<std::string> temporaryFilesIn(const fs::path& folder) {
   std::vector<std::string> names;
-  for (const std::string& name : namesIn(folder)) {
-    if (name.ends_with(".tmp")) names.push_back(name);
-  }
+  for (const auto& entry : fs::directory_iterator(folder))
+    if (entry.path().extension() == ".tmp") names.push_back(entry.path().filename());
   return names;
 }
 
