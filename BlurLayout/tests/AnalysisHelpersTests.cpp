@@ -8,6 +8,7 @@
 
 #include <limits>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -104,65 +105,50 @@ TEST(IsMediaLabel, LooksForAMediaWordAtTheStartOfTheFirstTwoLines) {
   }
 }
 
-// Most labels are read code point by code point; that shortcut must agree with reading them as
-// grapheme clusters from ICU's break iterator, on text built to hit every rule.
+// Most labels are read code point by code point, skipping the break iterator; that shortcut must
+// agree with reading them as grapheme clusters from ICU's break iterator, in the characters it
+// splits and in both label readings, on random text that mixes every segmentation class.
 TEST(LabelReading, CodePointShortcutAgreesWithGraphemeClusters) {
-  const std::vector<std::string> pieces = {
-      ", ",
-      ",",
-      " ",
-      ":",
-      "1",
-      "9:41",
-      "12:30",
-      "Read",
-      "a",
-      "Photo",
-      "Your gif",
-      "Your ",
-      "GIF",
-      "\n",
-      "\r\n",
-      "\r",
-      "\xE2\x80\xA8",
-      "\xC2\x85",
-      "\xD9\xA3",      // Arabic-Indic digit
-      "\xE0\xA5\xA7",  // Devanagari digit
-      "\xE2\x85\xAB",  // Roman numeral twelve: a number and a letter
-      "\xC3\xA9",
-      "\xD0\xB4",
-      "\xE4\xB8\xAD",
-      "\xCC\x81",  // combining acute
-      "\xE2\x80\x8D",
-      "\xEF\xB8\x8F",  // ZWJ, variation selector
-      "\xF0\x9F\x93\xB7",
-      "\xF0\x9F\x87\xAB",
-      "\xE1\x84\x80",
-      "\xE1\x85\xA1",
-      "\xD8\x80",  // prepended concatenation mark
-      "\xFF",
-      "\xE2\x82",  // ill-formed
+  // Ill-formed bytes; Arabic-Indic and Devanagari digits; a Roman numeral (number and letter);
+  // combining acute, ZWJ, variation selector; Hangul L, V, LV; Arabic number sign.
+  std::vector<std::string> pieces;
+  std::istringstream all(
+      ", |,| |:|1|7|9:41|12:30|Read|a|Z|Photo|Your gif|Your |GIF|\n|\r\n|\r|\x7F|\xE2\x80\xA8|"
+      "\xC2\x85|\xFF|\xE2\x82|\xD9\xA3|\xE0\xA5\xA7|\xE2\x85\xAB|\xC3\xA9|\xD0\xB4|\xE4\xB8\xAD|"
+      "\xCC\x81|\xE2\x80\x8D|\xEF\xB8\x8F|\xF0\x9F\x93\xB7|\xF0\x9F\x91\xA9|\xF0\x9F\x87\xAB|"
+      "\xE1\x84\x80|\xE1\x85\xA1|\xEA\xB0\x80|\xD8\x80|\xE0\xA4\x95|\xE0\xA4\xBF");
+  for (std::string piece; std::getline(all, piece, '|');) {
+    pieces.push_back(piece);
+  }
+  const auto split = [](const text::Characters& c) {
+    std::vector<std::string> out;
+    for (const text::Character& ch : c.all()) {
+      out.emplace_back(c.bytes(ch));
+    }
+    return out;
   };
   std::mt19937 random(7);
   std::uniform_int_distribution<std::size_t> piece(0, pieces.size() - 1);
-  std::uniform_int_distribution<int> length(0, 10);
+  std::uniform_int_distribution<int> length(0, 12);
   text::Characters characters;
+  text::Characters automatic;
   int shortcuts = 0;
   for (int round = 0; round < 20000; ++round) {
     std::string s;
     for (int k = length(random); k > 0; --k) {
       s += pieces[piece(random)];
     }
+    SCOPED_TRACE(::testing::PrintToString(s));
     characters.assign(s, text::Characters::Segmenter::breakIterator);
+    automatic.assign(s, text::Characters::Segmenter::automatic);
+    ASSERT_EQ(split(automatic), split(characters));
     const text::Scan scan = text::scan(s);
     shortcuts += scan.isWellFormed && scan.codePointsAreCharacters;
-    ASSERT_EQ(analysis::messageKey(s), analysis::messageKey(characters))
-        << ::testing::PrintToString(s);
-    ASSERT_EQ(analysis::isMediaLabel(s), analysis::isMediaLabel(characters))
-        << ::testing::PrintToString(s);
+    ASSERT_EQ(analysis::messageKey(s), analysis::messageKey(characters));
+    ASSERT_EQ(analysis::isMediaLabel(s), analysis::isMediaLabel(characters));
     const MessageLabel both = readMessageLabel(s);
-    ASSERT_EQ(both.key, analysis::messageKey(characters)) << ::testing::PrintToString(s);
-    ASSERT_EQ(both.isMedia, analysis::isMediaLabel(characters)) << ::testing::PrintToString(s);
+    ASSERT_EQ(both.key, analysis::messageKey(characters));
+    ASSERT_EQ(both.isMedia, analysis::isMediaLabel(characters));
   }
   EXPECT_GT(shortcuts, 2000) << "the shortcut must be exercised";
 }
@@ -190,106 +176,61 @@ TEST(SizeKey, RoundsHalvesAwayFromZero) {
   }
 }
 
-TEST(NodeList, TreatsBrokenParentsAsAbsent) {
-  std::vector<AccessibilityNode> nodes = {
+// A parent out of range or not before its node is absent, a frame with a non-finite component is
+// null; children are listed in index order and sheet ancestry follows only valid parents.
+TEST(NodeList, EnforcesTheSnapshotInvariants) {
+  const std::vector<AccessibilityNode> nodes = {
       {"AXWindow", "", Rect(0, 0, 100, 100), std::nullopt},
-      {"AXGroup", "", Rect(0, 0, 10, 10), 0},
-      {"AXGroup", "", Rect(0, 0, 10, 10), 2},   // itself
-      {"AXGroup", "", Rect(0, 0, 10, 10), 4},   // a later node
-      {"AXGroup", "", Rect(0, 0, 10, 10), 99},  // out of range
-      {"AXGroup", "", Rect(0, 0, 10, 10), 1},
-      {"AXGroup", "", Rect(0, 0, 10, 10), static_cast<std::size_t>(-1)},
+      {"AXWindow", "", Rect(1, 2, -3, -4), std::nullopt},
+      {"AXSheet", "", Rect(nan, 0, 10, 10), 0},
+      {"AXGroup", "", Rect(0, 0, inf, 10), 2},
+      {"AXGroup", "", Rect(0, -inf, 10, 10), 1},
+      {"AXGroup", "", Rect(0, 0, 10, nan), 0},
+      {"AXStaticText", "", Rect(), 3},
+      {"AXSheet", "", Rect(), 3},
+      {"AXGroup", "", Rect(), 8},
+      {"AXGroup", "", Rect(), 10},
+      {"AXGroup", "", Rect(), 99},
+      {"AXGroup", "", Rect(), static_cast<std::size_t>(-1)},
+      {"AXGroup", "", Rect(), 7},
+  };
+  const std::optional<std::size_t> none;
+  const struct {
+    std::optional<std::size_t> parent;
+    std::vector<std::size_t> children;
+    bool inSheet;
+    Rect frame;
+  } expected[] = {
+      {none, {2, 5}, false, Rect(0, 0, 100, 100)},
+      {none, {4}, false, Rect(1, 2, -3, -4)},  // negative sizes are kept
+      {0, {3}, false, Rect::null()},           // a sheet whose ancestors are no sheet
+      {2, {6, 7}, true, Rect::null()},
+      {1, {}, false, Rect::null()},
+      {0, {}, false, Rect::null()},
+      {3, {}, true, Rect()},
+      {3, {12}, true, Rect()},    // a sheet inside a sheet
+      {none, {}, false, Rect()},  // its own parent
+      {none, {}, false, Rect()},  // a later node as parent
+      {none, {}, false, Rect()},
+      {none, {}, false, Rect()},
+      {7, {}, true, Rect()},
   };
   const NodeList list(nodes);
-  const std::optional<std::size_t> expectedParents[] = {std::nullopt, 0, std::nullopt, std::nullopt,
-                                                        std::nullopt, 1, std::nullopt};
+  ASSERT_EQ(list.size(), nodes.size());
   for (std::size_t i = 0; i < nodes.size(); ++i) {
     SCOPED_TRACE(i);
-    EXPECT_EQ(list.parent(i), expectedParents[i]);
+    EXPECT_EQ(list.parent(i), expected[i].parent);
+    EXPECT_EQ(std::vector<std::size_t>(list.children(i).begin(), list.children(i).end()),
+              expected[i].children);
+    EXPECT_EQ(list.isInSheet(i), expected[i].inSheet);
+    EXPECT_EQ(list.frame(i), expected[i].frame);
+    EXPECT_EQ(list.frame(i).isNull(), expected[i].frame.isNull());
   }
-  EXPECT_EQ(std::vector<std::size_t>(list.children(0).begin(), list.children(0).end()),
-            std::vector<std::size_t>{1});
-  EXPECT_EQ(std::vector<std::size_t>(list.children(1).begin(), list.children(1).end()),
-            std::vector<std::size_t>{5});
-  for (const std::size_t i : {2, 3, 4, 5, 6}) {
-    EXPECT_TRUE(list.children(i).empty()) << i;
-  }
-}
-
-TEST(NodeList, ChildrenAreListedInIndexOrder) {
-  TreeBuilder t;
-  const auto a = t.root("AXWindow", Rect(0, 0, 10, 10));
-  const auto b = t.root("AXWindow", Rect(0, 0, 10, 10));
-  const auto a1 = t.group(a, Rect());
-  const auto b1 = t.group(b, Rect());
-  const auto a2 = t.group(a, Rect());
-  const auto a11 = t.group(a1, Rect());
-  const NodeList list(t.nodes());
-  const auto children = [&](std::size_t i) {
-    return std::vector<std::size_t>(list.children(i).begin(), list.children(i).end());
-  };
-  EXPECT_EQ(children(a), (std::vector<std::size_t>{a1, a2}));
-  EXPECT_EQ(children(b), (std::vector<std::size_t>{b1}));
-  EXPECT_EQ(children(a1), (std::vector<std::size_t>{a11}));
-  EXPECT_TRUE(children(a2).empty());
-  EXPECT_TRUE(NodeList(std::vector<AccessibilityNode>{}).size() == 0);
-}
-
-TEST(NodeList, ReadsNonFiniteFramesAsNull) {
-  const struct {
-    const char* name;
-    Rect frame;
-    Rect expected;
-  } cases[] = {
-      {"finite", Rect(1, 2, 3, 4), Rect(1, 2, 3, 4)},
-      {"negative size is kept", Rect(1, 2, -3, -4), Rect(1, 2, -3, -4)},
-      {"NaN x", Rect(nan, 0, 10, 10), Rect::null()},
-      {"infinite width", Rect(0, 0, inf, 10), Rect::null()},
-      {"minus infinite y", Rect(0, -inf, 10, 10), Rect::null()},
-      {"NaN height", Rect(0, 0, 10, nan), Rect::null()},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const std::vector<AccessibilityNode> nodes = {{"AXGroup", "", c.frame, std::nullopt}};
-    const Rect read = NodeList(nodes).frame(0);
-    EXPECT_EQ(read, c.expected);
-    EXPECT_EQ(read.isNull(), c.expected.isNull());
-  }
-}
-
-TEST(NodeList, SheetAncestry) {
-  TreeBuilder t;
-  const auto window = t.root("AXWindow", Rect(0, 0, 100, 100));
-  const auto sheet = t.add(window, "AXSheet", Rect());
-  const auto inside = t.group(sheet, Rect());
-  const auto deeper = t.text(inside, Rect());
-  const auto outside = t.group(window, Rect());
-  const auto nested = t.add(inside, "AXSheet", Rect());
-  const auto broken = t.group(sheet, Rect());
-  t.nodes()[broken].parent = broken + 5;
-  const NodeList list(t.nodes());
-
-  const struct {
-    const char* name;
-    std::size_t node;
-    bool expected;
-  } cases[] = {
-      {"the root", window, false},
-      {"a sheet whose ancestors are no sheet", sheet, false},
-      {"child of the sheet", inside, true},
-      {"grandchild of the sheet", deeper, true},
-      {"sibling of the sheet", outside, false},
-      {"sheet inside a sheet", nested, true},
-      {"node whose parent is broken", broken, false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(list.isInSheet(c.node), c.expected);
-  }
-  EXPECT_EQ(list.descendantsOf(sheet), (std::vector<std::size_t>{inside, deeper, nested}));
-  EXPECT_EQ(list.descendantsOf(inside), (std::vector<std::size_t>{deeper, nested}));
-  EXPECT_TRUE(list.descendantsOf(outside).empty());
+  EXPECT_EQ(list.descendantsOf(2), (std::vector<std::size_t>{3, 6, 7, 12}));
+  EXPECT_EQ(list.descendantsOf(3), (std::vector<std::size_t>{6, 7, 12}));
+  EXPECT_TRUE(list.descendantsOf(5).empty());
   EXPECT_TRUE(list.descendantsOf(99).empty());
+  EXPECT_EQ(NodeList(std::vector<AccessibilityNode>{}).size(), 0u);
 }
 
 TEST(MessageCount, CountsTallChildrenThatAreNeitherHeadingsNorGroups) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
@@ -75,52 +74,6 @@ TEST(Characters, ReadsIllFormedUtf8AsReplacementCharacters) {
         EXPECT_EQ(ch.first, U'\uFFFD');
       }
     }
-  }
-}
-
-// Text whose code points all break from their neighbours skips the break iterator; that must
-// never change the result. Random strings mix code points of every segmentation class.
-TEST(Characters, ShortcutAgreesWithTheBreakIterator) {
-  const std::vector<std::string> pieces = {
-      "a",
-      "Z",
-      "7",
-      ",",
-      " ",
-      ":",
-      "\r",
-      "\n",
-      "\x7F",
-      "\xC3\xA9",          // é precomposed
-      "\xCC\x81",          // combining acute
-      "\xE2\x80\x8D",      // ZWJ
-      "\xF0\x9F\x91\xA9",  // woman (pictographic)
-      "\xF0\x9F\x87\xAB",  // regional indicator F
-      "\xE1\x84\x80",
-      "\xE1\x85\xA1",
-      "\xEA\xB0\x80",  // Hangul L, V, LV
-      "\xD8\x80",      // Arabic number sign
-      "\xE0\xA4\x95",
-      "\xE0\xA4\xBF",  // Devanagari ka, vowel sign
-      "\xD9\xA3",
-      "\xE4\xB8\xAD",
-      "\xE2\x80\xA8",
-      "\xC2\x85",  // ٣, 中, LS, NEL
-      "\xFF",      // ill-formed
-  };
-  std::mt19937 random(20240611);
-  std::uniform_int_distribution<std::size_t> piece(0, pieces.size() - 1);
-  std::uniform_int_distribution<int> length(0, 12);
-  Characters automatic;
-  Characters iterated;
-  for (int round = 0; round < 5000; ++round) {
-    std::string s;
-    for (int k = length(random); k > 0; --k) {
-      s += pieces[piece(random)];
-    }
-    automatic.assign(s, Characters::Segmenter::automatic);
-    iterated.assign(s, Characters::Segmenter::breakIterator);
-    ASSERT_EQ(split(automatic), split(iterated)) << "for " << ::testing::PrintToString(s);
   }
 }
 
