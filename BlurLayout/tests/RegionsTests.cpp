@@ -47,15 +47,30 @@ BlurRegion band(Rect r) {
   return BlurRegion(r, std::nullopt, Reveal::band(90), Shape::rounded);
 }
 
+template <typename... Region>
+std::vector<BlurRegion> blurs(Region... r) {
+  return {r...};
+}
+
 TEST(Regions, ForTheDetectedElements) {
   const Rect header(596, 0, 604, 56);
+  const DetectedElements layoutMode;
+  const DetectedElements precise{.isRead = true};
   const DetectedElements rows{.isRead = true, .chatList = R(64, 60, 400, 700)};
   DetectedElements chatRow = rows;
   chatRow.chatRows = {R(64, 100, 400, 72)};
   const Rect row = chatRow.chatRows[0];
+  DetectedElements contactRow = rows;
+  contactRow.contactRows = {R(64, 100, 400, 56)};
+  DetectedElements chatAndContactRow = chatRow;
+  chatAndContactRow.contactRows = {R(64, 300, 400, 56)};
   const DetectedElements listOnly{.isRead = true, .chatList = R(0, 0, 400, 800)};
   DetectedElements coveredList = listOnly;
   coveredList.isChatListCovered = true;
+  const Rect top(400, 0, 600, 60);
+  const DetectedElements titled{
+      .isRead = true, .conversationHeader = top, .conversationTitle = R(460, 10, 200, 40)};
+  const DetectedElements untitled{.isRead = true, .conversationHeader = top};
   const DetectedElements convo{
       .isRead = true,
       .messageArea = R(400, 60, 600, 600),
@@ -63,7 +78,13 @@ TEST(Regions, ForTheDetectedElements) {
                    Message{R(420, 100, 300, 50), false, "old", false},    // listed out of order
                    Message{R(420, 200, 300, 50), false, "latest", true},  // latest text
                    Message{R(420, 659.5, 300, 50), false, "sliver", false}}};  // 0.5 points in
+  const DetectedElements sameBottoms{.isRead = true,
+                                     .messageArea = R(0, 0, 1000, 800),
+                                     .messages = {Message{R(500, 100, 100, 50), false, "b", false},
+                                                  Message{R(10, 120, 100, 30), false, "a", false},
+                                                  Message{R(10, 10, 100, 30), false, "c", false}}};
   const DetectedElements area{.isRead = true, .messageArea = R(400, 60, 600, 600)};
+  const DetectedElements shortArea{.isRead = true, .messageArea = R(400, 60, 600, 100)};
   const DetectedElements scrolling{
       .isRead = true, .chatList = R(50, 100, 400, 600), .chatRows = {R(0, 90, 500, 60)}};
   DetectedElements oneAbove = scrolling;
@@ -89,258 +110,133 @@ TEST(Regions, ForTheDetectedElements) {
   };
   const DetectedElements composer{.isRead = true, .composer = R(-10, 700, 200, 150)};
   const R window(0, 0, 1000, 800);
-  const auto behindSheet = [&](Rect r) {
-    BlurRegion region(r, window, Reveal::band(90), Shape::rounded);
+  const DetectedElements sheet{.isRead = true,
+                               .messageArea = window,
+                               .sheet = R(300, 200, 400, 400),
+                               .sheetPicture = R(450, 250, 100, 100),
+                               .sheetNames = {R(400, 360, 200, 30)}};
+  const DetectedElements rowBesideSheet{.isRead = true,
+                                        .chatList = R(0, 0, 300, 800),
+                                        .chatRows = {R(0, 10, 300, 72)},
+                                        .sheet = R(500, 100, 300, 300)};
+  const auto excluded = [&](BlurRegion region) {
     region.hoverExclusion = window;
     return region;
   };
+  const auto behindSheet = [&](Rect r) {
+    return excluded(BlurRegion(r, window, Reveal::band(90), Shape::rounded));
+  };
   LayoutMetrics pictureLeftOfTheList;
   pictureLeftOfTheList.avatarInset = -60;
+  using S = ScrollOffset;
 
   const struct {
     const char* name;
-    Size window;
+    double width;  // of a window 800 high
     const char* options;
     DetectedElements elements;
     std::vector<BlurRegion> expected;
     ScrollOffset scroll = {};
     LayoutMetrics metrics = LayoutMetrics::defaults;
   } cases[] = {
-      {"layout mode with the default measurements",
-       {1200, 800},
-       "latest messages previews input names pictures",
-       {},
-       {band(R(220, 100, 80, 700)), band(R(300, 100, 296, 700)), circle(R(605, 10, 36, 36), header),
-        whole(R(647, 6, 280, 44), header), band(R(596, 56, 604, 500)),
-        whole(R(640, 736, 516, 54), R(632, 728, 532, 70))}},
-      {"layout mode narrower than the chat list: only its columns",
-       {500, 800},
-       "all",
-       {},
-       {band(R(220, 100, 80, 700)), band(R(300, 100, 200, 700))}},
-      {"one chat row: picture, name, preview, no strip without scrolling",
-       {1200, 800},
-       "names previews pictures",
-       chatRow,
-       {circle(R(86, 110, 52, 52), row), whole(R(146, 112, 300, 22.5), row),
-        whole(R(146, 136, 300, 26), row)}},
-      {"contact rows: a smaller picture and a centred name, no preview",
-       {1200, 800},
-       "names previews pictures",
-       [&] {
-         DetectedElements e = rows;
-         e.contactRows = {R(64, 100, 400, 56)};
-         return e;
-       }(),
-       {circle(R(88, 110, 36, 36), R(64, 100, 400, 56)),
-        whole(R(132, 117, 314, 22), R(64, 100, 400, 56))}},
-      {"chat rows come before contact rows",
-       {1200, 800},
-       "names previews pictures",
-       [&] {
-         DetectedElements e = chatRow;
-         e.contactRows = {R(64, 300, 400, 56)};
-         return e;
-       }(),
-       {circle(R(86, 110, 52, 52), row), whole(R(146, 112, 300, 22.5), row),
-        whole(R(146, 136, 300, 26), row), circle(R(88, 310, 36, 36), R(64, 300, 400, 56)),
-        whole(R(132, 317, 314, 22), R(64, 300, 400, 56))}},
-      {"a picture whose centre is outside the list: name and preview only",
-       {1200, 800},
-       "names previews pictures",
-       chatRow,
-       {whole(R(64, 112, 382, 22.5), row), whole(R(64, 136, 382, 26), row)},
-       {},
+      {"layout mode with the default measurements", 1200,
+       "latest messages previews input names pictures", layoutMode,
+       blurs(band(R(220, 100, 80, 700)), band(R(300, 100, 296, 700)),
+             circle(R(605, 10, 36, 36), header), whole(R(647, 6, 280, 44), header),
+             band(R(596, 56, 604, 500)), whole(R(640, 736, 516, 54), R(632, 728, 532, 70)))},
+      {"layout mode narrower than the chat list: only its columns", 500, "all", layoutMode,
+       blurs(band(R(220, 100, 80, 700)), band(R(300, 100, 200, 700)))},
+      {"one chat row: picture, name, preview, no strip without scrolling", 1200,
+       "names previews pictures", chatRow,
+       blurs(circle(R(86, 110, 52, 52), row), whole(R(146, 112, 300, 22.5), row),
+             whole(R(146, 136, 300, 26), row))},
+      {"contact rows: a smaller picture and a centred name, no preview", 1200,
+       "names previews pictures", contactRow,
+       blurs(circle(R(88, 110, 36, 36), R(64, 100, 400, 56)),
+             whole(R(132, 117, 314, 22), R(64, 100, 400, 56)))},
+      {"chat rows come before contact rows", 1200, "names previews pictures", chatAndContactRow,
+       blurs(circle(R(86, 110, 52, 52), row), whole(R(146, 112, 300, 22.5), row),
+             whole(R(146, 136, 300, 26), row), circle(R(88, 310, 36, 36), R(64, 300, 400, 56)),
+             whole(R(132, 317, 314, 22), R(64, 300, 400, 56)))},
+      {"a picture whose centre is outside the list: name and preview only", 1200,
+       "names previews pictures", chatRow,
+       blurs(whole(R(64, 112, 382, 22.5), row), whole(R(64, 136, 382, 26), row)), S(),
        pictureLeftOfTheList},
-      {"precise mode with nothing detected blurs nothing",
-       {1200, 800},
-       "all",
-       {.isRead = true},
-       {}},
-      {"a covered chat list without rows blurs no columns", {1200, 800}, "all", coveredList, {}},
-      {"a detected list without rows falls back to the two columns",
-       {1200, 800},
-       "all",
-       listOnly,
-       {band(R(0, 0, 80, 800)), band(R(80, 0, 320, 800))}},
-      {"header: picture left of the title, title as the name",
-       {1000, 800},
-       "names pictures",
-       {.isRead = true,
-        .conversationHeader = R(400, 0, 600, 60),
-        .conversationTitle = R(460, 10, 200, 40)},
-       {circle(R(424, 12, 36, 36), R(400, 0, 600, 60)),
-        whole(R(460, 10, 200, 40), R(400, 0, 600, 60))}},
+      {"precise mode with nothing detected blurs nothing", 1200, "all", precise, blurs()},
+      {"a covered chat list without rows blurs no columns", 1200, "all", coveredList, blurs()},
+      {"a detected list without rows falls back to the two columns", 1200, "all", listOnly,
+       blurs(band(R(0, 0, 80, 800)), band(R(80, 0, 320, 800)))},
+      {"header: picture left of the title, title as the name", 1000, "names pictures", titled,
+       blurs(circle(R(424, 12, 36, 36), top), whole(R(460, 10, 200, 40), top))},
       // The fallback name is at most half the pane wide (the pane as the measurements have it).
-      {"header without a title: the picture 45 points in",
-       {1000, 800},
-       "names pictures",
-       {.isRead = true, .conversationHeader = R(400, 0, 600, 60)},
-       {circle(R(409, 12, 36, 36), R(400, 0, 600, 60)),
-        whole(R(451, 6, 202, 48), R(400, 0, 600, 60))}},
-      {"latest messages stay clear, sorted by bottom edge",
-       {1000, 800},
-       "messages latest",
-       convo,
-       {whole(R(420, 100, 300, 50))}},
-      {"every message when the latest are not left clear",
-       {1000, 800},
-       "messages",
-       convo,
-       {whole(R(420, 100, 300, 50)), whole(R(420, 200, 300, 50)), whole(R(420, 300, 300, 50))}},
-      {"media preview alone blurs media messages, latest or not",
-       {1000, 800},
-       "media latest",
-       convo,
-       {whole(R(420, 300, 300, 50))}},
-      {"a latest media message stays clear under blurMessages",
-       {1000, 800},
-       "messages latest media",
-       convo,
-       {whole(R(420, 100, 300, 50))}},
-      {"messages with the same bottom keep their order",
-       {1000, 800},
-       "messages",
-       {.isRead = true,
-        .messageArea = R(0, 0, 1000, 800),
-        .messages = {Message{R(500, 100, 100, 50), false, "b", false},
-                     Message{R(10, 120, 100, 30), false, "a", false},
-                     Message{R(10, 10, 100, 30), false, "c", false}}},
-       {whole(R(10, 10, 100, 30)), whole(R(500, 100, 100, 50)), whole(R(10, 120, 100, 30))}},
-      {"a message area without messages",
-       {1000, 800},
-       "messages",
-       area,
-       {band(R(400, 60, 600, 600))}},
-      {"the latest messages' height stays clear",
-       {1000, 800},
-       "messages latest",
-       area,
-       {band(R(400, 60, 600, 430))}},
-      {"an area lower than that height blurs nothing",
-       {1000, 800},
-       "messages latest",
-       {.isRead = true, .messageArea = R(400, 60, 600, 100)},
-       {}},
-      {"rows move with the list, clipped sideways; a strip covers what entered at the top",
-       {1200, 800},
-       "names",
-       scrolling,
-       {whole(R(132, 132, 300, 22.5), R(50, 120, 400, 60)), whole(R(50, 100, 400, 20))},
-       {30, 0}},
-      {"a known row scrolled out above the list leaves no strip, and is not drawn",
-       {1200, 800},
-       "names",
-       oneAbove,
-       {whole(R(132, 132, 300, 22.5), R(50, 120, 400, 60))},
-       {30, 0}},
-      {"half a point of movement uncovers no strip",
-       {1200, 800},
-       "names",
-       scrolling,
-       {whole(R(132, 102.5, 300, 22.5), R(50, 100, 400, 50.5))},
-       {0.5, 0}},
-      {"messages moved up uncover a strip at the bottom",
-       {1200, 800},
-       "messages",
-       scrollingConvo,
-       {whole(R(420, 460, 300, 100)), whole(R(400, 660, 600, 40))},
-       {0, -40}},
-      {"messages moved down uncover a strip at the top",
-       {1200, 800},
-       "messages",
-       scrollingConvo,
-       {whole(R(420, 650, 300, 50)), whole(R(400, 100, 600, 150))},
-       {0, 150}},
-      {"images outside the message area, thumbnails, sheet thumbnails: 3 points larger",
-       {1000, 800},
-       "gallery",
-       gallery,
-       {whole(R(7, 7, 106, 106)), whole(R(497, 297, 54, 54)), whole(R(27, 397, 56, 56))}},
-      {"a thumbnail in the chat list moves with it",
-       {1000, 800},
-       "gallery",
-       thumbInList,
-       {whole(R(397, 77, 38, 38))},
-       {-20, 0}},
-      {"clipped 3 points beyond the list's edge",
-       {1000, 800},
-       "gallery",
-       thumbInList,
-       {whole(R(397, 57, 38, 18))},
-       {-60, 0}},
-      {"half a point of it in the list: covered",
-       {1000, 800},
-       "gallery",
-       thumbInList,
-       {whole(R(397, 57, 38, 6.5))},
-       {-71.5, 0}},
-      {"well past the edge: gone", {1000, 800}, "gallery", thumbInList, {}, {-78, 0}},
-      {"behind a panel over the list: still, for the scroll is the panel's",
-       {1000, 800},
-       "gallery",
-       thumbCovered,
-       {whole(R(397, 97, 38, 38))},
-       {-20, 0}},
-      {"past the window's bottom: the whole circle, for the panel's edge to clip",
-       {1200, 800},
-       "pictures",
-       rowAt(R(64, 760, 400, 72)),
-       {circle(R(86, 770, 52, 52), R(64, 760, 400, 40))}},
-      {"its centre under the list's header: still a circle",
-       {1200, 800},
-       "pictures",
-       rowAt(R(64, 20, 400, 72)),
-       {circle(R(86, 30, 52, 52), R(64, 60, 400, 32))}},
-      {"all of it under the header: none", {1200, 800}, "pictures", rowAt(R(64, -20, 400, 90)), {}},
-      {"no larger than the window: whole",
-       {200, 800},
-       "pictures",
-       sheetPicture(R(-50, 100, 196, 196)),
-       {circle(R(-52, 98, 200, 200), std::nullopt)}},
-      {"larger than the window: clipped like the rest",
-       {200, 800},
-       "pictures",
+      {"header without a title: the picture 45 points in", 1000, "names pictures", untitled,
+       blurs(circle(R(409, 12, 36, 36), top), whole(R(451, 6, 202, 48), top))},
+      {"latest messages stay clear, sorted by bottom edge", 1000, "messages latest", convo,
+       blurs(whole(R(420, 100, 300, 50)))},
+      {"every message when the latest are not left clear", 1000, "messages", convo,
+       blurs(whole(R(420, 100, 300, 50)), whole(R(420, 200, 300, 50)),
+             whole(R(420, 300, 300, 50)))},
+      {"media preview alone blurs media messages, latest or not", 1000, "media latest", convo,
+       blurs(whole(R(420, 300, 300, 50)))},
+      {"a latest media message stays clear under blurMessages", 1000, "messages latest media",
+       convo, blurs(whole(R(420, 100, 300, 50)))},
+      {"messages with the same bottom keep their order", 1000, "messages", sameBottoms,
+       blurs(whole(R(10, 10, 100, 30)), whole(R(500, 100, 100, 50)), whole(R(10, 120, 100, 30)))},
+      {"a message area without messages", 1000, "messages", area,
+       blurs(band(R(400, 60, 600, 600)))},
+      {"the latest messages' height stays clear", 1000, "messages latest", area,
+       blurs(band(R(400, 60, 600, 430)))},
+      {"an area lower than that height blurs nothing", 1000, "messages latest", shortArea, blurs()},
+      {"rows move with the list, clipped sideways; a strip covers what entered at the top", 1200,
+       "names", scrolling,
+       blurs(whole(R(132, 132, 300, 22.5), R(50, 120, 400, 60)), whole(R(50, 100, 400, 20))),
+       S{30, 0}},
+      {"a known row scrolled out above the list leaves no strip, and is not drawn", 1200, "names",
+       oneAbove, blurs(whole(R(132, 132, 300, 22.5), R(50, 120, 400, 60))), S{30, 0}},
+      {"half a point of movement uncovers no strip", 1200, "names", scrolling,
+       blurs(whole(R(132, 102.5, 300, 22.5), R(50, 100, 400, 50.5))), S{0.5, 0}},
+      {"messages moved up uncover a strip at the bottom", 1200, "messages", scrollingConvo,
+       blurs(whole(R(420, 460, 300, 100)), whole(R(400, 660, 600, 40))), S{0, -40}},
+      {"messages moved down uncover a strip at the top", 1200, "messages", scrollingConvo,
+       blurs(whole(R(420, 650, 300, 50)), whole(R(400, 100, 600, 150))), S{0, 150}},
+      {"images outside the message area, thumbnails, sheet thumbnails: 3 points larger", 1000,
+       "gallery", gallery,
+       blurs(whole(R(7, 7, 106, 106)), whole(R(497, 297, 54, 54)), whole(R(27, 397, 56, 56)))},
+      {"a thumbnail in the chat list moves with it", 1000, "gallery", thumbInList,
+       blurs(whole(R(397, 77, 38, 38))), S{-20, 0}},
+      {"clipped 3 points beyond the list's edge", 1000, "gallery", thumbInList,
+       blurs(whole(R(397, 57, 38, 18))), S{-60, 0}},
+      {"half a point of it in the list: covered", 1000, "gallery", thumbInList,
+       blurs(whole(R(397, 57, 38, 6.5))), S{-71.5, 0}},
+      {"well past the edge: gone", 1000, "gallery", thumbInList, blurs(), S{-78, 0}},
+      {"behind a panel over the list: still, for the scroll is the panel's", 1000, "gallery",
+       thumbCovered, blurs(whole(R(397, 97, 38, 38))), S{-20, 0}},
+      {"past the window's bottom: the whole circle, for the panel's edge to clip", 1200, "pictures",
+       rowAt(R(64, 760, 400, 72)), blurs(circle(R(86, 770, 52, 52), R(64, 760, 400, 40)))},
+      {"its centre under the list's header: still a circle", 1200, "pictures",
+       rowAt(R(64, 20, 400, 72)), blurs(circle(R(86, 30, 52, 52), R(64, 60, 400, 32)))},
+      {"all of it under the header: none", 1200, "pictures", rowAt(R(64, -20, 400, 90)), blurs()},
+      {"no larger than the window: whole", 200, "pictures", sheetPicture(R(-50, 100, 196, 196)),
+       blurs(circle(R(-52, 98, 200, 200), std::nullopt))},
+      {"larger than the window: clipped like the rest", 200, "pictures",
        sheetPicture(R(-50, 100, 197, 197)),
-       {circle(R(0, 98, 149, 201), R(-52, 98, 201, 201))}},
-      {"composer clipped to the window, hover area grown and not clipped",
-       {1000, 800},
-       "input",
-       composer,
-       {whole(R(0, 700, 190, 100), R(-18, 692, 216, 166))}},
-      {"layout mode falls back to the measured composer",
-       {1000, 800},
-       "input",
-       {},
-       {whole(R(640, 736, 316, 54), R(632, 728, 332, 70))}},
-      {"a sheet cuts out what lies behind it",
-       {1000, 800},
-       "messages pictures names",
-       {.isRead = true,
-        .messageArea = window,
-        .sheet = R(300, 200, 400, 400),
-        .sheetPicture = R(450, 250, 100, 100),
-        .sheetNames = {R(400, 360, 200, 30)}},
-       {behindSheet(R(0, 0, 1000, 200)), behindSheet(R(0, 600, 1000, 200)),
-        behindSheet(R(0, 200, 300, 400)), behindSheet(R(700, 200, 300, 400)),
-        circle(R(448, 248, 104, 104), std::nullopt), whole(R(396, 358, 208, 34))}},
-      {"away from the sheet regions keep their shape but gain the exclusion",
-       {1000, 800},
-       "pictures",
-       {.isRead = true,
-        .chatList = R(0, 0, 300, 800),
-        .chatRows = {R(0, 10, 300, 72)},
-        .sheet = R(500, 100, 300, 300)},
-       {[&] {
-         BlurRegion r = circle(R(22, 20, 52, 52), R(0, 10, 300, 72));
-         r.hoverExclusion = window;
-         return r;
-       }()}},
+       blurs(circle(R(0, 98, 149, 201), R(-52, 98, 201, 201)))},
+      {"composer clipped to the window, hover area grown and not clipped", 1000, "input", composer,
+       blurs(whole(R(0, 700, 190, 100), R(-18, 692, 216, 166)))},
+      {"layout mode falls back to the measured composer", 1000, "input", layoutMode,
+       blurs(whole(R(640, 736, 316, 54), R(632, 728, 332, 70)))},
+      {"a sheet cuts out what lies behind it", 1000, "messages pictures names", sheet,
+       blurs(behindSheet(R(0, 0, 1000, 200)), behindSheet(R(0, 600, 1000, 200)),
+             behindSheet(R(0, 200, 300, 400)), behindSheet(R(700, 200, 300, 400)),
+             circle(R(448, 248, 104, 104), std::nullopt), whole(R(396, 358, 208, 34)))},
+      {"away from the sheet regions keep their shape but gain the exclusion", 1000, "pictures",
+       rowBesideSheet, blurs(excluded(circle(R(22, 20, 52, 52), R(0, 10, 300, 72))))},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(BlurLayout::regions(c.window, c.metrics, only(c.options), c.elements, c.scroll),
-              c.expected);
+    EXPECT_EQ(
+        BlurLayout::regions(Size{c.width, 800}, c.metrics, only(c.options), c.elements, c.scroll),
+        c.expected);
   }
 }
 
