@@ -6,19 +6,25 @@
 
 #include <functional>
 #include <limits>
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace velvix::WhatsAppStructure {
 namespace {
 
-using testing::dump;
 using testing::TreeBuilder;
 using R = Rect;
 
 constexpr Size kWindow{1200, 900};
 constexpr double inf = std::numeric_limits<double>::infinity();
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+
+std::string printed(const DetectedElements& e) {
+  std::ostringstream os;
+  os << e;
+  return os.str();
+}
 
 Analysis analyzed(const TreeBuilder& t, Size window = kWindow) {
   return analyze(t.nodes(), window);
@@ -116,34 +122,19 @@ TreeBuilder whatsAppWindow(const WindowOptions& o) {
 }
 
 TEST(WhatsAppWindow, ChatListAndConversation) {
-  EXPECT_EQ(dump(analyzed(whatsAppWindow({}))), R"(read
-conversation "Alice"
-chatList (68, 64, 352, 836)
-chatRows
-  (68, 100, 352, 72)
-  (68, 172, 352, 72)
-  (68, 244, 352, 72)
-  (68, 316, 352, 72)
-  (68, 388, 352, 72)
-  (68, 460, 352, 72)
-  (68, 532, 352, 72)
-  (68, 604, 352, 72)
-header (420, 0, 780, 60)
-title (480, 10, 300, 40)
-messageArea (420, 60, 780, 776)
-messages
-  (440, 110, 500, 40) "Hi Alice, 9:38"
-  (680, 160, 500, 220) "Photo, 9:40" media latest
-  (440, 390, 400, 40) "Lunch at 12:30?, 9:41" latest
-  (700, 440, 480, 60) "Sure! See you there, 9:42" latest
-showing latest
-composer (468, 840, 684, 56)
-images
-  (690, 170, 480, 200)
-mediaThumbnails
-  (372, 260, 40, 40)
-scroll chatList 8 messages 54
-)");
+  const Analysis a = analyzed(whatsAppWindow({}));
+  EXPECT_EQ(printed(a.elements),
+            "{read conversation Alice chatList (68, 64, 352, 836) chatRows [(68, 100, 352, 72), "
+            "(68, 172, 352, 72), (68, 244, 352, 72), (68, 316, 352, 72), (68, 388, 352, 72), "
+            "(68, 460, 352, 72), (68, 532, 352, 72), (68, 604, 352, 72)] header (420, 0, 780, 60) "
+            "title (480, 10, 300, 40) messageArea (420, 60, 780, 776) messages ["
+            "{(440, 110, 500, 40) key \"Hi Alice, 9:38\"}, "
+            "{(680, 160, 500, 220) media key \"Photo, 9:40\" latest}, "
+            "{(440, 390, 400, 40) key \"Lunch at 12:30?, 9:41\" latest}, "
+            "{(700, 440, 480, 60) key \"Sure! See you there, 9:42\" latest}] "
+            "composer (468, 840, 684, 56) images [(690, 170, 480, 200)] "
+            "mediaThumbnails [(372, 260, 40, 40)]}");
+  EXPECT_EQ(a.scroll, (ScrollContainers{8, 54}));
 }
 
 // Each variant of the window changes the analysis above in what it shows, and in nothing else.
@@ -701,100 +692,93 @@ TEST(Analyze, MediaThumbnails) {
   }
 }
 
-// Snapshots that break the invariants the reader guarantees.
+// Snapshots that break the invariants the reader guarantees: each case lists text the printed
+// analysis must hold and text it must not.
 TEST(Analyze, BrokenSnapshotsAreReadSafely) {
-  const auto lines = [](const std::string& dumped) { return "\n" + dumped; };
-  // Whether the dump has the line, or, for a line ending in '*', one starting with the rest.
-  const auto has = [&](const std::string& d, const std::string& line) {
-    const bool prefix = line.back() == '*';
-    const std::string wanted = prefix ? line.substr(0, line.size() - 1) : line + "\n";
-    return lines(d).find("\n" + wanted) != std::string::npos;
-  };
+  using Nodes = std::vector<AccessibilityNode>;
   const auto frames = [](Rect was, void (*change)(Rect&)) {
-    return [=](std::vector<AccessibilityNode>& nodes) {
+    return [=](Nodes& nodes) {
       for (auto& n : nodes) {
         if (n.frame == was) change(n.frame);
       }
     };
   };
   const auto role = [](const char* r, void (*change)(Rect&)) {
-    return [=](std::vector<AccessibilityNode>& nodes) {
+    return [=](Nodes& nodes) {
       for (auto& n : nodes) {
         if (n.role == r) change(n.frame);
       }
     };
   };
   const auto parents = [](std::size_t (*parent)(std::size_t i, std::size_t n)) {
-    return [=](std::vector<AccessibilityNode>& nodes) {
+    return [=](Nodes& nodes) {
       for (std::size_t i = 0; i < nodes.size(); ++i) {
         nodes[i].parent = parent(i, nodes.size());
       }
     };
   };
+  using Texts = std::vector<std::string>;
   // With no usable parent, nothing that needs the tree is found; what needs no tree still is.
-  const std::vector<std::string> treeAbsent = {"chatList*",   "chatRows*",     "messageArea*",
-                                               "messages*",   "composer*",     "header*",
-                                               "sheetNames*", "sheetPicture*", "conversation*"};
-  const std::vector<std::string> treePresent = {
-      "sheet (300, 100, 600, 700)", "  (690, 170, 480, 200)", "scroll chatList - messages -"};
+  const Texts treeless = {" sheet (300, 100, 600, 700)", " images [(690, 170, 480, 200)]"};
+  const Texts needsTree = {" chatList ",   " chatRows ",     " messageArea ",
+                           " messages ",   " composer ",     " header ",
+                           " sheetNames ", " sheetPicture ", " conversation "};
   const struct {
     const char* name;
-    std::function<void(std::vector<AccessibilityNode>&)> breakIt;
-    std::vector<std::string> present, absent;
+    std::function<void(Nodes&)> breakIt;
+    Texts present, absent;
   } cases[] = {
       {"every parent out of range", parents([](std::size_t, std::size_t n) { return n + 7; }),
-       treePresent, treeAbsent},
+       treeless, needsTree},
       {"every parent the node itself", parents([](std::size_t i, std::size_t) { return i; }),
-       treePresent, treeAbsent},
+       treeless, needsTree},
       {"every parent a later node, closing a cycle",
-       parents([](std::size_t i, std::size_t n) { return (i + 1) % n; }), treePresent, treeAbsent},
+       parents([](std::size_t i, std::size_t n) { return (i + 1) % n; }), treeless, needsTree},
       {"a row with a NaN frame is no row",
        frames(R(68, 172, 352, 72), [](Rect& r) { r.size.height = nan; }),
-       {"  (68, 316, 352, 72)"},
-       {"  (68, 172, 352, 72)"}},
+       Texts{"(68, 316, 352, 72)"}, Texts{"(68, 172, 352, 72)"}},
       {"a row with an infinite frame is no row",
-       frames(R(68, 244, 352, 72), [](Rect& r) { r.origin.x = -inf; }),
-       {"  (68, 316, 352, 72)"},
-       {"  (68, 244, 352, 72)"}},
+       frames(R(68, 244, 352, 72), [](Rect& r) { r.origin.x = -inf; }), Texts{"(68, 316, 352, 72)"},
+       Texts{"(68, 244, 352, 72)"}},
       {"a row too wide for a size key is no row",
        frames(R(68, 172, 352, 72), [](Rect& r) { r.size.width = 1e300; }),
-       {"  (68, 316, 352, 72)"},
-       {"  (68, 172, 1e+300, 72)"}},
+       Texts{"(68, 316, 352, 72)"}, Texts{"1e+300"}},
       {"a row too high for a size key is no row",
        frames(R(68, 244, 352, 72), [](Rect& r) { r.size.height = 3e9; }),
-       {"  (68, 316, 352, 72)"},
-       {"  (68, 244, 352, 3e+09)"}},
+       Texts{"(68, 316, 352, 72)"}, Texts{"3e+09"}},
       {"a non-finite sheet frame is a null sheet",
-       role("AXSheet", [](Rect& r) { r.size.width = inf; }),
-       {"sheet null"},
-       {"sheetThumbnails*"}},
+       role("AXSheet", [](Rect& r) { r.size.width = inf; }), Texts{" sheet null"},
+       Texts{" sheetThumbnails "}},
       {"a non-finite conversation pane leaves a null message area",
        frames(R(420, 0, 780, 900), [](Rect& r) { r.origin.y = nan; }),
-       {"messageArea null", "chatList (68, 64, 352, 836)"},
-       {"header*"}},
+       Texts{" messageArea null", " chatList (68, 64, 352, 836)"}, Texts{" header "}},
       {"a NaN input field gives a null composer that bounds nothing",
        role("AXTextArea", [](Rect& r) { r.origin.x = nan; }),
-       {"composer null", "messageArea (420, 60, 780, 780)"},
-       {}},
+       Texts{" composer null", " messageArea (420, 60, 780, 780)"}, Texts{}},
       {"ill-formed labels",
-       [](std::vector<AccessibilityNode>& nodes) {
+       [](Nodes& nodes) {
          for (auto& n : nodes) {
            n.label += "\xF0\x9F\xFF\xC3";
          }
        },
-       {"conversation \"Alice\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"", "  (372, 260, 40, 40)"},
-       {}},
+       Texts{" conversation Alice\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD ",
+             " mediaThumbnails [(372, 260, 40, 40)]"},
+       Texts{}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    std::vector<AccessibilityNode> nodes = whatsAppWindow({.sheet = true}).nodes();
+    Nodes nodes = whatsAppWindow({.sheet = true}).nodes();
     c.breakIt(nodes);
-    const std::string d = dump(analyze(nodes, kWindow));
-    for (const std::string& line : c.present) {
-      EXPECT_TRUE(has(d, line)) << line << " in\n" << d;
+    const Analysis a = analyze(nodes, kWindow);
+    const std::string p = printed(a.elements);
+    for (const std::string& text : c.present) {
+      EXPECT_NE(p.find(text), std::string::npos) << text << " in " << p;
     }
-    for (const std::string& line : c.absent) {
-      EXPECT_FALSE(has(d, line)) << line << " in\n" << d;
+    for (const std::string& text : c.absent) {
+      EXPECT_EQ(p.find(text), std::string::npos) << text << " in " << p;
+    }
+    if (c.absent == needsTree) {
+      EXPECT_EQ(a.scroll, ScrollContainers{});
     }
   }
 }
