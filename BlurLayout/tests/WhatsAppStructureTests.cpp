@@ -26,6 +26,11 @@ std::string printed(const DetectedElements& e) {
   return os.str();
 }
 
+template <typename T, typename... More>
+std::vector<T> list(T first, More... more) {
+  return {first, more...};
+}
+
 Analysis analyzed(const TreeBuilder& t, Size window = kWindow) {
   return analyze(t.nodes(), window);
 }
@@ -405,27 +410,27 @@ TEST(Analyze, ConversationFromTheLayout) {
     bool inSheet = false;
     const char* role = "AXStaticText";
   };
+  const auto k = [](Rect frame, int messages) { return Candidate{frame, messages}; };
   const struct {
     const char* name;
     std::vector<Candidate> candidates;
     int chosen;  // -1: none
     bool chatList = false;
   } cases[] = {
-      {"same count: the smaller area", {{R(400, 0, 500, 1000), 12}, {R(400, 0, 600, 500), 12}}, 1},
+      {"same count: the smaller area",
+       list(k(R(400, 0, 500, 1000), 12), k(R(400, 0, 600, 500), 12)), 1},
       {"more messages beat a smaller area",
-       {{R(400, 0, 800, 900), 13}, {R(400, 0, 600, 500), 12}},
-       0},
-      {"same count and area: the earlier", {{R(400, 0, 600, 500), 3}, {R(500, 0, 600, 500), 3}}, 0},
-      {"less than half the window high", {{R(400, 0, 600, 449), 5}}, -1},
-      {"inside a sheet", {{R(400, 0, 600, 900), 12, true}, {R(400, 0, 700, 900), 2}}, 1},
-      {"group rows are not counted", {{R(400, 0, 600, 900), 5, false, "AXGroup"}}, -1},
-      {"a quarter of the width is the left limit without a chat list",
-       {{R(299, 0, 600, 900), 5}, {R(300, 0, 600, 900), 1}},
+       list(k(R(400, 0, 800, 900), 13), k(R(400, 0, 600, 500), 12)), 0},
+      {"same count and area: the earlier",
+       list(k(R(400, 0, 600, 500), 3), k(R(500, 0, 600, 500), 3)), 0},
+      {"less than half the window high", list(k(R(400, 0, 600, 449), 5)), -1},
+      {"inside a sheet", list(Candidate{R(400, 0, 600, 900), 12, true}, k(R(400, 0, 700, 900), 2)),
        1},
+      {"group rows are not counted", list(Candidate{R(400, 0, 600, 900), 5, false, "AXGroup"}), -1},
+      {"a quarter of the width is the left limit without a chat list",
+       list(k(R(299, 0, 600, 900), 5), k(R(300, 0, 600, 900), 1)), 1},
       {"the chat list's right edge less two is the left limit",
-       {{R(327, 0, 600, 900), 5}, {R(328, 0, 600, 900), 1}},
-       1,
-       true},
+       list(k(R(327, 0, 600, 900), 5), k(R(328, 0, 600, 900), 1)), 1, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -490,35 +495,25 @@ TEST(Analyze, MessageAreaBetweenHeaderAndComposer) {
 TEST(Analyze, MessagesAndTheirLatest) {
   const struct {
     const char* name;
-    std::vector<Rect> messages;  // static texts, in child order
-    std::optional<Rect> jumpButton;
     std::string expected;  // per message: L latest, - not
+    std::optional<Rect> jumpButton;
+    std::vector<Rect> messages;  // static texts, in child order
   } cases[] = {
-      {"five messages: the three lowest, whatever their order",
-       {R(20, 500, 300, 40), R(20, 100, 300, 40), R(20, 700, 300, 40), R(20, 300, 300, 40),
-        R(20, 600, 300, 40)},
-       {},
-       "L-L-L"},
-      {"equal bottoms: list order",
-       {R(20, 100, 300, 40), R(20, 700, 300, 40), R(400, 700, 300, 40), R(20, 690, 300, 50),
-        R(20, 650, 300, 90)},
-       {},
-       "-LLL-"},
-      {"two messages: both", {R(20, 100, 300, 40), R(20, 200, 300, 40)}, {}, "LL"},
-      {"jump button in the area: none",
-       {R(20, 100, 300, 40), R(20, 200, 300, 40)},
-       R(700, 700, 40, 40),
-       "--"},
-      {"jump button outside the area does not count",
-       {R(20, 100, 300, 40)},
-       R(700, 850, 40, 40),
-       "L"},
-      {"a button larger than 80 is no jump button",
-       {R(20, 100, 300, 40)},
-       R(600, 600, 81, 40),
-       "L"},
-      {"last message 20 below the area's bottom", {R(20, 780, 300, 60)}, {}, "L"},
-      {"20.5 below", {R(20, 780, 300, 60.5)}, {}, "-"},
+      {"five messages: the three lowest, whatever their order", "L-L-L", std::nullopt,
+       list(R(20, 500, 300, 40), R(20, 100, 300, 40), R(20, 700, 300, 40), R(20, 300, 300, 40),
+            R(20, 600, 300, 40))},
+      {"equal bottoms: list order", "-LLL-", std::nullopt,
+       list(R(20, 100, 300, 40), R(20, 700, 300, 40), R(400, 700, 300, 40), R(20, 690, 300, 50),
+            R(20, 650, 300, 90))},
+      {"two messages: both", "LL", std::nullopt, list(R(20, 100, 300, 40), R(20, 200, 300, 40))},
+      {"jump button in the area: none", "--", R(700, 700, 40, 40),
+       list(R(20, 100, 300, 40), R(20, 200, 300, 40))},
+      {"jump button outside the area does not count", "L", R(700, 850, 40, 40),
+       list(R(20, 100, 300, 40))},
+      {"a button larger than 80 is no jump button", "L", R(600, 600, 81, 40),
+       list(R(20, 100, 300, 40))},
+      {"last message 20 below the area's bottom", "L", std::nullopt, list(R(20, 780, 300, 60))},
+      {"20.5 below", "-", std::nullopt, list(R(20, 780, 300, 60.5))},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
