@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace velvix {
 namespace {
@@ -23,14 +24,10 @@ TEST(Rect, StandardizingAndTheDerivedEdges) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(c.rect.minX(), c.minX);
-    EXPECT_EQ(c.rect.minY(), c.minY);
-    EXPECT_EQ(c.rect.maxX(), c.maxX);
-    EXPECT_EQ(c.rect.maxY(), c.maxY);
-    EXPECT_EQ(c.rect.midX(), c.midX);
-    EXPECT_EQ(c.rect.midY(), c.midY);
-    EXPECT_EQ(c.rect.width(), c.width);
-    EXPECT_EQ(c.rect.height(), c.height);
+    const Rect& r = c.rect;
+    EXPECT_EQ((std::vector{r.minX(), r.minY(), r.maxX(), r.maxY(), r.midX(), r.midY(), r.width(),
+                           r.height()}),
+              (std::vector{c.minX, c.minY, c.maxX, c.maxY, c.midX, c.midY, c.width, c.height}));
   }
   EXPECT_EQ(Rect(10, 20, -30, -40).standardized(), Rect(-20, -20, 30, 40));
   EXPECT_TRUE(Rect::null().standardized().isNull());
@@ -201,36 +198,21 @@ TEST(Geometry, TolerancesAndDistances) {
 TEST(SpaceTransform, MapsPointsAndRectanglesBetweenSpaces) {
   const SpaceTransform flip = SpaceTransform::flipped(900);
   const SpaceTransform intoWindow = SpaceTransform::relativeTo({100, 80});
+  using P = Point;
   const struct {
     const char* name;
     SpaceTransform transform;
     Point point, mappedPoint;
     Rect rect, mappedRect;
   } cases[] = {
-      {"the identity", {}, {3, 4}, {3, 4}, Rect(1, 2, 3, 4), Rect(1, 2, 3, 4)},
-      {"top-left to bottom-left screen space",
-       flip,
-       {10, 850},
-       {10, 50},
-       Rect(100, 80, 1000, 700),
-       Rect(100, 120, 1000, 700)},
-      {"into a window at (100, 80)",
-       intoWindow,
-       {700, 400},
-       {600, 320},
-       Rect(420, 160, 400, 40),
+      {"the identity", SpaceTransform(), P{3, 4}, P{3, 4}, Rect(1, 2, 3, 4), Rect(1, 2, 3, 4)},
+      {"top-left to bottom-left screen space", flip, P{10, 850}, P{10, 50},
+       Rect(100, 80, 1000, 700), Rect(100, 120, 1000, 700)},
+      {"into a window at (100, 80)", intoWindow, P{700, 400}, P{600, 320}, Rect(420, 160, 400, 40),
        Rect(320, 80, 400, 40)},
-      {"the platform's mouse into the window",
-       flip.then(intoWindow),
-       {700, 500},
-       {600, 320},
-       Rect(100, 120, 1000, 700),
-       Rect(0, 0, 1000, 700)},
-      {"a screen of height 0",
-       SpaceTransform::flipped(0),
-       {5, 5},
-       {5, -5},
-       Rect(0, 0, 10, 10),
+      {"the platform's mouse into the window", flip.then(intoWindow), P{700, 500}, P{600, 320},
+       Rect(100, 120, 1000, 700), Rect(0, 0, 1000, 700)},
+      {"a screen of height 0", SpaceTransform::flipped(0), P{5, 5}, P{5, -5}, Rect(0, 0, 10, 10),
        Rect(0, -10, 10, 10)},
   };
   for (const auto& c : cases) {

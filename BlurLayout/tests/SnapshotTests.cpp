@@ -62,54 +62,42 @@ TEST(DetectedElements, EqualityComparesEveryField) {
 TEST(DetectedElements, LostContent) {
   DetectedElements nothing;
   nothing.isRead = true;
-  DetectedElements covered = nothing;
-  covered.isChatListCovered = true;
-  DetectedElements contactsOnly = nothing;
-  contactsOnly.contactRows = {Rect(68, 60, 332, 56)};
-  DetectedElements conversation = nothing;
-  conversation.messageArea = Rect(400, 60, 800, 770);
-  DetectedElements sheetOnly = nothing;
-  sheetOnly.sheet = Rect(300, 100, 600, 700);
-  DetectedElements listWithoutRows = nothing;
-  listWithoutRows.chatList = Rect(68, 60, 332, 840);
-
+  const auto with = [&](void (*change)(DetectedElements&)) {
+    DetectedElements e = nothing;
+    change(e);
+    return e;
+  };
+  const Rect list(68, 60, 332, 840);
+  const auto covered = with([](DetectedElements& e) { e.isChatListCovered = true; });
+  const auto conversation = with([](DetectedElements& e) { e.messageArea = Rect(1, 2, 3, 4); });
+  const auto sheetOnly = with([](DetectedElements& e) { e.sheet = Rect(1, 2, 3, 4); });
+  DetectedElements emptyList = nothing;
+  emptyList.chatList = list;
+  DetectedElements emptyCoveredList = emptyList;
+  emptyCoveredList.isChatListCovered = true;
+  DetectedElements contactsInList = emptyList;
+  contactsInList.contactRows = {Rect(68, 60, 332, 56)};
+  DetectedElements emptyListAndSheet = emptyList;
+  emptyListAndSheet.sheet = sheetOnly.sheet;
   const struct {
     const char* name;
     DetectedElements previous;
     DetectedElements next;
     bool expected;
   } cases[] = {
-      {"rows gone", withRows(3), listWithoutRows, true},
-      {"rows gone while the list is covered", withRows(3),
-       [&] {
-         DetectedElements e = listWithoutRows;
-         e.isChatListCovered = true;
-         return e;
-       }(),
-       false},
+      {"rows gone", withRows(3), emptyList, true},
+      {"rows gone while the list is covered", withRows(3), emptyCoveredList, false},
       {"covered but everything else gone too", withRows(3), covered, true},
-      {"rows replaced by contact rows", withRows(3),
-       [&] {
-         DetectedElements e = contactsOnly;
-         e.chatList = listWithoutRows.chatList;
-         return e;
-       }(),
-       false},
+      {"rows replaced by contact rows", withRows(3), contactsInList, false},
       {"rows still there", withRows(3), withRows(1), false},
       {"previous had nothing", nothing, nothing, false},
       {"previous had nothing, next has rows", nothing, withRows(3), false},
       {"conversation gone behind a sheet", conversation, sheetOnly, false},
       {"rows gone behind a sheet", withRows(3), sheetOnly, false},
-      {"rows gone from a list read with a sheet", withRows(3),
-       [&] {
-         DetectedElements e = listWithoutRows;
-         e.sheet = sheetOnly.sheet;
-         return e;
-       }(),
-       true},
+      {"rows gone from a list read with a sheet", withRows(3), emptyListAndSheet, true},
       {"conversation gone without a sheet", conversation, nothing, true},
       {"conversation kept", conversation, conversation, false},
-      {"chat list gone, conversation appears", listWithoutRows, conversation, false},
+      {"chat list gone, conversation appears", emptyList, conversation, false},
       {"layout-mode previous", DetectedElements(), nothing, false},
   };
   for (const auto& c : cases) {
