@@ -118,49 +118,34 @@ TEST(BlurRegion, Subtracting) {
   const auto rounded = [&](Rect r) {
     return BlurRegion(r, hover, Reveal::band(90), Shape::rounded);
   };
+  const BlurRegion region(Rect(0, 0, 100, 100), hover, Reveal::band(90), Shape::circle);
+  BlurRegion elsewhere(Rect(0, 0, 50, 50), std::nullopt, Reveal::whole(), Shape::circle);
+  elsewhere.hoverExclusion = Rect(0, 0, 1000, 1000);
+  using Regions = std::vector<BlurRegion>;
   const struct {
     const char* name;
-    Rect rect;
+    BlurRegion region;
     Rect hole;
     std::vector<BlurRegion> expected;
   } cases[] = {
-      {"hole over the lower half",
-       Rect(0, 0, 100, 100),
-       Rect(0, 50, 100, 100),
-       {rounded(Rect(0, 0, 100, 50))}},
-      {"hole containing it entirely", Rect(0, 0, 100, 100), Rect(-10, -10, 200, 200), {}},
-      {"hole inside: four pieces, sides only beside the hole",
-       Rect(0, 0, 100, 100),
-       Rect(40, 40, 20, 20),
-       {rounded(Rect(0, 0, 100, 40)), rounded(Rect(0, 60, 100, 40)), rounded(Rect(0, 40, 40, 20)),
-        rounded(Rect(60, 40, 40, 20))}},
-      {"a 0.9-point piece is dropped", Rect(0, 0, 100, 100), Rect(-10, 0.9, 200, 200), {}},
-      {"a piece of exactly one point is kept",
-       Rect(0, 0, 100, 100),
-       Rect(-10, 1, 200, 200),
-       {rounded(Rect(0, 0, 100, 1))}},
-      {"the hole's right edge beyond the rect leaves no right piece",
-       Rect(0, 0, 100, 100),
-       Rect(50, -10, 100, 200),
-       {rounded(Rect(0, 0, 50, 100))}},
+      {"hole over the lower half", region, Rect(0, 50, 100, 100),
+       Regions{rounded(Rect(0, 0, 100, 50))}},
+      {"hole containing it entirely", region, Rect(-10, -10, 200, 200), Regions()},
+      {"hole inside: four pieces, sides only beside the hole", region, Rect(40, 40, 20, 20),
+       Regions{rounded(Rect(0, 0, 100, 40)), rounded(Rect(0, 60, 100, 40)),
+               rounded(Rect(0, 40, 40, 20)), rounded(Rect(60, 40, 40, 20))}},
+      {"a 0.9-point piece is dropped", region, Rect(-10, 0.9, 200, 200), Regions()},
+      {"a piece of exactly one point is kept", region, Rect(-10, 1, 200, 200),
+       Regions{rounded(Rect(0, 0, 100, 1))}},
+      {"the hole's right edge beyond the rect leaves no right piece", region,
+       Rect(50, -10, 100, 200), Regions{rounded(Rect(0, 0, 50, 100))}},
+      // A hole that does not meet the region keeps it as it is, exclusion and all.
+      {"a hole far away", elsewhere, Rect(200, 200, 10, 10), Regions{elsewhere}},
+      {"a hole touching an edge", elsewhere, Rect(50, 0, 10, 50), Regions{elsewhere}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const BlurRegion region(c.rect, hover, Reveal::band(90), Shape::circle);
-    EXPECT_EQ(region.subtracting(c.hole), c.expected);
-  }
-}
-
-TEST(BlurRegion, SubtractingAHoleElsewhereKeepsTheRegionAsItIs) {
-  BlurRegion circle(Rect(0, 0, 50, 50), std::nullopt, Reveal::whole(), Shape::circle);
-  circle.hoverExclusion = Rect(0, 0, 1000, 1000);
-  const struct {
-    const char* name;
-    Rect hole;
-  } cases[] = {{"far away", Rect(200, 200, 10, 10)}, {"touching an edge", Rect(50, 0, 10, 50)}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(circle.subtracting(c.hole), std::vector<BlurRegion>{circle});
+    EXPECT_EQ(c.region.subtracting(c.hole), c.expected);
   }
 }
 
