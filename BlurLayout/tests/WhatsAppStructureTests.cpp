@@ -562,69 +562,50 @@ TEST(Analyze, ImagesOfAtLeast56Points) {
 }
 
 TEST(Analyze, Sheet) {
+  struct Node {
+    const char* role;
+    Rect frame;
+    int parent = -1;  // among the case's nodes; -1 for the sheet
+    const char* label = "";
+  };
+  const auto button = [](Rect r, int parent = -1) { return Node{"AXButton", r, parent}; };
+  const auto heading = [](Rect r, int parent) { return Node{"AXHeading", r, parent}; };
+  const auto text = [](Rect r, int parent = -1, const char* label = "") {
+    return Node{"AXStaticText", r, parent, label};
+  };
+  const auto group = [](Rect r) { return Node{"AXGroup", r}; };
+  const Node phone = text(R(1, 1, 10, 10), -1, "Phone number");
+  const std::vector<Rect> none;
   const struct {
     const char* name;
-    std::function<void(TreeBuilder&, std::size_t sheet)> build;
+    std::vector<Node> nodes;
     std::optional<Rect> picture;
-    std::vector<Rect> names;
-    std::vector<Rect> thumbnails;
+    std::vector<Rect> names, thumbnails;
   } cases[] = {
       {"largest square button is the picture",
-       [](TreeBuilder& t, std::size_t s) {
-         t.button(s, R(0, 0, 79, 79));
-         t.button(s, R(0, 0, 100, 101.9));
-         t.button(s, R(0, 0, 120, 122));
-         t.button(s, R(0, 0, 100, 100));
-       },
-       R(0, 0, 100, 101.9),
-       {},
-       {}},
+       list(button(R(0, 0, 79, 79)), button(R(0, 0, 100, 101.9)), button(R(0, 0, 120, 122)),
+            button(R(0, 0, 100, 100))),
+       R(0, 0, 100, 101.9), none, none},
       {"equal widths: the earlier, also when deeper",
-       [](TreeBuilder& t, std::size_t s) {
-         t.button(t.group(s, R(0, 0, 10, 10)), R(1, 1, 90, 90));
-         t.button(s, R(2, 2, 90, 90.5));
-       },
-       R(1, 1, 90, 90),
-       {},
-       {}},
+       list(group(R(0, 0, 10, 10)), button(R(1, 1, 90, 90), 0), button(R(2, 2, 90, 90.5))),
+       R(1, 1, 90, 90), none, none},
       {"a heading 4 wide is skipped for the next",
-       [](TreeBuilder& t, std::size_t s) {
-         const auto names = t.group(s, R(100, 200, 400, 100));
-         t.heading(names, R(100, 200, 4, 30));
-         t.heading(names, R(110, 200, 300, 30));
-         t.heading(names, R(120, 200, 300, 30));
-       },
-       {},
-       {R(110, 200, 300, 30)},
-       {}},
-      {"static texts beside the heading, then the phone number",
-       [](TreeBuilder& t, std::size_t s) {
-         t.text(s, R(1, 1, 10, 10), "Phone number");
-         const auto names = t.group(s, R(100, 200, 400, 100));
-         t.heading(names, R(110, 200, 300, 30));
-         t.text(s, R(110, 240, 300, 20), "~alice");
-         t.text(names, R(110, 270, 300, 20), "not beside: a sibling");
-       },
-       {},
-       {R(110, 200, 300, 30), R(1, 1, 10, 10), R(110, 240, 300, 20), R(1, 1, 10, 10)},
-       {}},
-      {"phone number without a heading",
-       [](TreeBuilder& t, std::size_t s) { t.text(s, R(1, 1, 10, 10), "Phone number"); },
-       {},
-       {R(1, 1, 10, 10)},
-       {}},
+       list(group(R(100, 200, 400, 100)), heading(R(100, 200, 4, 30), 0),
+            heading(R(110, 200, 300, 30), 0), heading(R(120, 200, 300, 30), 0)),
+       std::nullopt, list(R(110, 200, 300, 30)), none},
+      {"static texts beside the heading (not in its group), then the phone number",
+       list(phone, group(R(100, 200, 400, 100)), heading(R(110, 200, 300, 30), 1),
+            text(R(110, 240, 300, 20)), text(R(110, 270, 300, 20), 1)),
+       std::nullopt, list(R(110, 200, 300, 30), phone.frame, R(110, 240, 300, 20), phone.frame),
+       none},
+      {"phone number without a heading", list(phone), std::nullopt, list(phone.frame), none},
+      // Wholly in the top strip, half inside, roughly square, not square enough, too small, not
+      // a static text.
       {"thumbnails below the sheet's top 56 points",
-       [](TreeBuilder& t, std::size_t s) {
-         t.text(s, R(110, 110, 40, 40));   // wholly in the top strip
-         t.text(s, R(160, 136, 40, 40));   // half inside: lower half
-         t.text(s, R(210, 300, 80, 81));   // roughly square
-         t.text(s, R(300, 300, 80, 83));   // not square enough
-         t.text(s, R(400, 300, 29, 29));   // too small
-         t.image(s, R(500, 300, 80, 80));  // not a static text
-       },
-       {},
-       {},
-       {R(160, 156, 40, 20), R(210, 300, 80, 81)}},
+       list(text(R(110, 110, 40, 40)), text(R(160, 136, 40, 40)), text(R(210, 300, 80, 81)),
+            text(R(300, 300, 80, 83)), text(R(400, 300, 29, 29)),
+            Node{"AXImage", R(500, 300, 80, 80)}),
+       std::nullopt, none, list(R(160, 156, 40, 20), R(210, 300, 80, 81))},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -632,7 +613,12 @@ TEST(Analyze, Sheet) {
                                  t.heading(window, R(0, 0, 300, 30), "outside the sheet");
                                  t.button(window, R(0, 0, 200, 200), "outside the sheet");
                                  t.text(window, R(0, 0, 20, 20), "Phone number");
-                                 c.build(t, t.add(window, "AXSheet", R(100, 100, 600, 700)));
+                                 const auto sheet = t.add(window, "AXSheet", R(100, 100, 600, 700));
+                                 std::vector<std::size_t> added;
+                                 for (const Node& n : c.nodes) {
+                                   const auto parent = n.parent < 0 ? sheet : added[n.parent];
+                                   added.push_back(t.add(parent, n.role, n.frame, n.label));
+                                 }
                                  t.add(window, "AXSheet", R(0, 0, 10, 10));
                                }).elements;
     EXPECT_EQ(e.sheet, R(100, 100, 600, 700));
