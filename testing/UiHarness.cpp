@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QGuiApplication>
-#include <QImage>
 #include <QQmlComponent>
 #include <QTest>
 
@@ -52,24 +50,16 @@ void settle() {
   }
 }
 
-namespace {
-
-QQuickItem* findBelow(QQuickItem& root, const QString& name) {
+QQuickItem* find(QQuickItem& root, const QString& name) {
   for (QQuickItem* child : root.childItems()) {
     if (child->objectName() == name) return child;
-    if (QQuickItem* found = findBelow(*child, name)) return found;
+    if (QQuickItem* found = find(*child, name)) return found;
   }
   return nullptr;
 }
 
-}  // namespace
-
-QQuickItem* find(QQuickItem& root, const QString& name) {
-  return findBelow(root, name);
-}
-
 QQuickItem* find(QQuickWindow& window, const QString& name) {
-  return findBelow(*window.contentItem(), name);
+  return find(*window.contentItem(), name);
 }
 
 void click(QQuickItem& item, double fraction) {
@@ -80,18 +70,6 @@ void click(QQuickItem& item, double fraction) {
 
 bool shown(const QQuickItem* item) {
   return item && item->isVisible() && item->isEnabled();
-}
-
-QImage screenshot(QQuickWindow& window, const QString& name) {
-  settle();
-  QImage image = window.grabWindow();
-  const QDir folder(QStringLiteral(VELVIX_SCREENSHOT_DIR));
-  if (!folder.mkpath(QStringLiteral("."))) {
-    ADD_FAILURE() << "cannot create " << folder.path().toStdString();
-  } else if (!image.save(folder.filePath(name + QStringLiteral(".png")))) {
-    ADD_FAILURE() << "cannot save " << name.toStdString();
-  }
-  return image;
 }
 
 }  // namespace velvix::test

@@ -97,7 +97,4 @@ void click(QQuickItem& item, double fraction = 0.5);
 /// Whether the item is visible and enabled on screen, its ancestors included.
 [[nodiscard]] bool shown(const QQuickItem* item);
 
-/// Saves what `window` shows as a PNG in the build's screenshot folder and returns the image.
-QImage screenshot(QQuickWindow& window, const QString& name);
-
 }  // namespace velvix::test
