@@ -25,6 +25,8 @@ namespace velvix::platform {
 inline void PrintTo(const Defaults::Value& value, std::ostream* os) {
   if (std::holds_alternative<std::monostate>(value)) *os << "absent";
   if (const bool* b = std::get_if<bool>(&value)) *os << "bool " << (*b ? "true" : "false");
+  if (const double* n = std::get_if<double>(&value)) *os << "number " << *n;
+  if (const auto* text = std::get_if<std::string>(&value)) *os << "text \"" << *text << '"';
   if (const auto* bytes = std::get_if<Defaults::Bytes>(&value)) {
     *os << "bytes of size " << bytes->data.size();
   }
@@ -119,6 +121,10 @@ TEST_F(FileDefaultsTest, KeepsValueKindsAcrossALaunch) {
       {"three bytes (no padding)", Defaults::Bytes{"abc"}},
       {"every byte value, NUL included", Defaults::Bytes{allBytes}},
       {"a JSON record as data", Defaults::Bytes{R"({"railWidth":220})"}},
+      {"a fraction", 0.05},
+      {"a whole number", 5.0},
+      {"text", std::string("Ctrl+Alt+B")},
+      {"empty text", std::string()},
   };
   {
     const auto store = open();
@@ -127,6 +133,8 @@ TEST_F(FileDefaultsTest, KeepsValueKindsAcrossALaunch) {
       if (const auto* bytes = std::get_if<Defaults::Bytes>(&c.value)) {
         store->setBytes(c.name, bytes->data);
       }
+      if (const double* number = std::get_if<double>(&c.value)) store->setNumber(c.name, *number);
+      if (const auto* text = std::get_if<std::string>(&c.value)) store->setString(c.name, *text);
       store->setBool("removed", true);
       store->remove("removed");
     }
