@@ -179,11 +179,12 @@ TEST(DetectedElements, PrintsReadably) {
       {"elements", printed([] {
          DetectedElements e = withRows(1);
          e.conversationKey = "Alice";
+         e.isChatListCovered = true;
          e.isShowingLatestMessages = false;
          e.sheet = Rect::null();
          return e;
        }()),
-       "{read conversation Alice chatList (68, 60, 332, 840) chatRows [(68, 60, 332, 72)] "
+       "{read conversation Alice chatList (68, 60, 332, 840) chatRows [(68, 60, 332, 72)] covered "
        "scrolled-up sheet null}"},
   };
   for (const auto& c : cases) {
