@@ -16,24 +16,20 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include <optional>
-
 namespace velvix::test {
 namespace {
 
 // Each test starts with an empty config home of its own.
 class StartAtLogin : public ::testing::Test {
  protected:
-  StartAtLogin() {
-    if (qEnvironmentVariableIsSet("XDG_CONFIG_HOME")) previous_ = qgetenv("XDG_CONFIG_HOME");
+  StartAtLogin() : previous_(qgetenv("XDG_CONFIG_HOME")) {
     qputenv("XDG_CONFIG_HOME", config_.path().toUtf8());
   }
   ~StartAtLogin() override {
-    if (previous_) {
-      qputenv("XDG_CONFIG_HOME", *previous_);
-    } else {
+    if (previous_.isEmpty())
       qunsetenv("XDG_CONFIG_HOME");
-    }
+    else
+      qputenv("XDG_CONFIG_HOME", previous_);
   }
 
   static QByteArray entry() {
@@ -48,20 +44,27 @@ class StartAtLogin : public ::testing::Test {
   }
 
  private:
+  QByteArray previous_;
   QTemporaryDir config_;
-  std::optional<QByteArray> previous_;
 };
 
-TEST_F(StartAtLogin, OnWritesAnEntryForThisExecutableAndOffRemovesIt) {
+// On writes an entry for this executable, replacing another installation's; off removes only
+// an entry of ours.
+TEST_F(StartAtLogin, OnWritesAnEntryForThisExecutableAndOffRemovesOnlyOurs) {
   Autostart autostart;
   EXPECT_FALSE(autostart.enabled());
   ASSERT_TRUE(autostart.setEnabled(true));
   EXPECT_TRUE(autostart.enabled());
   EXPECT_TRUE(Autostart().enabled()) << "the next start reads it back from the file";
-
   ASSERT_TRUE(autostart.setEnabled(false));
   EXPECT_FALSE(QFile::exists(Autostart::entryPath()));
   EXPECT_FALSE(autostart.enabled());
+
+  writeEntry("[Desktop Entry]\nExec=/opt/old/velvix\n");
+  EXPECT_TRUE(autostart.setEnabled(false));
+  EXPECT_TRUE(entry().contains("/opt/old/velvix")) << "not ours to remove";
+  ASSERT_TRUE(autostart.setEnabled(true));
+  EXPECT_FALSE(entry().contains("/opt/old/velvix"));
 }
 
 TEST_F(StartAtLogin, ExecQuotesThePathAsDesktopEntriesRequire) {
@@ -100,18 +103,6 @@ TEST_F(StartAtLogin, OnlyAnEnabledEntryStartingThisExecutableReadsAsOn) {
     writeEntry(c.entry);
     EXPECT_EQ(Autostart(QStringLiteral("/usr/bin/velvix")).enabled(), c.on);
   }
-}
-
-TEST_F(StartAtLogin, AnotherInstallationsEntryIsReplacedWhenOnAndKeptWhenOff) {
-  writeEntry("[Desktop Entry]\nExec=/opt/old/velvix\n");
-  Autostart autostart(QStringLiteral("/usr/bin/velvix"));
-  ASSERT_FALSE(autostart.enabled());
-  EXPECT_TRUE(autostart.setEnabled(false));
-  EXPECT_TRUE(entry().contains("/opt/old/velvix")) << "not ours to remove";
-
-  ASSERT_TRUE(autostart.setEnabled(true));
-  EXPECT_TRUE(autostart.enabled());
-  EXPECT_FALSE(entry().contains("/opt/old/velvix"));
 }
 
 TEST_F(StartAtLogin, AFolderThatCannotBeWrittenReportsFailureAndStaysOff) {

@@ -37,22 +37,19 @@ int visibleWindows() {
   return count;
 }
 
-TEST_F(App, ProtectsFromLaunchBeforeAnyWindowOpens) {
+TEST_F(App, ProtectsFromLaunchBeforeAnyWindowOpensAsTheStoredSettingsSay) {
   const int before = visibleWindows();
-  VelvixApp app(defaults, desktop.ports());
-  EXPECT_EQ(visibleWindows(), before) << "no window of its own yet";
-  EXPECT_FALSE(app.optionsWindow());
-
-  desktop.advance(200ms);
-  EXPECT_EQ(app.overlay().status(), Status::protecting(false)) << "layout mode: no access yet";
-  ASSERT_TRUE(desktop.desktop().toolkit().panel());
-  EXPECT_TRUE(desktop.desktop().toolkit().panel()->isVisible());
-}
-
-TEST_F(App, StartsFromTheStoredSettings) {
+  {
+    VelvixApp app(defaults, desktop.ports());
+    EXPECT_EQ(visibleWindows(), before) << "no window of its own yet";
+    EXPECT_FALSE(app.optionsWindow());
+    desktop.advance(200ms);
+    EXPECT_EQ(app.overlay().status(), Status::protecting(false)) << "layout mode: no access yet";
+    ASSERT_TRUE(desktop.desktop().toolkit().panel());
+    EXPECT_TRUE(desktop.desktop().toolkit().panel()->isVisible());
+  }
   defaults.setBool("onOff", false);
   VelvixApp app(defaults, desktop.ports());
-  EXPECT_FALSE(app.settings().isEnabled());
   desktop.advance(200ms);
   EXPECT_EQ(app.overlay().status(), Status::disabled());
 }
@@ -94,35 +91,18 @@ TEST_F(App, TheTrayIconFollowsTheMainSwitch) {
   EXPECT_EQ(maxAlpha(), 255) << "full opacity again without a restart";
 }
 
-TEST_F(App, ClickingTheTrayIconDropsThePanelAndClickingAgainPutsItAway) {
+// The panel drops from a plain click on the icon and goes as a popup does: on another click on
+// the icon, on a click outside it, on Escape, and when "Layout…" opens the calibration window
+// it would cover.
+TEST_F(App, TheTrayIconDropsThePanelWhichGoesAwayAsAPopupDoes) {
   VelvixApp app(defaults, desktop.ports());
   app.openInterface(VelvixApp::Shell::trayIcon);
-
   emit app.trayIcon()->activated(QSystemTrayIcon::Context);
   EXPECT_FALSE(app.optionsWindow()) << "only a plain click drops the panel";
+
   // This tray does not say where its icon is: the pointer stands for it, here in a bottom
   // panel, so the panel goes above it and its bottom edge must meet it once the panel has
   // taken its height, which it does only after being made and laid out.
-  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-  QCursor::setPos(screen.x() + screen.width() - 20, screen.y() + screen.height() - 10);
-  emit app.trayIcon()->activated(QSystemTrayIcon::Trigger);
-  settle();
-  ASSERT_TRUE(app.optionsWindow());
-  QQuickWindow& panel = *app.optionsWindow();
-  EXPECT_EQ(panel.y() + panel.height(), QCursor::pos().y());
-  EXPECT_TRUE(panel.flags().testFlag(Qt::Tool));
-  EXPECT_TRUE(panel.flags().testFlag(Qt::FramelessWindowHint));
-  EXPECT_TRUE(panel.isVisible());
-  EXPECT_EQ(panel.width(), 283);
-  emit app.trayIcon()->activated(QSystemTrayIcon::Trigger);
-  EXPECT_FALSE(panel.isVisible());
-}
-
-// The dropped panel goes as a popup does: on a click outside it, on Escape, and when
-// "Layout…" opens the calibration window it would cover.
-TEST_F(App, TheDroppedPanelGoesAwayOnAClickOutsideEscapeAndLayout) {
-  VelvixApp app(defaults, desktop.ports());
-  app.openInterface(VelvixApp::Shell::trayIcon);
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
   const QPoint icon(screen.x() + screen.width() - 20, screen.y() + screen.height() - 10);
   const auto drop = [&] {
@@ -139,12 +119,20 @@ TEST_F(App, TheDroppedPanelGoesAwayOnAClickOutsideEscapeAndLayout) {
   };
   ASSERT_TRUE(drop());
   QQuickWindow& panel = *app.optionsWindow();
+  EXPECT_EQ(panel.y() + panel.height(), QCursor::pos().y());
+  EXPECT_TRUE(panel.flags().testFlag(Qt::Tool));
+  EXPECT_TRUE(panel.flags().testFlag(Qt::FramelessWindowHint));
+  EXPECT_EQ(panel.width(), 283);
+  EXPECT_FALSE(drop()) << "the next click on the icon puts it away";
+
+  desktop.advance(300ms);
+  ASSERT_TRUE(drop());
   clickAt(panel.geometry().center());
   EXPECT_TRUE(panel.isVisible()) << "a click inside";
   clickAt(screen.topLeft() + QPoint(50, 50));
   EXPECT_FALSE(panel.isVisible()) << "a click outside";
-
   EXPECT_FALSE(drop()) << "a click on the icon that put it away is not another one";
+
   desktop.advance(300ms);
   ASSERT_TRUE(drop()) << "dropped again at the next click on the icon";
   QTest::keyClick(&panel, Qt::Key_Escape);
@@ -153,7 +141,6 @@ TEST_F(App, TheDroppedPanelGoesAwayOnAClickOutsideEscapeAndLayout) {
 
   ASSERT_TRUE(drop());
   click(*find(panel, "layout"));
-  settle();
   EXPECT_FALSE(panel.isVisible()) << "Layout…";
   ASSERT_TRUE(app.calibrationWindow());
   EXPECT_TRUE(app.calibrationWindow()->isVisible());
@@ -202,10 +189,7 @@ TEST(PanelPosition, DropsBelowTheIconAndStaysOnScreen) {
   }
 }
 
-TEST(SimulatedDesktopView, FrostedGlassCoversWhatTheOverlayBlurs) {
-  sim::LogCapture log;
-  SimulatedDesktop desktop(log);
-  sim::MemoryDefaults defaults;
+TEST_F(App, FrostedGlassCoversWhatTheOverlayBlursOnTheSimulatedDesktop) {
   VelvixApp app(defaults, desktop.ports());
   desktop.advance(200ms);
   const QImage protectedImage = desktop.render();
@@ -239,10 +223,7 @@ TEST(SimulatedDesktopView, FrostedGlassCoversWhatTheOverlayBlurs) {
   EXPECT_EQ(protectedImage.pixel(10, 10), plain.pixel(10, 10));
 }
 
-TEST(SimulatedDesktopView, TheGrantPromptStandsForTheUserGrantingAccess) {
-  sim::LogCapture log;
-  SimulatedDesktop desktop(log);
-  sim::MemoryDefaults defaults;
+TEST_F(App, TheSimulatedGrantPromptStandsForTheUserGrantingAccess) {
   VelvixApp app(defaults, desktop.ports());
   desktop.advance(100ms);
   EXPECT_FALSE(app.overlay().hasAccessibilityAccess());
@@ -252,9 +233,7 @@ TEST(SimulatedDesktopView, TheGrantPromptStandsForTheUserGrantingAccess) {
   EXPECT_EQ(app.overlay().status(), Status::protecting(true)) << "precise once WhatsApp is read";
 }
 
-TEST(SimulatedDesktopView, MapsTheWindowOntoTheDesktopKeepingItsShape) {
-  sim::LogCapture log;
-  SimulatedDesktop desktop(log);
+TEST_F(App, TheDesktopViewMapsTheWindowOntoTheDesktopKeepingItsShape) {
   DesktopView view(desktop);
   ASSERT_EQ(desktop.size(), QSize(1280, 880));  // the sample's window and its margin
   view.resize(640, 600);  // half the width; 160 to spare in height, split above and below
