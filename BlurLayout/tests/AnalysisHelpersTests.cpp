@@ -226,6 +226,7 @@ TEST(NodeList, EnforcesTheSnapshotInvariants) {
     EXPECT_EQ(list.frame(i), expected[i].frame);
     EXPECT_EQ(list.frame(i).isNull(), expected[i].frame.isNull());
   }
+  EXPECT_EQ(list.descendantsOf(0), (std::vector<std::size_t>{2, 3, 5, 6, 7, 12}));
   EXPECT_EQ(list.descendantsOf(2), (std::vector<std::size_t>{3, 6, 7, 12}));
   EXPECT_EQ(list.descendantsOf(3), (std::vector<std::size_t>{6, 7, 12}));
   EXPECT_TRUE(list.descendantsOf(5).empty());

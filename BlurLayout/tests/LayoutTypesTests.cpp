@@ -108,6 +108,8 @@ TEST(BlurRegion, WithoutHoverAreaHoversOverItsRect) {
   const BlurRegion r(Rect(1, 2, 3, 4), std::nullopt, Reveal::whole(), Shape::circle);
   EXPECT_EQ(r.hoverArea, r.rect);
   EXPECT_FALSE(r.hoverExclusion.has_value());
+  // As a failing test or the fuzzer reports it.
+  EXPECT_EQ(testing::PrintToString(r), "{rect (1, 2, 3, 4) hover (1, 2, 3, 4) whole circle}");
   const BlurRegion withHover(Rect(1, 2, 3, 4), Rect(0, 0, 10, 10), Reveal::whole(), Shape::circle);
   EXPECT_EQ(withHover.hoverArea, Rect(0, 0, 10, 10));
   EXPECT_NE(r, withHover);
@@ -137,6 +139,8 @@ TEST(BlurRegion, Subtracting) {
       {"a 0.9-point piece is dropped", region, Rect(-10, 0.9, 200, 200), Regions()},
       {"a piece of exactly one point is kept", region, Rect(-10, 1, 200, 200),
        Regions{rounded(Rect(0, 0, 100, 1))}},
+      {"so is one a point wide, and one 0.9 wide is dropped", region, Rect(1, -10, 98.1, 200),
+       Regions{rounded(Rect(0, 0, 1, 100))}},
       {"the hole's right edge beyond the rect leaves no right piece", region,
        Rect(50, -10, 100, 200), Regions{rounded(Rect(0, 0, 50, 100))}},
       // A hole that does not meet the region keeps it as it is, exclusion and all.

@@ -98,7 +98,7 @@ TEST(Scan, TellsHowALabelReads) {
       {"combining mark", "e\xCC\x81", true, false, 3},
       {"variation selector", "\xE2\x9C\x88\xEF\xB8\x8F", true, false, 6},
       {"Devanagari vowel sign", "\xE0\xA4\x95\xE0\xA4\xBF", true, false, 6},
-      {"ill-formed", "ab\xFF", false, true, 3},
+      {"a lone continuation byte is ill-formed", "ab\x80", false, true, 3},
       {"truncated at the end", "\n\xE2\x82", false, true, 0},
   };
   for (const auto& c : cases) {
@@ -129,7 +129,8 @@ TEST(Scan, SkipsPrintableAsciiUpToTheFirstOtherByte) {
       }
     }
   }
-  const std::string printable = " !09AZaz~\x7F";
+  const std::string printable =
+      " !09AZaz ~\x7F";  // a space within the eight-byte words and past them
   EXPECT_EQ(skipPrintableAscii(reinterpret_cast<const unsigned char*>(printable.data()), 0,
                                printable.size()),
             printable.size());

@@ -356,6 +356,11 @@ TEST(Analyze, PanelCoveringTheChatList) {
       {"a panel before the list gives the rows", R(68, 0, 352, 900), {}, true},
       {"within a point", R(67.1, 0.9, 352.5, 899.5), {}, true},
       {"more than a point off", R(66.9, 0, 352, 900), {}, false},
+      // Each a point and a half off on one edge only, so that one bound alone tells.
+      {"narrower", R(69.5, 0, 350.5, 900), {}, false},
+      {"shorter", R(68, 1.5, 352, 898.5), {}, false},
+      {"wider", R(66.5, 0, 353.5, 900), {}, false},
+      {"taller", R(68, -1.5, 352, 901.5), {}, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -368,6 +373,8 @@ TEST(Analyze, PanelCoveringTheChatList) {
         t.group(p, R(68, 80, 352, 64));
         t.group(p, R(68, 150, 352, 56));
         t.group(p, R(68, 210, 149, 56));
+        t.group(p, R(68, 270, 352, 150));    // a chat row at its tallest
+        t.group(p, R(68, 430, 352, 150.5));  // too tall for any row
         return p;
       };
       if (c.before) panel = addPanel(*c.before);
@@ -382,7 +389,7 @@ TEST(Analyze, PanelCoveringTheChatList) {
     EXPECT_EQ(a.elements.chatList, R(68, 0, 352, 900));
     if (c.covered && panel) {
       EXPECT_EQ(a.scroll.chatList, panel);
-      EXPECT_EQ(a.elements.chatRows, std::vector<Rect>{R(68, 80, 352, 64)});
+      EXPECT_EQ(a.elements.chatRows, (std::vector{R(68, 80, 352, 64), R(68, 270, 352, 150)}));
       EXPECT_EQ(a.elements.contactRows, std::vector<Rect>{R(68, 150, 352, 56)});
     } else {
       EXPECT_EQ(a.scroll.chatList, list);
@@ -467,6 +474,8 @@ TEST(Analyze, MessageAreaBetweenHeaderAndComposer) {
   } cases[] = {
       {"header and composer", full, R(400, 0, 800, 60), R(420, 830, 700, 40), R(400, 60, 800, 740)},
       {"nothing around", full, {}, {}, full},
+      {"a group ending above the composer", R(400, 0, 800, 700), R(400, 0, 800, 60),
+       R(420, 830, 700, 40), R(400, 60, 800, 640)},
       {"composer at the very bottom", full, {}, R(420, 860, 700, 40), R(400, 0, 800, 860)},
       {"composer reaching below the pane", full, {}, R(420, 880, 700, 40), R(400, 0, 800, 880)},
       {"group beyond the pane is clipped to it", R(400, -100, 900, 1100), {}, {}, full},
@@ -589,6 +598,8 @@ TEST(Analyze, Sheet) {
       {"equal widths: the earlier, also when deeper",
        list(group(R(0, 0, 10, 10)), button(R(1, 1, 90, 90), 0), button(R(2, 2, 90, 90.5))),
        R(1, 1, 90, 90), none, none},
+      {"a button 80 wide is a picture", list(button(R(0, 0, 80, 80))), R(0, 0, 80, 80), none, none},
+      {"one 79.9 wide is not", list(button(R(0, 0, 79.9, 79.9))), std::nullopt, none, none},
       {"a heading 4 wide is skipped for the next",
        list(group(R(100, 200, 400, 100)), heading(R(100, 200, 4, 30), 0),
             heading(R(110, 200, 300, 30), 0), heading(R(120, 200, 300, 30), 0)),
