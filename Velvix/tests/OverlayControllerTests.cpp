@@ -492,6 +492,15 @@ TEST_F(OverlayTest, ARecordedReadOfAnotherWindowIsNotUsed) {
   EXPECT_EQ(controller->status(), Status::protecting(false));
   desktop.runFor(500ms);
   EXPECT_EQ(controller->status(), Status::protecting(true));
+  desktop.runFor(5s);  // the next summary tells the new window's read is the one used
+  const auto lines = windowLines();
+  const auto summary = std::find_if(lines.rbegin(), lines.rend(), [](const std::string& l) {
+    return l.starts_with("Summary: ");
+  });
+  ASSERT_NE(summary, lines.rend());
+  EXPECT_TRUE(summary->starts_with("Summary: window 8 ") &&
+              summary->find(" read used ") != std::string::npos)
+      << *summary;
 }
 
 TEST_F(OverlayTest, WithoutScrollFollowingNothingIsMeasured) {
