@@ -219,6 +219,17 @@ TEST(FrostedGlass, InvalidStylesDegradeToUsableOnes) {
   }
 }
 
+// With no blur and no downscale, glass is the frame under its tint, pixel for pixel: nothing is
+// shifted, in either direction, nor read from a neighbour.
+TEST(FrostedGlass, UnblurredGlassIsTheFrameUnderItsTint) {
+  const Frame original(37, 23, [](int x, int y) { return (x * 7 + y * 13) % 256; });
+  const Frame f = glazed(original, {{0, 0, 37, 23, PatchShape::roundedRect, 0}},
+                         {0, 1, {255, 255, 255, 255}, 0.25});
+  for (int y = 0; y < 23; ++y)
+    for (int x = 0; x < 37; ++x)
+      ASSERT_NEAR(f.at(x, y)[0], original.at(x, y)[0] * 0.75 + 255 * 0.25, 1) << x << ", " << y;
+}
+
 TEST(FrostedGlass, EveryPatchBlursTheFrameNotAnotherPatchsGlass) {
   // The same patch drawn alone or after an overlapping one gives the same glass where they
   // overlap: glass is computed from the frame as it was before the call.
