@@ -5,6 +5,9 @@
 
 #include <QGuiApplication>
 #include <QImage>
+#if VELVIX_HAS_DBUS
+#include <QDBusVariant>
+#endif
 
 #include <cstdlib>
 
@@ -54,6 +57,34 @@ TEST(ColorScheme, TheEnvironmentForcesAScheme) {
   EXPECT_EQ(desktopColorScheme(paletteFor(ColorScheme::dark, light)), ColorScheme::light);
   ::unsetenv("VELVIX_COLOR_SCHEME");
 }
+
+#if VELVIX_HAS_DBUS
+// The settings portal's reports of the colour scheme are followed; those of other settings are
+// not.
+TEST(ColorScheme, ThePortalsReportOfTheSchemeIsFollowed) {
+  const QPalette before = QGuiApplication::palette();
+  ColorSchemeFollower follower;
+  const struct {
+    const char* group;
+    const char* key;
+    uint value;
+    bool dark;
+  } reports[] = {
+      {"org.freedesktop.appearance", "color-scheme", 1, true},
+      {"org.freedesktop.appearance", "accent-color", 2, true},
+      {"org.gnome.desktop.interface", "color-scheme", 2, true},
+      {"org.freedesktop.appearance", "color-scheme", 2, false},
+  };
+  for (const auto& r : reports) {
+    SCOPED_TRACE(std::string(r.group) + " " + r.key);
+    ASSERT_TRUE(QMetaObject::invokeMethod(
+        &follower, "portalSettingChanged", Q_ARG(QString, QString::fromUtf8(r.group)),
+        Q_ARG(QString, QString::fromUtf8(r.key)), Q_ARG(QDBusVariant, QDBusVariant(r.value))));
+    EXPECT_EQ(isDark(QGuiApplication::palette()), r.dark);
+  }
+  QGuiApplication::setPalette(before);
+}
+#endif
 
 // Both views take the dark scheme: their background is dark.
 TEST(ColorScheme, TheViewsFollowADarkScheme) {
