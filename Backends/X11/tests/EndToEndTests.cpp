@@ -496,14 +496,27 @@ TEST_P(EndToEnd, GuidesShowColumnsAndOutlinesOverTheClient) {
   EXPECT_EQ(hidden.at(ox + 200, oy + 150), before.at(ox + 200, oy + 150));
 }
 
-TEST_P(EndToEnd, HearsEveryWheelNotchAndClickOnce) {
+TEST_P(EndToEnd, HearsEveryWheelNotchAndClickOnceAndThePointersMoves) {
   std::vector<double> notches;
-  int clicks = 0;
+  int clicks = 0, moves = 0;
   auto monitor = desktop_->toolkit().addGlobalScrollWheelMonitor(
       [&](const platform::ScrollWheelEvent& e) { notches.push_back(e.deltaY); });
   auto clickMonitor = desktop_->toolkit().addGlobalClickMonitor([&] { ++clicks; });
+  auto pointerMonitor = desktop_->toolkit().addGlobalPointerMonitor([&] { ++moves; });
   ASSERT_TRUE(monitor) << "XInput2 refused the monitor";
-  ASSERT_TRUE(clickMonitor);
+  ASSERT_TRUE(clickMonitor && pointerMonitor);
+  // A relative move comes through the input devices, as a mouse's does; a warp would not.
+  ASSERT_EQ(xdotool("mousemove 300 400 mousemove_relative 5 5"), 0);
+  EXPECT_TRUE(waitFor([&] { return moves > 0; })) << "a move went unheard";
+  // The pointer's place is kept between moves, and asked again after one.
+  const Point before = desktop_->windowServer().mouseLocation();
+  ASSERT_EQ(xdotool("mousemove_relative 7 0"), 0);
+  XSync(display(), False);
+  EXPECT_EQ(desktop_->windowServer().mouseLocation().x, before.x + 7) << "a stale place";
+  XSync(display(), False);
+  pump();
+  pump();
+  const int movedBefore = moves;
   // Down, down, up: the content moves up twice, then down.
   ASSERT_EQ(xdotool("mousemove 300 400 click 5 click 5 click 4"), 0);
   EXPECT_TRUE(waitFor([&] { return notches.size() >= 3; }));
@@ -520,6 +533,7 @@ TEST_P(EndToEnd, HearsEveryWheelNotchAndClickOnce) {
   pump();
   EXPECT_EQ(notches.size(), 3u) << "a click is no notch";
   EXPECT_EQ(clicks, 1) << "only the primary button counts";
+  EXPECT_EQ(moves, movedBefore) << "notches and clicks are no moves";
 }
 
 // The shortcut works while WhatsApp has the focus, whatever locks are on; a key held down is
