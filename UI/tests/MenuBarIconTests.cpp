@@ -39,6 +39,21 @@ TEST(MenuBarIcon, IsAnEighteenPointTemplateOfOurOwnDrawing) {
   }
 }
 
+// The cover badge is a dot of its colour in the bottom right corner; the rest of the icon stays
+// as it was.
+TEST(MenuBarIcon, TheCoverBadgeIsADotInTheBottomRightCorner) {
+  for (const qreal ratio : {1.0, 2.0}) {
+    SCOPED_TRACE(ratio);
+    const QImage icon = trayIcon(true, ratio);
+    const QImage badged = withCoverBadge(icon, QColor(0xFF, 0x95, 0x00));
+    const int middle = static_cast<int>((18 - 0.5 - 0.45 * 18 / 2) * ratio);
+    EXPECT_EQ(badged.pixel(middle, middle), 0xFFFF9500);
+    for (int y = 0; y < icon.height() * 4 / 9; ++y)
+      for (int x = 0; x < icon.width(); ++x)
+        ASSERT_EQ(badged.pixel(x, y), icon.pixel(x, y)) << x << ", " << y;
+  }
+}
+
 TEST(MenuBarIcon, EveryCoveredPixelTakesTheTint) {
   const QColor tint(200, 40, 10);
   const QImage icon = menuBarIcon(true, 1, tint).convertToFormat(QImage::Format_ARGB32);

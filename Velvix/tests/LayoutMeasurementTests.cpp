@@ -26,6 +26,7 @@ TEST(LayoutMeasurement, FindsTheColumnsAndBarsOfLightAndDarkWindowsAtAnyScale) {
       {"dark, narrow list, small window", 820, 560, 1, kDark, {60, 300, 96, 56, 58}},
       {"light, scale 2", 1000, 700, 2, kLight, {68, 376, 100, 60, 74}},
       {"dark, scale 1.5", 1100, 720, 1.5, kDark, {64, 360, 84, 60, 62}},
+      {"light, the widest rail taken", 1200, 700, 1, kLight, {200, 376, 100, 60, 74}},
   };
   LayoutMetrics base;
   base.avatarSize = 40;
@@ -64,6 +65,8 @@ TEST(LayoutMeasurement, MeasuresNothingWhereTheLayoutIsNotFound) {
       noSearch.pixels[static_cast<std::size_t>(y) * 1000 + x] = 0xFF000000 | kLight.list;
   Truth listTooNarrow;
   listTooNarrow.list = 120;
+  Truth railTooWide;
+  railTooWide.rail = 201;
   platform::WindowImage missingPixels = window(1000, 700, 1, kLight, {});
   missingPixels.pixels.pop_back();
   const struct {
@@ -75,6 +78,7 @@ TEST(LayoutMeasurement, MeasuresNothingWhereTheLayoutIsNotFound) {
       {"a window too small to hold the layout", window(480, 300, 1, kLight, {})},
       {"no search field in the list", noSearch},
       {"a list narrower than WhatsApp draws one", window(1000, 700, 1, kLight, listTooNarrow)},
+      {"a rail wider than WhatsApp draws one", window(1200, 700, 1, kLight, railTooWide)},
       {"pixels missing", missingPixels},
       {"no pixels", platform::WindowImage{}},
   };
