@@ -318,6 +318,14 @@ TEST_P(EndToEnd, ListsTheClientAsWhatsAppWithItsClientArea) {
   ASSERT_NE(entry, entries->end());
   EXPECT_EQ(entry->ownerName, platform::EntryField("Other"));
   EXPECT_EQ(entry->ownerPID.asInt32(), 0);  // says no pid: someone else's
+  // A client's class changed later is seen without any other change to its window.
+  ASSERT_EQ(xdotool("set_window --class Renamed " + std::to_string(cover)), 0);
+  EXPECT_TRUE(waitFor([&] {
+    const auto now = desktop_->windowServer().onScreenWindows();
+    return std::any_of(now->begin(), now->end(), [&](const auto& e) {
+      return e.number.asUInt32() == cover && e.ownerName == platform::EntryField("Renamed");
+    });
+  })) << describeWindows();
 
   const Rect coverFrame = serverGeometry(cover);
   const auto behind = whatsApp(Point{coverFrame.midX(), coverFrame.midY()});
