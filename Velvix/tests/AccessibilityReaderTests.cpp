@@ -509,6 +509,16 @@ TEST(AccessibilityReader, AFullReadDuringWhichAListMovedIsGivenUpThriceAndWhatWa
   EXPECT_LT(w.ax.multipleCalls() - callsBefore, static_cast<long>(known.size()));
   w.ax.setScrollVelocity(t.chatList, 500);
   EXPECT_FALSE(w.read()) << "the quick refresh that was kept started the count again";
+
+  // A quick refresh that meets a row new to the moving chat list says the chat list is smeared.
+  t.add(t.chatList, "AXGroup", Rect(70, 60, 300, 72), "New chat");
+  std::optional<AccessibilityReader::Result> refreshed;
+  for (int attempt = 0; attempt <= AccessibilityReader::kSmearedReadsGivenUp && !refreshed;
+       ++attempt)
+    refreshed = w.read(true);
+  ASSERT_TRUE(refreshed);
+  EXPECT_TRUE(refreshed->smeared.chatList);
+  EXPECT_FALSE(refreshed->smeared.messages);
 }
 
 TEST(AccessibilityReader, FallsBackToAFullReadWhenTheQuickRefreshCannotBeDone) {
