@@ -11,6 +11,19 @@ namespace {
 
 constexpr int kChannels = 4;
 
+// The loops that stream whole frames are built twice on x86-64 Linux, for the baseline's 16-byte
+// vectors and for AVX2's 32-byte ones, and the loader picks the one the processor runs. Twice the
+// width halves the stores per frame, which bound these loops. Either way they stay out of line:
+// inlined into the long drawing function, they lost registers to spills.
+#if defined(__x86_64__) && defined(__linux__) && defined(__has_attribute)
+#if __has_attribute(target_clones)
+#define VELVIX_WIDE_VECTORS __attribute__((target_clones("avx2", "default")))
+#endif
+#endif
+#ifndef VELVIX_WIDE_VECTORS
+#define VELVIX_WIDE_VECTORS [[gnu::noinline]]
+#endif
+
 // A patch reduced to what drawing needs, with every bound finite and the rows clipped to the
 // image. Geometry stays in doubles so fractional edges stay exact.
 struct Prepared {
@@ -58,6 +71,26 @@ std::array<int, 3> boxRadii(double sigma) {
   return radii;
 }
 
+// One row of a box pass: writes the window's mean and moves the window down a row. Restrict on
+// parameters (rather than on locals, which the compiler may ignore) lets the loop vectorise
+// without a runtime overlap check that sent it down the scalar path.
+VELVIX_WIDE_VECTORS void slide(float* __restrict dst, float* __restrict sum,
+                               const float* __restrict add, const float* __restrict drop,
+                               std::size_t lanes, float scale) {
+  for (std::size_t k = 0; k < lanes; ++k) {
+    dst[k] = sum[k] * scale;
+    sum[k] += add[k] - drop[k];
+  }
+}
+
+// out = px × keep + add, rounded down to bytes; `add` holds one term per channel.
+VELVIX_WIDE_VECTORS void tintRow(const float* __restrict px, std::uint8_t* __restrict out,
+                                 std::size_t n, float keep, const float* __restrict add) {
+  for (std::size_t i = 0; i < n; i += kChannels)
+    for (int c = 0; c < kChannels; ++c)
+      out[i + c] = static_cast<std::uint8_t>(std::clamp(px[i + c] * keep + add[c], 0.0f, 255.0f));
+}
+
 // One box pass down the columns of a `width` x `height` image of `lanes` floats per row, all
 // columns at once so that memory is read row by row and the inner loops vectorise.
 void boxColumns(const float* __restrict in, float* __restrict out, std::size_t lanes, int height,
@@ -76,10 +109,7 @@ void boxColumns(const float* __restrict in, float* __restrict out, std::size_t l
     float* dst = out + j * lanes;
     const float* add = in + std::min(j + radius + 1, height - 1) * lanes;
     const float* drop = in + std::max(j - radius, 0) * lanes;
-    for (std::size_t k = 0; k < lanes; ++k) {
-      dst[k] = sum[k] * scale;
-      sum[k] += add[k] - drop[k];
-    }
+    slide(dst, sum, add, drop, lanes, scale);
   }
 }
 
@@ -102,8 +132,9 @@ std::uint8_t average(std::uint8_t p, std::uint8_t q) {
 // (8 − k)/8 · a + k/8 · b, byte by byte, for k from 0 to 8, as three rounding averages (the
 // binary digits of k, least significant first). Averages of bytes are single vector
 // instructions, so a row costs little more than a copy.
-void mixEighths(const std::uint8_t* __restrict a, const std::uint8_t* __restrict b, int k,
-                std::uint8_t* __restrict out, std::size_t n) {
+VELVIX_WIDE_VECTORS void mixEighths(const std::uint8_t* __restrict a,
+                                    const std::uint8_t* __restrict b, int k,
+                                    std::uint8_t* __restrict out, std::size_t n) {
   if (k <= 0) {
     std::memcpy(out, a, n);
     return;
@@ -128,6 +159,37 @@ std::uint8_t mixEighths(std::uint8_t a, std::uint8_t b, int k) {
 
 std::uint8_t cover(std::uint8_t from, std::uint8_t to, int coverage256) {
   return static_cast<std::uint8_t>(from + (((to - from) * coverage256 + 128) >> 8));
+}
+
+// acc[k] = the sum of byte k over `rows` rows (at most 8) starting at `src`. A strip of columns
+// is summed down all the rows in registers and stored once, rather than the row sum being
+// loaded and stored again for every row.
+VELVIX_WIDE_VECTORS void sumRows(const std::uint8_t* src, std::ptrdiff_t stride, int rows,
+                                 std::uint16_t* __restrict acc, std::size_t n) {
+  constexpr std::size_t kStrip = 32;
+  std::size_t k = 0;
+  for (; k + kStrip <= n; k += kStrip) {
+    std::uint16_t sum[kStrip] = {};
+    const std::uint8_t* row = src + k;
+    for (int y = 0; y < rows; ++y, row += stride)
+      for (std::size_t t = 0; t < kStrip; ++t)
+        sum[t] = static_cast<std::uint16_t>(sum[t] + row[t]);
+    std::memcpy(acc + k, sum, sizeof sum);
+  }
+  for (; k < n; ++k) {
+    unsigned sum = 0;
+    for (int y = 0; y < rows; ++y)
+      sum += src[y * stride + static_cast<std::ptrdiff_t>(k)];
+    acc[k] = static_cast<std::uint16_t>(sum);
+  }
+}
+
+// dst = cover(dst, glass, coverage256), byte by byte.
+VELVIX_WIDE_VECTORS void coverRow(std::uint8_t* __restrict dst,
+                                  const std::uint8_t* __restrict glass, int coverage256,
+                                  std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i)
+    dst[i] = cover(dst[i], glass[i], coverage256);
 }
 
 // Sums blocks of D columns of a row of 16-bit column sums into low-resolution pixels. A pixel's
@@ -237,16 +299,12 @@ void FrostedGlass::apply(Rgba8Image image, std::span<const GlassPatch> patches) 
   const int fullBlocks = bw / d;
   for (int j = 0; j < lowH; ++j) {
     std::uint16_t* __restrict acc = accumulator_.data();
-    std::fill(accumulator_.begin(), accumulator_.end(), std::uint16_t{0});
     const int rowFirst = by + j * d;
     const int rowLast = std::min(rowFirst + d, by + bh);
-    for (int y = rowFirst; y < rowLast; ++y) {
-      const std::uint8_t* __restrict src = image.pixels +
-                                           static_cast<std::ptrdiff_t>(y) * image.stride +
-                                           static_cast<std::ptrdiff_t>(bx) * kChannels;
-      for (int k = 0; k < bw * kChannels; ++k)
-        acc[k] = static_cast<std::uint16_t>(acc[k] + src[k]);
-    }
+    const std::uint8_t* first = image.pixels +
+                                static_cast<std::ptrdiff_t>(rowFirst) * image.stride +
+                                static_cast<std::ptrdiff_t>(bx) * kChannels;
+    sumRows(first, image.stride, rowLast - rowFirst, acc, static_cast<std::size_t>(bw) * kChannels);
     float* dst = low_.data() + j * lowRow;
     const int rows = rowLast - rowFirst;
     const float scale = 1.0f / static_cast<float>(d * rows);
@@ -321,23 +379,15 @@ void FrostedGlass::apply(Rgba8Image image, std::span<const GlassPatch> patches) 
     float add[kChannels];
     for (int c = 0; c < kChannels; ++c)
       add[c] = static_cast<float>(style_.tint[c] * tintAmount) + 0.5f;  // + 0.5: rounds
-    auto tint = [&](const float* px, std::uint8_t* out) {
-      for (int c = 0; c < kChannels; ++c)
-        out[c] = static_cast<std::uint8_t>(std::clamp(px[c] * keep + add[c], 0.0f, 255.0f));
-    };
-    // Read the floats in their own order (the transposed one after a blur); the bytes written
-    // are a quarter of the size and stay in the cache.
-    std::uint8_t* tinted = lowTinted_.data() + kChannels;
-    const float* px = low_.data();
+    // Back to rows first (a transpose is a cheap copy), so that the tint runs along memory and
+    // vectorises.
     if (transposed) {
-      for (int i = 0; i < lowW; ++i)
-        for (int j = 0; j < lowH; ++j, px += kChannels)
-          tint(px, tinted + j * paddedRow + i * 4);
-    } else {
-      for (int j = 0; j < lowH; ++j)
-        for (int i = 0; i < lowW; ++i, px += kChannels)
-          tint(px, tinted + j * paddedRow + i * 4);
+      transpose(low_.data(), lowScratch_.data(), lowH, lowW);
+      std::swap(low_, lowScratch_);
     }
+    std::uint8_t* tinted = lowTinted_.data() + kChannels;
+    for (int j = 0; j < lowH; ++j)
+      tintRow(low_.data() + j * lowRow, tinted + j * paddedRow, lowRow, keep, add);
     for (int j = 0; j < lowH; ++j) {
       std::uint8_t* out = tinted + j * paddedRow;
       std::memcpy(out - kChannels, out, kChannels);
@@ -364,22 +414,41 @@ void FrostedGlass::apply(Rgba8Image image, std::span<const GlassPatch> patches) 
     slotRow[s] = j;
     std::uint32_t* out = upscaledRows_.data() + s * bw;
     const std::uint8_t* row = lowTinted_.data() + j * paddedRow + kChannels;  // row[-4..] valid
+    // A local copy of the pointer: read through the member, it would be loaded again for every
+    // pixel, as the stores below might have changed it.
+    std::uint8_t* const phase = phase_.data();
     for (int k = 0; k < d; ++k) {
       const auto [offset, eighths] = weightInEighths(k);
       const std::uint8_t* left = row + offset * kChannels;
-      mixEighths(left, left + kChannels, eighths, phase_.data(), lowRow);
+      mixEighths(left, left + kChannels, eighths, phase, lowRow);
       for (int i = 0, x = k; x < bw; ++i, x += d)
-        std::memcpy(out + x, phase_.data() + i * kChannels, kChannels);
+        std::memcpy(out + x, phase + i * kChannels, kChannels);
     }
     return reinterpret_cast<const std::uint8_t*>(out);
   };
 
-  int rowMin = H, rowMax = 0;
-  for (const Prepared& p : prepared) {
-    rowMin = std::min(rowMin, p.rowBegin);
-    rowMax = std::max(rowMax, p.rowEnd);
-  }
-  for (int y = rowMin; y < rowMax; ++y) {
+  // Each row visits only the patches that reach it, in the order given (where patches overlap,
+  // their anti-aliased edges are laid one over the other in that order); a row no patch reaches
+  // costs nothing.
+  std::vector<int> byFirstRow(prepared.size());
+  for (std::size_t i = 0; i < prepared.size(); ++i)
+    byFirstRow[i] = static_cast<int>(i);
+  std::stable_sort(byFirstRow.begin(), byFirstRow.end(),
+                   [&](int i, int j) { return prepared[i].rowBegin < prepared[j].rowBegin; });
+  std::vector<int> reaching;  // indices into `prepared`, ascending
+  std::size_t entering = 0;
+  const int rowMin = prepared[byFirstRow.front()].rowBegin;
+  for (int y = rowMin; y < H; ++y) {
+    std::erase_if(reaching, [&](int i) { return prepared[i].rowEnd <= y; });
+    for (; entering < byFirstRow.size() && prepared[byFirstRow[entering]].rowBegin <= y;
+         ++entering) {
+      const int i = byFirstRow[entering];
+      reaching.insert(std::upper_bound(reaching.begin(), reaching.end(), i), i);
+    }
+    if (reaching.empty()) {
+      if (entering == byFirstRow.size()) break;
+      continue;
+    }
     const double v = (y - by + 0.5) / d - 0.5;
     int j0 = static_cast<int>(std::floor(v));
     double wv = v - j0;
@@ -391,8 +460,8 @@ void FrostedGlass::apply(Rgba8Image image, std::span<const GlassPatch> patches) 
     const std::uint8_t* b = widened(j1, j0);
     std::uint8_t* dstRow = image.pixels + static_cast<std::ptrdiff_t>(y) * image.stride;
 
-    for (const Prepared& p : prepared) {
-      if (y < p.rowBegin || y >= p.rowEnd) continue;
+    for (const int i : reaching) {
+      const Prepared& p = prepared[i];
       const double top = std::max<double>(y, p.y0);
       const double bottom = std::min<double>(y + 1, p.y1);
       const double coverY = bottom - top;
@@ -404,19 +473,23 @@ void FrostedGlass::apply(Rgba8Image image, std::span<const GlassPatch> patches) 
       if (!(left < right)) continue;
       const int first = static_cast<int>(std::max(0.0, std::floor(left)));
       const int last = static_cast<int>(std::min(static_cast<double>(W), std::ceil(right)));
-      // Whole pixels: a straight mix of the two widened rows.
-      int solidFirst = first, solidLast = first;
-      if (coverY >= 1) {
-        solidFirst = static_cast<int>(std::max(0.0, std::ceil(left)));
-        solidLast = static_cast<int>(std::min(static_cast<double>(W), std::floor(right)));
-        if (solidLast > solidFirst) {
-          const std::size_t from = static_cast<std::size_t>(solidFirst - bx) * kChannels;
-          mixEighths(a + from, b + from, wy,
-                     dstRow + static_cast<std::ptrdiff_t>(solidFirst) * kChannels,
-                     static_cast<std::size_t>(solidLast - solidFirst) * kChannels);
+      // Pixels the shape spans from side to side: a straight mix of the two widened rows, laid
+      // over the frame by how much of the row the shape covers.
+      int solidFirst = static_cast<int>(std::max(0.0, std::ceil(left)));
+      int solidLast = static_cast<int>(std::min(static_cast<double>(W), std::floor(right)));
+      if (solidLast > solidFirst) {
+        const std::size_t from = static_cast<std::size_t>(solidFirst - bx) * kChannels;
+        const std::size_t n = static_cast<std::size_t>(solidLast - solidFirst) * kChannels;
+        std::uint8_t* dst = dstRow + static_cast<std::ptrdiff_t>(solidFirst) * kChannels;
+        if (coverY >= 1) {
+          mixEighths(a + from, b + from, wy, dst, n);
         } else {
-          solidFirst = solidLast = first;
+          partialRow_.resize(n);
+          mixEighths(a + from, b + from, wy, partialRow_.data(), n);
+          coverRow(dst, partialRow_.data(), static_cast<int>(std::lround(coverY * 256)), n);
         }
+      } else {
+        solidFirst = solidLast = first;
       }
       // Edge pixels: glass mixed over the frame by how much of the pixel the shape covers.
       auto edge = [&](int x) {

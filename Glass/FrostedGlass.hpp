@@ -87,6 +87,7 @@ class FrostedGlass {
   std::vector<std::uint8_t> lowTinted_;
   std::vector<std::uint8_t> phase_;
   std::vector<std::uint32_t> upscaledRows_;  // two low rows widened to full width
+  std::vector<std::uint8_t> partialRow_;     // glass for a row a patch covers only in part
 };
 
 }  // namespace velvix::glass
