@@ -230,6 +230,19 @@ TEST(FrostedGlass, UnblurredGlassIsTheFrameUnderItsTint) {
       ASSERT_NEAR(f.at(x, y)[0], original.at(x, y)[0] * 0.75 + 255 * 0.25, 1) << x << ", " << y;
 }
 
+// Stripes across the frame: whatever the downscale, every column of the glass is alike, the
+// last, narrower blocks of a width no vector divides included.
+TEST(FrostedGlass, GlassOverRowsOfOneColourIsTheSameAlongEachRow) {
+  const Frame original(37, 40, [](int, int y) { return y % 3 == 0 ? 0 : 250; });
+  for (const int downscale : {2, 4, 8}) {
+    const Frame f = glazed(original, {{0, 0, 37, 40, PatchShape::roundedRect, 0}},
+                           {6, downscale, {248, 248, 250, 255}, 0.35});
+    for (int y = 0; y < 40; ++y)
+      for (int x = 1; x < 37; ++x)
+        ASSERT_NEAR(f.at(x, y)[0], f.at(0, y)[0], 1) << x << ", " << y << " at 1/" << downscale;
+  }
+}
+
 TEST(FrostedGlass, EveryPatchBlursTheFrameNotAnotherPatchsGlass) {
   // The same patch drawn alone or after an overlapping one gives the same glass where they
   // overlap: glass is computed from the frame as it was before the call.
@@ -251,13 +264,17 @@ TEST(FrostedGlass, FractionalEdgesAreAntiAliased) {
   style.blurRadius = 0;  // plain tint, so the mix is easy to read
   style.tintAmount = 1;
   style.tint = {200, 200, 200, 255};
-  const Frame f = glazed(black(60, 20), {{10.5, 0, 20, 20, PatchShape::roundedRect, 0}}, style);
+  // Rows 0 and 10 are three quarters covered, like every patch that follows a scroll.
+  const Frame f =
+      glazed(black(60, 20), {{10.5, 0.25, 20, 10.5, PatchShape::roundedRect, 0}}, style);
   const struct {
-    int x;
+    int x, y;
     double red;
-  } cases[] = {{9, 0}, {10, 100}, {11, 200}, {29, 200}, {30, 100}, {31, 0}};
+  } cases[] = {{9, 5, 0},    {10, 5, 100},  {11, 5, 200}, {29, 5, 200}, {30, 5, 100}, {31, 5, 0},
+               {20, 0, 150}, {20, 10, 150}, {20, 11, 0},  {10, 0, 75},  {30, 10, 75}, {31, 10, 0}};
   for (const auto& c : cases)
-    EXPECT_NEAR(f.at(c.x, 10)[0], c.red, c.red == 100 ? 2 : 0) << "x " << c.x;
+    EXPECT_NEAR(f.at(c.x, c.y)[0], c.red, c.red == 0 || c.red == 200 ? 0 : 2)
+        << "x " << c.x << ", y " << c.y;
 }
 
 // Coarse shapes (bars 32 pixels wide: a picture, a large heading) are where the strengths differ:
