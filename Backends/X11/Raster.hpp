@@ -29,6 +29,14 @@ class Bitmap {
   [[nodiscard]] bool at(int x, int y) const;
   /// Sets the pixel; coordinates outside the bitmap are ignored.
   void set(int x, int y);
+  /// Sets pixels x0 to x1 - 1 of row y, those inside the bitmap.
+  void setRun(int y, int x0, int x1);
+  /// The smallest rectangle [minX, maxX) x [minY, maxY) holding every set pixel; all zero when
+  /// none is set.
+  struct Bounds {
+    int minX = 0, minY = 0, maxX = 0, maxY = 0;
+  };
+  [[nodiscard]] Bounds bounds() const;
   [[nodiscard]] bool isEmpty() const;
   [[nodiscard]] long count() const;
   /// Adds every pixel set in `other`, which has the same size (else nothing happens).

@@ -19,6 +19,7 @@
 #include <unistd.h>
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -40,6 +41,19 @@ int toPixels(double points) {
 }
 
 // The first and past-the-last rows holding a set pixel (0 and 0 for an empty bitmap).
+// Paints the mask's pixels in one colour, a byte of the mask at a time: most of a frame's
+// mask is empty.
+void fill(PixelBuffer& buffer, const Bitmap& mask, std::uint32_t rgb) {
+  const int perRow = mask.bytesPerRow();
+  for (int y = 0; y < mask.height(); ++y) {
+    const std::uint8_t* row = mask.bytes().data() + static_cast<std::size_t>(y) * perRow;
+    for (int i = 0; i < perRow; ++i) {
+      for (unsigned bits = row[i]; bits != 0; bits &= bits - 1)
+        buffer.put(i * 8 + std::countr_zero(bits), y, rgb);
+    }
+  }
+}
+
 int patchesTop(const Bitmap& mask) {
   for (int y = 0; y < mask.height(); ++y) {
     for (int i = 0; i < mask.bytesPerRow(); ++i)
@@ -400,27 +414,16 @@ void X11Panel::paint(std::span<const MaskShape> shapes, const Bitmap& patches,
     glass_.apply({buffer_->data(), width, height, buffer_->stride()}, patchList);
 
   } else {
-    for (int y = 0; y < height; ++y) {
-      for (int x = 0; x < width; ++x) {
-        if (patches.at(x, y)) buffer_->put(x, y, kFallbackGlass);
-      }
-    }
+    fill(*buffer_, patches, kFallbackGlass);
     // Until WhatsApp has painted into its new pixmap, or while it catches up with a resize, the
     // patches are plain; its next damage report brings the glass. Mid-resize, try again soon.
     if (capture_ && pixels) scheduleRedraw();
   }
-  int minX = width, minY = height, maxX = -1, maxY = -1;
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      if (columns.at(x, y)) buffer_->put(x, y, kGuideColumnColour);
-      if (outlines.at(x, y)) buffer_->put(x, y, kGuideRegionColour);
-      if (all.at(x, y)) {
-        minX = std::min(minX, x), maxX = std::max(maxX, x);
-        minY = std::min(minY, y), maxY = std::max(maxY, y);
-      }
-    }
-  }
-  buffer_->write(window_, gc_, minX, minY, maxX - minX + 1, maxY - minY + 1);
+  fill(*buffer_, columns, kGuideColumnColour);
+  fill(*buffer_, outlines, kGuideRegionColour);
+  const Bitmap::Bounds drawn = all.bounds();
+  buffer_->write(window_, gc_, drawn.minX, drawn.minY, drawn.maxX - drawn.minX,
+                 drawn.maxY - drawn.minY);
 }
 
 // Which of the server's modifier bits the keys a shortcut names and the locks set, as its

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
+#include <tuple>
 
 namespace velvix::x11 {
 namespace {
@@ -56,6 +58,38 @@ TEST(RasterizeMask, CountsMatchTheShapesArea) {
 
   const MaskShape ellipse[] = {{Rect(0, 0, 120, 60), Shape::circle}};
   EXPECT_NEAR(rasterizeMask(300, 200, ellipse).count(), M_PI * 60 * 30, 0.01 * M_PI * 60 * 30);
+}
+
+// The mask is filled a run per row; each pixel must still be exactly what shapeContains says of
+// its centre, at fractional positions, thin and tiny shapes and shapes past the edges alike.
+TEST(RasterizeMask, EveryPixelIsWhatShapeContainsSaysOfItsCentre) {
+  std::mt19937 random(11);
+  std::uniform_real_distribution<double> position(-30, 130), size(0, 90), radius(0, 14);
+  for (int i = 0; i < 400; ++i) {
+    const double w = i % 7 == 0 ? size(random) / 40 : size(random);  // some under two pixels
+    const MaskShape shape{Rect(position(random), position(random), w, size(random)),
+                          i % 3 == 0 ? Shape::circle : Shape::rounded, radius(random)};
+    const Bitmap mask = rasterizeMask(100, 90, std::span(&shape, 1));
+    for (int y = 0; y < 90; ++y)
+      for (int x = 0; x < 100; ++x)
+        ASSERT_EQ(mask.at(x, y), shapeContains(shape, {x + 0.5, y + 0.5}))
+            << "shape " << i << " at " << x << ", " << y;
+  }
+}
+
+TEST(Bitmap, RunsAndBounds) {
+  Bitmap b(37, 5);
+  EXPECT_EQ(b.bounds().maxX, 0);  // none set
+  b.setRun(1, 3, 30);             // crosses whole bytes and partial ones
+  b.setRun(3, -4, 2);             // clipped on the left
+  b.setRun(4, 35, 50);            // and on the right
+  b.setRun(7, 0, 10);             // a row outside: ignored
+  EXPECT_EQ(b.count(), 27 + 2 + 2);
+  EXPECT_TRUE(b.at(3, 1) && b.at(29, 1) && !b.at(2, 1) && !b.at(30, 1));
+  EXPECT_TRUE(b.at(36, 4) && !b.at(34, 4));
+  const Bitmap::Bounds bounds = b.bounds();
+  EXPECT_EQ(std::tie(bounds.minX, bounds.minY, bounds.maxX, bounds.maxY),
+            std::make_tuple(0, 1, 37, 5));
 }
 
 TEST(RasterizeMask, ClipsToTheAreaAndSkipsDegenerateShapes) {
