@@ -244,15 +244,8 @@ void FrostedGlass::apply(Rgba8Image image, std::span<const GlassPatch> patches) 
   const int W = image.width;
   const int H = image.height;
 
-  // A style out of range degrades to the nearest sensible one rather than misbehaving.
-  const double sigma =
-      std::isfinite(style_.blurRadius) ? std::clamp(style_.blurRadius, 0.0, 256.0) : 0.0;
-  // Automatic: as coarse as keeps 1.5 low pixels of deviation, where bilinear upscaling of the
-  // blurred image is still within about one level of the exact result.
-  const int d = style_.downscale > 0 ? std::min(style_.downscale, 8)
-                                     : std::clamp(static_cast<int>(sigma / 1.5), 1, 8);
-  const double tintAmount =
-      std::isfinite(style_.tintAmount) ? std::clamp(style_.tintAmount, 0.0, 1.0) : 0.0;
+  const double sigma = blurRadius();
+  const int d = downscale();
   // Pixels up to three deviations away still weigh in; one more block keeps the downscaled
   // edge of the margin out of the patch.
   const double margin = std::ceil(3 * sigma) + d;
@@ -346,56 +339,20 @@ void FrostedGlass::apply(Rgba8Image image, std::span<const GlassPatch> patches) 
     }
   }
 
-  // 2. Blur at the low resolution: three box passes down the columns, then the same on the
-  // transposed image for the rows, so that every pass runs along memory.
-  const double lowSigma = sigma / d;
-  lowScratch_.resize(low_.size());
-  bool transposed = false;
-  if (lowSigma >= 0.3) {
-    std::vector<float> sum;
-    const auto radii = boxRadii(lowSigma);
-    for (int radius : radii) {
-      if (radius <= 0) continue;
-      boxColumns(low_.data(), lowScratch_.data(), lowRow, lowH, radius, sum);
-      std::swap(low_, lowScratch_);
-    }
-    transpose(low_.data(), lowScratch_.data(), lowW, lowH);
-    std::swap(low_, lowScratch_);
-    transposed = true;
-    const std::size_t transposedRow = static_cast<std::size_t>(lowH) * kChannels;
-    for (int radius : radii) {
-      if (radius <= 0) continue;
-      boxColumns(low_.data(), lowScratch_.data(), transposedRow, lowW, radius, sum);
-      std::swap(low_, lowScratch_);
-    }
-  }
-
-  // 3. Tint, once per low-resolution pixel (mixing commutes with the upscale's interpolation),
-  // into rows padded by one pixel at each end so the upscale needs no edge cases.
+  // 2. Blur and tint at the low resolution, into rows padded by one pixel at each end so the
+  // upscale needs no edge cases.
+  blurLow(lowW, lowH);
   const std::size_t paddedRow = lowRow + 2 * kChannels;
   lowTinted_.resize(paddedRow * lowH);
-  {
-    const float keep = static_cast<float>(1 - tintAmount);
-    float add[kChannels];
-    for (int c = 0; c < kChannels; ++c)
-      add[c] = static_cast<float>(style_.tint[c] * tintAmount) + 0.5f;  // + 0.5: rounds
-    // Back to rows first (a transpose is a cheap copy), so that the tint runs along memory and
-    // vectorises.
-    if (transposed) {
-      transpose(low_.data(), lowScratch_.data(), lowH, lowW);
-      std::swap(low_, lowScratch_);
-    }
-    std::uint8_t* tinted = lowTinted_.data() + kChannels;
-    for (int j = 0; j < lowH; ++j)
-      tintRow(low_.data() + j * lowRow, tinted + j * paddedRow, lowRow, keep, add);
-    for (int j = 0; j < lowH; ++j) {
-      std::uint8_t* out = tinted + j * paddedRow;
-      std::memcpy(out - kChannels, out, kChannels);
-      std::memcpy(out + lowRow, out + lowRow - kChannels, kChannels);
-    }
+  std::uint8_t* tinted = lowTinted_.data() + kChannels;
+  tintLow(lowW, lowH, tinted, static_cast<std::ptrdiff_t>(paddedRow));
+  for (int j = 0; j < lowH; ++j) {
+    std::uint8_t* out = tinted + j * paddedRow;
+    std::memcpy(out - kChannels, out, kChannels);
+    std::memcpy(out + lowRow, out + lowRow - kChannels, kChannels);
   }
 
-  // 4. Bilinear upscale into the patches, with weights in eighths of a pixel. Full-resolution
+  // 3. Bilinear upscale into the patches, with weights in eighths of a pixel. Full-resolution
   // column x = d·i + k lies between low pixels i − 1 and i (k below d/2) or i and i + 1, at a
   // weight that depends on k only: each low row is widened one phase k at a time, along memory.
   auto weightInEighths = [d](int k) {
@@ -508,6 +465,73 @@ void FrostedGlass::apply(Rgba8Image image, std::span<const GlassPatch> patches) 
         edge(x);
     }
   }
+}
+
+double FrostedGlass::blurRadius() const {
+  // A style out of range degrades to the nearest sensible one rather than misbehaving.
+  return std::isfinite(style_.blurRadius) ? std::clamp(style_.blurRadius, 0.0, 256.0) : 0.0;
+}
+
+int FrostedGlass::downscale() const {
+  // Automatic: as coarse as keeps 1.5 low pixels of deviation, where bilinear upscaling of the
+  // blurred image is still within about one level of the exact result.
+  return style_.downscale > 0 ? std::min(style_.downscale, 8)
+                              : std::clamp(static_cast<int>(blurRadius() / 1.5), 1, 8);
+}
+
+void FrostedGlass::frostDownscaled(Rgba8Image low) {
+  if (!low.isValid()) return;
+  const std::size_t lowRow = static_cast<std::size_t>(low.width) * kChannels;
+  low_.resize(lowRow * low.height);
+  for (int j = 0; j < low.height; ++j) {
+    const std::uint8_t* in = low.pixels + static_cast<std::ptrdiff_t>(j) * low.stride;
+    float* out = low_.data() + j * lowRow;
+    for (std::size_t k = 0; k < lowRow; ++k)
+      out[k] = in[k];
+  }
+  blurLow(low.width, low.height);
+  tintLow(low.width, low.height, low.pixels, low.stride);
+}
+
+// Three box passes down the columns, then the same on the transposed image for the rows, so that
+// every pass runs along memory; `low_` ends in rows again.
+void FrostedGlass::blurLow(int lowW, int lowH) {
+  const double lowSigma = blurRadius() / downscale();
+  if (lowSigma < 0.3) return;
+  const std::size_t lowRow = static_cast<std::size_t>(lowW) * kChannels;
+  lowScratch_.resize(low_.size());
+  std::vector<float> sum;
+  const auto radii = boxRadii(lowSigma);
+  for (int radius : radii) {
+    if (radius <= 0) continue;
+    boxColumns(low_.data(), lowScratch_.data(), lowRow, lowH, radius, sum);
+    std::swap(low_, lowScratch_);
+  }
+  transpose(low_.data(), lowScratch_.data(), lowW, lowH);
+  std::swap(low_, lowScratch_);
+  const std::size_t transposedRow = static_cast<std::size_t>(lowH) * kChannels;
+  for (int radius : radii) {
+    if (radius <= 0) continue;
+    boxColumns(low_.data(), lowScratch_.data(), transposedRow, lowW, radius, sum);
+    std::swap(low_, lowScratch_);
+  }
+  // Back to rows (a transpose is a cheap copy), so that the tint runs along memory.
+  transpose(low_.data(), lowScratch_.data(), lowH, lowW);
+  std::swap(low_, lowScratch_);
+}
+
+// The tint, once per low-resolution pixel (mixing commutes with the upscale's interpolation),
+// from `low_` into bytes.
+void FrostedGlass::tintLow(int lowW, int lowH, std::uint8_t* out, std::ptrdiff_t stride) const {
+  const double tintAmount =
+      std::isfinite(style_.tintAmount) ? std::clamp(style_.tintAmount, 0.0, 1.0) : 0.0;
+  const float keep = static_cast<float>(1 - tintAmount);
+  float add[kChannels];
+  for (int c = 0; c < kChannels; ++c)
+    add[c] = static_cast<float>(style_.tint[c] * tintAmount) + 0.5f;  // + 0.5: rounds
+  const std::size_t lowRow = static_cast<std::size_t>(lowW) * kChannels;
+  for (int j = 0; j < lowH; ++j)
+    tintRow(low_.data() + j * lowRow, out + j * stride, lowRow, keep, add);
 }
 
 }  // namespace velvix::glass

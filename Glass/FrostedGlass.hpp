@@ -78,7 +78,20 @@ class FrostedGlass {
   /// untouched. Keeps its scratch buffers between calls, so one instance per thread.
   void apply(Rgba8Image image, std::span<const GlassPatch> patches);
 
+  /// The factor, 1 to 8, by which apply() scales a frame down before blurring it.
+  [[nodiscard]] int downscale() const;
+  /// Frosts, in place, a frame already box-filtered down by downscale(): the blur and tint that
+  /// apply() works at that resolution. Scaled back up bilinearly (pixel centres aligned), it is
+  /// the glass apply() draws, for a window server that scales pixels itself.
+  void frostDownscaled(Rgba8Image low);
+
  private:
+  [[nodiscard]] double blurRadius() const;
+  // Blurs the lowW x lowH image of 4-float pixels in `low_`.
+  void blurLow(int lowW, int lowH);
+  // Writes `low_`, tinted, as bytes into rows `stride` bytes apart.
+  void tintLow(int lowW, int lowH, std::uint8_t* out, std::ptrdiff_t stride) const;
+
   FrostedGlassStyle style_;
   // Scratch, reused across calls.
   std::vector<std::uint16_t> accumulator_;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -240,6 +241,40 @@ TEST(FrostedGlass, GlassOverRowsOfOneColourIsTheSameAlongEachRow) {
     for (int y = 0; y < 40; ++y)
       for (int x = 1; x < 37; ++x)
         ASSERT_NEAR(f.at(x, y)[0], f.at(0, y)[0], 1) << x << ", " << y << " at 1/" << downscale;
+  }
+}
+
+// A window server that scales the frame down and the glass back up gets, from the frame it
+// scaled, the glass apply() draws.
+TEST(FrostedGlass, GlassOfAFrameScaledDownThenUpIsTheGlassApplyDraws) {
+  const Frame original = textLike(96, 64);
+  for (const BlurStrength strength : {BlurStrength::light, BlurStrength::strong}) {
+    FrostedGlass glass(FrostedGlassStyle::of(strength));
+    const int d = glass.downscale(), w = 96 / d, h = 64 / d;
+    std::vector<std::uint8_t> low(static_cast<std::size_t>(w) * h * 4);
+    for (int j = 0; j < h; ++j)
+      for (int i = 0; i < w; ++i)
+        for (int c = 0; c < 4; ++c) {
+          int sum = 0;
+          for (int y = j * d; y < (j + 1) * d; ++y)
+            for (int x = i * d; x < (i + 1) * d; ++x)
+              sum += original.at(x, y)[c];
+          low[(j * w + i) * 4 + c] = static_cast<std::uint8_t>((sum + d * d / 2) / (d * d));
+        }
+    glass.frostDownscaled({low.data(), w, h, w * 4});
+    const Frame applied = glazed(original, {{0, 0, 96, 64, PatchShape::roundedRect, 0}}, glass);
+    const auto lowAt = [&](double u, int max) { return std::clamp(u, 0.0, max - 1.0); };
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 96; ++x) {
+        const double u = lowAt((x + 0.5) / d - 0.5, w), v = lowAt((y + 0.5) / d - 0.5, h);
+        const int i = std::min(static_cast<int>(u), w - 2),
+                  j = std::min(static_cast<int>(v), h - 2);
+        const auto px = [&](int a, int b) { return low[(b * w + a) * 4]; };
+        const double top = px(i, j) + (u - i) * (px(i + 1, j) - px(i, j));
+        const double bottom = px(i, j + 1) + (u - i) * (px(i + 1, j + 1) - px(i, j + 1));
+        ASSERT_NEAR(applied.at(x, y)[0], top + (v - j) * (bottom - top), 3)
+            << x << ", " << y << " at 1/" << d;
+      }
   }
 }
 
