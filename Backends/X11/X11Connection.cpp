@@ -8,6 +8,7 @@
 #include <X11/extensions/XShm.h>
 #include <X11/extensions/Xcomposite.h>
 #include <X11/extensions/Xdamage.h>
+#include <X11/extensions/Xrender.h>
 #include <X11/extensions/scrnsaver.h>
 #include <X11/extensions/shape.h>
 #include <unistd.h>
@@ -128,6 +129,9 @@ X11Connection::X11Connection(Display* display)
                           XCompositeQueryVersion(display_, &major, &minor) &&
                           (major > 0 || minor >= 2);  // NameWindowPixmap came with 0.2
   extensions_.shm = XShmQueryExtension(display_);
+  extensions_.render = XRenderQueryExtension(display_, &event, &error) &&
+                       XRenderQueryVersion(display_, &major, &minor) &&
+                       (major > 0 || minor >= 6);  // transforms and filters came with 0.6
   if (XDamageQueryExtension(display_, &event, &error)) extensions_.damageEventBase = event;
   extensions_.screenSaver = XScreenSaverQueryExtension(display_, &event, &error);
   int opcode = 0;

@@ -31,6 +31,7 @@ struct Extensions {
   bool shape = false;
   bool composite = false;
   bool shm = false;
+  bool render = false;  ///< RENDER 0.6 or later: scaled, filtered copies
   std::optional<int> damageEventBase;
   std::optional<int> xinputOpcode;  ///< XInput 2.0 or later
   bool screenSaver = false;         ///< MIT-SCREEN-SAVER, which tells the time since input

@@ -6,6 +6,7 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 #include <cstdlib>
+#include <vector>
 
 namespace velvix::x11 {
 
@@ -131,6 +132,7 @@ WindowCapture::WindowCapture(X11Connection& connection, Window source)
 
 WindowCapture::~WindowCapture() {
   buffer_.reset();
+  releaseScaled();
   connection_.checked([&] {
     if (damage_) XDamageDestroy(connection_.display(), damage_);
     XCompositeUnredirectWindow(connection_.display(), source_, CompositeRedirectAutomatic);
@@ -168,6 +170,137 @@ const PixelBuffer* WindowCapture::capture() {
   const bool read = buffer_->read(pixmap);
   XFreePixmap(display, pixmap);
   return read ? buffer_.get() : nullptr;
+}
+
+namespace {
+
+XTransform scaling(double factor) {
+  const XFixed one = XDoubleToFixed(1), f = XDoubleToFixed(factor);
+  return {{{f, 0, 0}, {0, f, 0}, {0, 0, one}}};
+}
+
+}  // namespace
+
+void WindowCapture::releaseScaled() {
+  scaledBuffer_.reset();
+  Display* display = connection_.display();
+  if (scaledPicture_) XRenderFreePicture(display, scaledPicture_);
+  if (scaledPixmap_) XFreePixmap(display, scaledPixmap_);
+  scaledPicture_ = None, scaledPixmap_ = None;
+}
+
+WindowCapture::Scaled WindowCapture::captureScaledDown(int factor) {
+  if (!hasPainted_ || !connection_.extensions().render || factor < 2 || factor > 8) return {};
+  Display* display = connection_.display();
+  XWindowAttributes attributes;
+  bool ok = false;
+  if (!connection_.checked([&] { ok = XGetWindowAttributes(display, source_, &attributes); }) ||
+      !ok || attributes.map_state != IsViewable || !isRgb888(attributes.visual, attributes.depth))
+    return {};
+  XRenderPictFormat* format = XRenderFindVisualFormat(display, attributes.visual);
+  if (!format) return {};
+  const int width = (attributes.width + factor - 1) / factor;
+  const int height = (attributes.height + factor - 1) / factor;
+  if (!scaledBuffer_ || scaledBuffer_->width() != width || scaledBuffer_->height() != height ||
+      scaledBuffer_->depth() != attributes.depth) {
+    releaseScaled();
+    scaledBuffer_ = std::make_unique<PixelBuffer>(connection_, attributes.visual, attributes.depth,
+                                                  width, height);
+    if (!scaledBuffer_->isValid()) return {};
+    scaledPixmap_ =
+        XCreatePixmap(display, source_, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                      static_cast<unsigned>(attributes.depth));
+    scaledPicture_ = XRenderCreatePicture(display, scaledPixmap_, format, 0, nullptr);
+  }
+  if (!scaledBuffer_->isValid()) return {};
+
+  // The window's own pixmap, each time: a resize or remap gives it a new one. Each pixel of the
+  // scaled image is the mean of the factor x factor block under it: a convolution with a box,
+  // placed by the transform from the block's centre.
+  bool read = false;
+  const bool sent = connection_.checked([&] {
+    const Pixmap pixmap = XCompositeNameWindowPixmap(display, source_);
+    XRenderPictureAttributes pad{};
+    pad.repeat = RepeatPad;
+    const Picture source = XRenderCreatePicture(display, pixmap, format, CPRepeat, &pad);
+    XTransform transform = scaling(factor);
+    XRenderSetPictureTransform(display, source, &transform);
+    std::vector<XFixed> box(2 + factor * factor, XDoubleToFixed(1.0 / (factor * factor)));
+    box[0] = box[1] = XDoubleToFixed(factor);
+    XRenderSetPictureFilter(display, source, const_cast<char*>(FilterConvolution), box.data(),
+                            static_cast<int>(box.size()));
+    XRenderComposite(display, PictOpSrc, source, None, scaledPicture_, 0, 0, 0, 0, 0, 0,
+                     static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XRenderFreePicture(display, source);
+    XFreePixmap(display, pixmap);
+  });
+  if (sent) read = scaledBuffer_->read(scaledPixmap_);
+  if (!read) return {};
+  return {scaledBuffer_.get(), attributes.width, attributes.height};
+}
+
+std::unique_ptr<ScaledGlass> ScaledGlass::create(X11Connection& connection, Window window,
+                                                 Visual* visual, int depth) {
+  if (!connection.extensions().render || !isRgb888(visual, depth)) return nullptr;
+  XRenderPictFormat* format = XRenderFindVisualFormat(connection.display(), visual);
+  if (!format) return nullptr;
+  Picture target = None;
+  if (!connection.checked(
+          [&] { target = XRenderCreatePicture(connection.display(), window, format, 0, nullptr); }))
+    return nullptr;
+  return std::unique_ptr<ScaledGlass>(new ScaledGlass(connection, window, visual, depth, target));
+}
+
+ScaledGlass::ScaledGlass(X11Connection& connection, Window window, Visual* visual, int depth,
+                         Picture target)
+    : connection_(connection), window_(window), visual_(visual), depth_(depth), target_(target) {}
+
+ScaledGlass::~ScaledGlass() {
+  releaseImage();
+  Display* display = connection_.display();
+  if (gc_) XFreeGC(display, gc_);
+  XRenderFreePicture(display, target_);
+}
+
+void ScaledGlass::releaseImage() {
+  image_.reset();
+  Display* display = connection_.display();
+  if (picture_) XRenderFreePicture(display, picture_);
+  if (pixmap_) XFreePixmap(display, pixmap_);
+  picture_ = None, pixmap_ = None, factor_ = 0;
+}
+
+PixelBuffer* ScaledGlass::image(int width, int height) {
+  if (image_ && image_->width() == width && image_->height() == height) return image_.get();
+  releaseImage();
+  image_ = std::make_unique<PixelBuffer>(connection_, visual_, depth_, width, height);
+  if (!image_->isValid()) {
+    image_.reset();
+    return nullptr;
+  }
+  Display* display = connection_.display();
+  pixmap_ = XCreatePixmap(display, window_, static_cast<unsigned>(width),
+                          static_cast<unsigned>(height), static_cast<unsigned>(depth_));
+  if (!gc_) gc_ = XCreateGC(display, pixmap_, 0, nullptr);
+  XRenderPictureAttributes pad{};
+  pad.repeat = RepeatPad;
+  picture_ = XRenderCreatePicture(display, pixmap_, XRenderFindVisualFormat(display, visual_),
+                                  CPRepeat, &pad);
+  XRenderSetPictureFilter(display, picture_, const_cast<char*>(FilterBilinear), nullptr, 0);
+  return image_.get();
+}
+
+void ScaledGlass::draw(int factor, int x, int y, int w, int h) {
+  if (!image_ || w <= 0 || h <= 0) return;
+  Display* display = connection_.display();
+  image_->write(pixmap_, gc_, 0, 0, image_->width(), image_->height());
+  if (factor != factor_) {
+    XTransform transform = scaling(1.0 / factor);
+    XRenderSetPictureTransform(display, picture_, &transform);
+    factor_ = factor;
+  }
+  XRenderComposite(display, PictOpSrc, picture_, None, target_, x, y, 0, 0, x, y,
+                   static_cast<unsigned>(w), static_cast<unsigned>(h));
 }
 
 }  // namespace velvix::x11

@@ -10,12 +10,17 @@
 // A freshly redirected window's pixmap may hold only its background until the window paints
 // again, so starting a capture asks the window to repaint (an exposure), and no pixels are
 // given out before the first damage report says that painting happened.
+//
+// Glass needs the window's pixels only scaled down, and gives back pixels only to be scaled up:
+// with RENDER, the server does both (a box filter down, bilinear up), so that only an image an
+// eighth of the size each way crosses between the processes.
 
 #include "Raster.hpp"
 #include "X11Connection.hpp"
 
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
+#include <X11/extensions/Xrender.h>
 
 #include <memory>
 #include <optional>
@@ -77,15 +82,66 @@ class WindowCapture {
   /// The window's pixels now, valid until the next capture; null when there are none
   /// (not painted since the capture started, unmapped, gone, of a visual we cannot read).
   [[nodiscard]] const PixelBuffer* capture();
+  /// Lets go of the buffer capture() filled (megabytes for a large window) until it is next
+  /// called.
+  void releaseFullSize() { buffer_.reset(); }
+
+  struct Scaled {
+    const PixelBuffer* pixels = nullptr;  ///< each pixel the mean of a block of the window's
+    int sourceWidth = 0, sourceHeight = 0;
+  };
+  /// The window's pixels box-filtered down by `factor` (2 to 8) by the server: blocks of
+  /// factor x factor pixels, those past the right and bottom edges repeating the edge. Valid
+  /// until the next capture; no pixels where capture() would give none, or without RENDER.
+  [[nodiscard]] Scaled captureScaledDown(int factor);
 
  private:
   WindowCapture(X11Connection& connection, Window source);
+  void releaseScaled();
 
   X11Connection& connection_;
   Window source_;
   unsigned long damage_ = 0;
   bool hasPainted_ = false;
   std::unique_ptr<PixelBuffer> buffer_;
+  // The server-side image scaled captures are drawn into, and its copy here.
+  Pixmap scaledPixmap_ = None;
+  Picture scaledPicture_ = None;
+  std::unique_ptr<PixelBuffer> scaledBuffer_;
+};
+
+/// Glass drawn at low resolution and scaled up into a window by the server, bilinearly with
+/// pixel centres aligned (as glass::FrostedGlass scales its own up), its edges repeated.
+class ScaledGlass {
+ public:
+  /// Empty without RENDER or for a visual the buffers cannot hold.
+  [[nodiscard]] static std::unique_ptr<ScaledGlass> create(X11Connection& connection, Window window,
+                                                           Visual* visual, int depth);
+  ScaledGlass(const ScaledGlass&) = delete;
+  ScaledGlass& operator=(const ScaledGlass&) = delete;
+  ~ScaledGlass();
+
+  /// The low-resolution image to draw into, `width` x `height`, kept between frames while the
+  /// size stays; null when the server refused one.
+  [[nodiscard]] PixelBuffer* image(int width, int height);
+  /// Sends the image and draws it, scaled up by `factor`, over the rectangle (x, y, w, h) of
+  /// the window.
+  void draw(int factor, int x, int y, int w, int h);
+
+ private:
+  ScaledGlass(X11Connection& connection, Window window, Visual* visual, int depth, Picture target);
+  void releaseImage();
+
+  X11Connection& connection_;
+  Window window_;
+  Visual* visual_;
+  int depth_;
+  Picture target_;
+  GC gc_ = nullptr;
+  Pixmap pixmap_ = None;
+  Picture picture_ = None;
+  int factor_ = 0;
+  std::unique_ptr<PixelBuffer> image_;
 };
 
 }  // namespace velvix::x11

@@ -131,8 +131,15 @@ class X11Panel final : public platform::Panel {
   [[nodiscard]] Rect topLeftFrame() const;
   void restackAboveTarget();
   void redraw();
+  // The capture of the client under the panel, started when first needed; null without one.
+  WindowCapture* captureOfClient();
   // The pixels of the client under the panel, captured now; null when there are none.
   const PixelBuffer* capturedWindow();
+  // Glass made at low resolution, the server scaling both ways; false when it cannot be (no
+  // RENDER, no pixels, mid-resize), for the full-size way to draw instead.
+  bool paintScaled(int width, int height, const Bitmap::Bounds& drawn);
+  // Paints the mask's pixels in one colour, on the server.
+  void fillServerSide(const Bitmap& mask, std::uint32_t rgb);
   void paint(std::span<const MaskShape> shapes, const Bitmap& patches, const Bitmap& columns,
              const Bitmap& outlines, const Bitmap& all);
 
@@ -157,6 +164,8 @@ class X11Panel final : public platform::Panel {
   std::vector<double> guideColumns_;
   platform::ObserverList<> occlusion_;
   std::unique_ptr<WindowCapture> capture_;
+  std::unique_ptr<ScaledGlass> scaledGlass_;
+  bool scaledGlassRefused_ = false;
   std::unique_ptr<PixelBuffer> buffer_;
   Bitmap appliedShape_;
   bool redrawPending_ = false;
@@ -196,6 +205,7 @@ X11Panel::X11Panel(X11Connection& connection, X11WindowServer& server, platform:
 X11Panel::~X11Panel() {
   std::erase(registry_, this);
   capture_.reset();
+  scaledGlass_.reset();  // its picture of the window first
   buffer_.reset();
   XFreeGC(connection_.display(), gc_);
   XDestroyWindow(connection_.display(), window_);
@@ -347,12 +357,17 @@ void X11Panel::redraw() {
   XFlush(display);
 }
 
-const PixelBuffer* X11Panel::capturedWindow() {
+WindowCapture* X11Panel::captureOfClient() {
   // The window we lie exactly over, never the screen (which would hold the overlay itself).
   const auto source = server_.clientAt(topLeftFrame());
   if (!source || (capture_ && capture_->source() != *source)) capture_.reset();
   if (source && !capture_) capture_ = WindowCapture::start(connection_, *source);
-  return capture_ ? capture_->capture() : nullptr;
+  return capture_.get();
+}
+
+const PixelBuffer* X11Panel::capturedWindow() {
+  WindowCapture* capture = captureOfClient();
+  return capture ? capture->capture() : nullptr;
 }
 
 std::optional<platform::WindowImage> X11Panel::windowImage() {
@@ -372,12 +387,63 @@ std::optional<platform::WindowImage> X11Panel::windowImage() {
       image.pixels[static_cast<std::size_t>(y) * image.width + x] = 0xFF000000 | (pixel & 0xFFFFFF);
     }
   }
+  // Measuring is rare; drawn scaled, the panel has no other use for the full-size buffer.
+  if (scaledGlass_) capture_->releaseFullSize();
   return image;
+}
+
+bool X11Panel::paintScaled(int width, int height, const Bitmap::Bounds& drawn) {
+  const int factor = glass_.downscale();
+  if (factor < 2) return false;
+  if (!scaledGlass_ && !scaledGlassRefused_) {
+    scaledGlass_ = ScaledGlass::create(connection_, window_, visual_, depth_);
+    scaledGlassRefused_ = !scaledGlass_;
+  }
+  WindowCapture* capture = captureOfClient();
+  if (!scaledGlass_ || !capture) return false;
+  const WindowCapture::Scaled scaled = capture->captureScaledDown(factor);
+  // Mid-resize the window and the panel differ: the full-size path shows plain patches and
+  // tries again.
+  if (!scaled.pixels || scaled.sourceWidth != width || scaled.sourceHeight != height) return false;
+  const int w = scaled.pixels->width(), h = scaled.pixels->height();
+  PixelBuffer* image = scaledGlass_->image(w, h);
+  if (!image) return false;
+  for (int y = 0; y < h; ++y)
+    std::memcpy(image->data() + y * image->stride(),
+                scaled.pixels->data() + y * scaled.pixels->stride(),
+                static_cast<std::size_t>(w) * 4);
+  glass_.frostDownscaled({image->data(), w, h, image->stride()});
+  scaledGlass_->draw(factor, drawn.minX, drawn.minY, drawn.maxX - drawn.minX,
+                     drawn.maxY - drawn.minY);
+  // The full-size buffers of a frame drawn the other way are megabytes not needed now.
+  buffer_.reset();
+  capture->releaseFullSize();
+  return true;
+}
+
+void X11Panel::fillServerSide(const Bitmap& mask, std::uint32_t rgb) {
+  if (mask.isEmpty()) return;
+  Display* display = connection_.display();
+  const Pixmap bits = XCreateBitmapFromData(
+      display, window_, reinterpret_cast<const char*>(mask.bytes().data()),
+      static_cast<unsigned>(mask.width()), static_cast<unsigned>(mask.height()));
+  XSetClipMask(display, gc_, bits);
+  XSetForeground(display, gc_, rgb);  // the pixel value itself: 8-8-8 true colour
+  XFillRectangle(display, window_, gc_, 0, 0, static_cast<unsigned>(mask.width()),
+                 static_cast<unsigned>(mask.height()));
+  XSetClipMask(display, gc_, None);
+  XFreePixmap(display, bits);
 }
 
 void X11Panel::paint(std::span<const MaskShape> shapes, const Bitmap& patches,
                      const Bitmap& columns, const Bitmap& outlines, const Bitmap& all) {
   const int width = all.width(), height = all.height();
+  const Bitmap::Bounds drawn = all.bounds();
+  if (paintScaled(width, height, drawn)) {
+    fillServerSide(columns, kGuideColumnColour);
+    fillServerSide(outlines, kGuideRegionColour);
+    return;
+  }
   if (!buffer_ || buffer_->width() != width || buffer_->height() != height)
     buffer_ = std::make_unique<PixelBuffer>(connection_, visual_, depth_, width, height);
   if (!buffer_->isValid()) {
@@ -421,7 +487,6 @@ void X11Panel::paint(std::span<const MaskShape> shapes, const Bitmap& patches,
   }
   fill(*buffer_, columns, kGuideColumnColour);
   fill(*buffer_, outlines, kGuideRegionColour);
-  const Bitmap::Bounds drawn = all.bounds();
   buffer_->write(window_, gc_, drawn.minX, drawn.minY, drawn.maxX - drawn.minX,
                  drawn.maxY - drawn.minY);
 }
