@@ -41,35 +41,6 @@ int toPixels(double points) {
 }
 
 // The first and past-the-last rows holding a set pixel (0 and 0 for an empty bitmap).
-// Paints the mask's pixels in one colour, a byte of the mask at a time: most of a frame's
-// mask is empty.
-void fill(PixelBuffer& buffer, const Bitmap& mask, std::uint32_t rgb) {
-  const int perRow = mask.bytesPerRow();
-  for (int y = 0; y < mask.height(); ++y) {
-    const std::uint8_t* row = mask.bytes().data() + static_cast<std::size_t>(y) * perRow;
-    for (int i = 0; i < perRow; ++i) {
-      for (unsigned bits = row[i]; bits != 0; bits &= bits - 1)
-        buffer.put(i * 8 + std::countr_zero(bits), y, rgb);
-    }
-  }
-}
-
-int patchesTop(const Bitmap& mask) {
-  for (int y = 0; y < mask.height(); ++y) {
-    for (int i = 0; i < mask.bytesPerRow(); ++i)
-      if (mask.bytes()[static_cast<std::size_t>(y) * mask.bytesPerRow() + i]) return y;
-  }
-  return 0;
-}
-
-int patchesBottom(const Bitmap& mask) {
-  for (int y = mask.height(); y-- > 0;) {
-    for (int i = 0; i < mask.bytesPerRow(); ++i)
-      if (mask.bytes()[static_cast<std::size_t>(y) * mask.bytesPerRow() + i]) return y + 1;
-  }
-  return 0;
-}
-
 class X11Panel;
 
 class X11Panel final : public platform::Panel {
@@ -135,13 +106,13 @@ class X11Panel final : public platform::Panel {
   WindowCapture* captureOfClient();
   // The pixels of the client under the panel, captured now; null when there are none.
   const PixelBuffer* capturedWindow();
-  // Glass made at low resolution, the server scaling both ways; false when it cannot be (no
-  // RENDER, no pixels, mid-resize), for the full-size way to draw instead.
-  bool paintScaled(int width, int height, const Bitmap::Bounds& drawn);
+  // Glass made at low resolution, the server scaling both ways; false when there is none to
+  // draw (no RENDER, no pixels yet, mid-resize).
+  bool paintScaled(const Bitmap& all);
   // Paints the mask's pixels in one colour, on the server.
   void fillServerSide(const Bitmap& mask, std::uint32_t rgb);
-  void paint(std::span<const MaskShape> shapes, const Bitmap& patches, const Bitmap& columns,
-             const Bitmap& outlines, const Bitmap& all);
+  void paint(const Bitmap& patches, const Bitmap& columns, const Bitmap& outlines,
+             const Bitmap& all);
 
   X11Connection& connection_;
   X11WindowServer& server_;
@@ -166,7 +137,6 @@ class X11Panel final : public platform::Panel {
   std::unique_ptr<WindowCapture> capture_;
   std::unique_ptr<ScaledGlass> scaledGlass_;
   bool scaledGlassRefused_ = false;
-  std::unique_ptr<PixelBuffer> buffer_;
   Bitmap appliedShape_;
   bool redrawPending_ = false;
   std::chrono::steady_clock::time_point lastRedraw_;
@@ -206,7 +176,6 @@ X11Panel::~X11Panel() {
   std::erase(registry_, this);
   capture_.reset();
   scaledGlass_.reset();  // its picture of the window first
-  buffer_.reset();
   XFreeGC(connection_.display(), gc_);
   XDestroyWindow(connection_.display(), window_);
   connection_.unmarkOwnWindow(window_);
@@ -353,7 +322,7 @@ void X11Panel::redraw() {
     }
     appliedShape_ = all;
   }
-  if (visible_ && !all.isEmpty()) paint(shapes, patches, columns, outlines, all);
+  if (visible_ && !all.isEmpty()) paint(patches, columns, outlines, all);
   XFlush(display);
 }
 
@@ -371,7 +340,7 @@ const PixelBuffer* X11Panel::capturedWindow() {
 }
 
 std::optional<platform::WindowImage> X11Panel::windowImage() {
-  // The same capture the glass reads.
+  // The window the glass is made of, at full size.
   const PixelBuffer* pixels = capturedWindow();
   if (!pixels || !pixels->isValid()) return std::nullopt;
   platform::WindowImage image;
@@ -387,14 +356,13 @@ std::optional<platform::WindowImage> X11Panel::windowImage() {
       image.pixels[static_cast<std::size_t>(y) * image.width + x] = 0xFF000000 | (pixel & 0xFFFFFF);
     }
   }
-  // Measuring is rare; drawn scaled, the panel has no other use for the full-size buffer.
-  if (scaledGlass_) capture_->releaseFullSize();
+  // Measuring is rare, and the glass has no use for the full-size buffer.
+  capture_->releaseFullSize();
   return image;
 }
 
-bool X11Panel::paintScaled(int width, int height, const Bitmap::Bounds& drawn) {
+bool X11Panel::paintScaled(const Bitmap& all) {
   const int factor = glass_.downscale();
-  if (factor < 2) return false;
   if (!scaledGlass_ && !scaledGlassRefused_) {
     scaledGlass_ = ScaledGlass::create(connection_, window_, visual_, depth_);
     scaledGlassRefused_ = !scaledGlass_;
@@ -402,22 +370,23 @@ bool X11Panel::paintScaled(int width, int height, const Bitmap::Bounds& drawn) {
   WindowCapture* capture = captureOfClient();
   if (!scaledGlass_ || !capture) return false;
   const WindowCapture::Scaled scaled = capture->captureScaledDown(factor);
-  // Mid-resize the window and the panel differ: the full-size path shows plain patches and
-  // tries again.
-  if (!scaled.pixels || scaled.sourceWidth != width || scaled.sourceHeight != height) return false;
+  if (!scaled.pixels) return false;
+  if (scaled.sourceWidth != all.width() || scaled.sourceHeight != all.height()) {
+    scheduleRedraw();  // mid-resize: try again soon
+    return false;
+  }
   const int w = scaled.pixels->width(), h = scaled.pixels->height();
   PixelBuffer* image = scaledGlass_->image(w, h);
   if (!image) return false;
+  // Both hold 32-bit pixels of the same channel order; the fourth byte is padding to the server.
   for (int y = 0; y < h; ++y)
     std::memcpy(image->data() + y * image->stride(),
                 scaled.pixels->data() + y * scaled.pixels->stride(),
                 static_cast<std::size_t>(w) * 4);
   glass_.frostDownscaled({image->data(), w, h, image->stride()});
+  const Bitmap::Bounds drawn = all.bounds();
   scaledGlass_->draw(factor, drawn.minX, drawn.minY, drawn.maxX - drawn.minX,
                      drawn.maxY - drawn.minY);
-  // The full-size buffers of a frame drawn the other way are megabytes not needed now.
-  buffer_.reset();
-  capture->releaseFullSize();
   return true;
 }
 
@@ -435,60 +404,18 @@ void X11Panel::fillServerSide(const Bitmap& mask, std::uint32_t rgb) {
   XFreePixmap(display, bits);
 }
 
-void X11Panel::paint(std::span<const MaskShape> shapes, const Bitmap& patches,
-                     const Bitmap& columns, const Bitmap& outlines, const Bitmap& all) {
-  const int width = all.width(), height = all.height();
-  const Bitmap::Bounds drawn = all.bounds();
-  if (paintScaled(width, height, drawn)) {
-    fillServerSide(columns, kGuideColumnColour);
-    fillServerSide(outlines, kGuideRegionColour);
-    return;
-  }
-  if (!buffer_ || buffer_->width() != width || buffer_->height() != height)
-    buffer_ = std::make_unique<PixelBuffer>(connection_, visual_, depth_, width, height);
-  if (!buffer_->isValid()) {
+void X11Panel::paint(const Bitmap& patches, const Bitmap& columns, const Bitmap& outlines,
+                     const Bitmap& all) {
+  if (!isRgb888(visual_, depth_)) {
     // A visual we do not draw pixels for: the patches are plain, which still hides.
-    XSetForeground(connection_.display(), gc_,
-                   WhitePixel(connection_.display(), connection_.screen()));
-    XFillRectangle(connection_.display(), window_, gc_, 0, 0, static_cast<unsigned>(width),
-                   static_cast<unsigned>(height));
+    fillServerSide(all, WhitePixel(connection_.display(), connection_.screen()));
     return;
   }
-
-  const PixelBuffer* pixels = capturedWindow();
-
-  if (pixels && pixels->width() == width && pixels->height() == height) {
-    // Only the rows the patches and their blur's reach need the window's pixels. Both buffers
-    // hold 32-bit pixels of the same channel order; the fourth byte is padding to the server.
-    const int reach = static_cast<int>(std::ceil(3 * glass_.style().blurRadius));
-    const int firstRow = std::max(0, patchesTop(patches) - reach);
-    const int endRow = std::min(height, patchesBottom(patches) + reach);
-    for (int y = firstRow; y < endRow; ++y) {
-      std::memcpy(buffer_->data() + y * buffer_->stride(), pixels->data() + y * pixels->stride(),
-                  static_cast<std::size_t>(width) * 4);
-    }
-    // Every byte is a channel and the glass treats all four alike, so X's pixel order needs
-    // no conversion.
-    std::vector<glass::GlassPatch> patchList;
-    for (const MaskShape& shape : shapes) {
-      const Rect r = shape.rect.standardized();
-      patchList.push_back({r.minX(), r.minY(), r.width(), r.height(),
-                           shape.shape == Shape::circle ? glass::PatchShape::ellipse
-                                                        : glass::PatchShape::roundedRect,
-                           shape.cornerRadius});
-    }
-    glass_.apply({buffer_->data(), width, height, buffer_->stride()}, patchList);
-
-  } else {
-    fill(*buffer_, patches, kFallbackGlass);
-    // Until WhatsApp has painted into its new pixmap, or while it catches up with a resize, the
-    // patches are plain; its next damage report brings the glass. Mid-resize, try again soon.
-    if (capture_ && pixels) scheduleRedraw();
-  }
-  fill(*buffer_, columns, kGuideColumnColour);
-  fill(*buffer_, outlines, kGuideRegionColour);
-  buffer_->write(window_, gc_, drawn.minX, drawn.minY, drawn.maxX - drawn.minX,
-                 drawn.maxY - drawn.minY);
+  // Until WhatsApp has painted into its new pixmap, or while it catches up with a resize, the
+  // patches are plain; its next damage report brings the glass.
+  if (!paintScaled(all)) fillServerSide(patches, kFallbackGlass);
+  fillServerSide(columns, kGuideColumnColour);
+  fillServerSide(outlines, kGuideRegionColour);
 }
 
 // Which of the server's modifier bits the keys a shortcut names and the locks set, as its
