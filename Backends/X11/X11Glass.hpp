@@ -90,7 +90,7 @@ class WindowCapture {
     const PixelBuffer* pixels = nullptr;  ///< each pixel the mean of a block of the window's
     int sourceWidth = 0, sourceHeight = 0;
   };
-  /// The window's pixels box-filtered down by `factor` (2 to 8) by the server: blocks of
+  /// The window's pixels box-filtered down by `factor` (1 to 8) by the server: blocks of
   /// factor x factor pixels, those past the right and bottom edges repeating the edge. Valid
   /// until the next capture; no pixels where capture() would give none, or without RENDER.
   [[nodiscard]] Scaled captureScaledDown(int factor);

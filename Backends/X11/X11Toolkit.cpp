@@ -19,7 +19,6 @@
 #include <unistd.h>
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -40,7 +39,6 @@ int toPixels(double points) {
   return std::isfinite(points) ? static_cast<int>(std::clamp(std::lround(points), 0L, 32767L)) : 0;
 }
 
-// The first and past-the-last rows holding a set pixel (0 and 0 for an empty bitmap).
 class X11Panel;
 
 class X11Panel final : public platform::Panel {
