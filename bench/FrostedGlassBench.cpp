@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -98,16 +99,23 @@ void BM_GlassBusyFrameScrolling(benchmark::State& state) {
 }
 BENCHMARK(BM_GlassBusyFrameScrolling);
 
-// Keeps every run's time per iteration, by name, besides printing as usual.
+// Keeps each benchmark's time per iteration, by name, besides printing as usual: the median
+// when it is repeated (--benchmark_repetitions; shared machines are noisy), else its one run.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-        seconds[run.benchmark_name()] = run.GetAdjustedCPUTime();
+    for (const Run& run : runs) {
+      const std::string& name = run.run_name.function_name;
+      if (run.error_occurred) continue;
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+        seconds[name] = run.GetAdjustedCPUTime(), medians.insert(name);
+      else if (run.run_type == Run::RT_Iteration && !medians.contains(name))
+        seconds[name] = run.GetAdjustedCPUTime();
+    }
     ConsoleReporter::ReportRuns(runs);
   }
   std::map<std::string, double> seconds;
+  std::set<std::string> medians;
 };
 
 }  // namespace
