@@ -12,8 +12,8 @@
 // given out before the first damage report says that painting happened.
 //
 // Glass needs the window's pixels only scaled down, and gives back pixels only to be scaled up:
-// with RENDER, the server does both (a box filter down, bilinear up), so that only an image an
-// eighth of the size each way crosses between the processes.
+// with RENDER, the server does both (a box filter down, bilinear up), so that only an image a
+// quarter or an eighth of the size each way crosses between the processes.
 
 #include "Raster.hpp"
 #include "X11Connection.hpp"
