@@ -192,12 +192,12 @@ VELVIX_WIDE_VECTORS void coverRow(std::uint8_t* __restrict dst,
     dst[i] = cover(dst[i], glass[i], coverage256);
 }
 
-// Sums blocks of D columns of a row of 16-bit column sums into low-resolution pixels. A pixel's
-// four 16-bit sums travel as one 64-bit word: D ≤ 8 columns of D ≤ 8 rows of 255 stay below
-// 2^16, so no lane carries into the next.
+// Sums blocks of D columns of a row of 16-bit column sums into low-resolution pixels, in place
+// (block i's sums go where its first column's were), still as 16-bit sums. A pixel's four sums
+// travel as one 64-bit word: D ≤ 8 columns of D ≤ 8 rows of 255 stay below 2^16, so no lane
+// carries into the next.
 template <int D>
-void sumBlocks(const std::uint16_t* __restrict acc, float* __restrict dst, int fullBlocks,
-               float scale) {
+void sumBlocks(std::uint16_t* acc, int fullBlocks) {
   for (int i = 0; i < fullBlocks; ++i) {
     std::uint64_t sum = 0;
     for (int x = 0; x < D; ++x) {
@@ -205,9 +205,15 @@ void sumBlocks(const std::uint16_t* __restrict acc, float* __restrict dst, int f
       std::memcpy(&pixel, acc + (i * D + x) * kChannels, sizeof pixel);
       sum += pixel;
     }
-    for (int c = 0; c < kChannels; ++c)
-      dst[i * kChannels + c] = static_cast<float>((sum >> (16 * c)) & 0xFFFF) * scale;
+    std::memcpy(acc + i * kChannels, &sum, sizeof sum);
   }
+}
+
+// dst = sums × scale, in a loop of its own so that the conversions vectorise.
+VELVIX_WIDE_VECTORS void toMeans(const std::uint16_t* __restrict sums, float* __restrict dst,
+                                 std::size_t n, float scale) {
+  for (std::size_t i = 0; i < n; ++i)
+    dst[i] = static_cast<float>(sums[i]) * scale;
 }
 
 }  // namespace
@@ -303,30 +309,31 @@ void FrostedGlass::apply(Rgba8Image image, std::span<const GlassPatch> patches) 
     const float scale = 1.0f / static_cast<float>(d * rows);
     switch (d) {
       case 1:
-        sumBlocks<1>(acc, dst, fullBlocks, scale);
+        sumBlocks<1>(acc, fullBlocks);
         break;
       case 2:
-        sumBlocks<2>(acc, dst, fullBlocks, scale);
+        sumBlocks<2>(acc, fullBlocks);
         break;
       case 3:
-        sumBlocks<3>(acc, dst, fullBlocks, scale);
+        sumBlocks<3>(acc, fullBlocks);
         break;
       case 4:
-        sumBlocks<4>(acc, dst, fullBlocks, scale);
+        sumBlocks<4>(acc, fullBlocks);
         break;
       case 5:
-        sumBlocks<5>(acc, dst, fullBlocks, scale);
+        sumBlocks<5>(acc, fullBlocks);
         break;
       case 6:
-        sumBlocks<6>(acc, dst, fullBlocks, scale);
+        sumBlocks<6>(acc, fullBlocks);
         break;
       case 7:
-        sumBlocks<7>(acc, dst, fullBlocks, scale);
+        sumBlocks<7>(acc, fullBlocks);
         break;
       default:
-        sumBlocks<8>(acc, dst, fullBlocks, scale);
+        sumBlocks<8>(acc, fullBlocks);
         break;
     }
+    toMeans(acc, dst, static_cast<std::size_t>(fullBlocks) * kChannels, scale);
     if (fullBlocks < lowW) {  // the narrower last block
       const int colFirst = fullBlocks * d;
       const float partScale = 1.0f / static_cast<float>((bw - colFirst) * rows);
