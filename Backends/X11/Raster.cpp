@@ -135,8 +135,8 @@ std::pair<int, int> rowRun(const MaskShape& shape, const Rect& r, int y, int x0,
     }
   }
   // Pixels whose centres x + 0.5 lie in [left, right].
-  const auto clampTo = [&](double v) {
-    return static_cast<int>(std::clamp(v, static_cast<double>(x0), static_cast<double>(x1)));
+  const auto clampTo = [&](double v) {  // a NaN (from a NaN corner radius) to the left end
+    return v >= x1 ? x1 : v >= x0 ? static_cast<int>(v) : x0;
   };
   int lo = clampTo(std::ceil(left - 0.5));
   int hi = std::max(lo, clampTo(std::floor(right - 0.5) + 1));
