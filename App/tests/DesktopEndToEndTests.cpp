@@ -888,7 +888,9 @@ TEST_F(Bystander, OcrReadsNoWordThroughTheGlassAtAnyStrength) {
                   R"("blurGroupUsersNames": true})");
     velvix_ = launch(true);
     ASSERT_TRUE(logs("Measured WhatsApp's layout"));  // everything is covered until then
-    EXPECT_TRUE(waitFor([&] { return sharpness(conversation) * 6 < bare; }));
+    // Light glass, settled, leaves about a sixth of the edges (0.9 of 5.1); a fifth or less
+    // says the glass is up, rather than a passing state (plain patches, a repainting client).
+    EXPECT_TRUE(waitFor([&] { return sharpness(conversation) * 5 < bare; }));
     std::this_thread::sleep_for(300ms);  // the glass settles
     screenshot("strength-" + strength);
     EXPECT_EQ(wordsRead(strength), "");
