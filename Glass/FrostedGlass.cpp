@@ -500,31 +500,26 @@ void FrostedGlass::frostDownscaled(Rgba8Image low) {
   tintLow(low.width, low.height, low.pixels, low.stride);
 }
 
-// Three box passes down the columns, then the same on the transposed image for the rows, so that
-// every pass runs along memory; `low_` ends in rows again.
+// Each axis in turn: three box passes down the columns, then a transpose, so that every pass
+// runs along memory and `low_` ends in rows again.
 void FrostedGlass::blurLow(int lowW, int lowH) {
   const double lowSigma = blurRadius() / downscale();
   if (lowSigma < 0.3) return;
-  const std::size_t lowRow = static_cast<std::size_t>(lowW) * kChannels;
   lowScratch_.resize(low_.size());
   std::vector<float> sum;
   const auto radii = boxRadii(lowSigma);
-  for (int radius : radii) {
-    if (radius <= 0) continue;
-    boxColumns(low_.data(), lowScratch_.data(), lowRow, lowH, radius, sum);
+  int width = lowW, height = lowH;
+  for (int axis = 0; axis < 2; ++axis) {
+    for (int radius : radii) {
+      if (radius <= 0) continue;
+      boxColumns(low_.data(), lowScratch_.data(), static_cast<std::size_t>(width) * kChannels,
+                 height, radius, sum);
+      std::swap(low_, lowScratch_);
+    }
+    transpose(low_.data(), lowScratch_.data(), width, height);
     std::swap(low_, lowScratch_);
+    std::swap(width, height);
   }
-  transpose(low_.data(), lowScratch_.data(), lowW, lowH);
-  std::swap(low_, lowScratch_);
-  const std::size_t transposedRow = static_cast<std::size_t>(lowH) * kChannels;
-  for (int radius : radii) {
-    if (radius <= 0) continue;
-    boxColumns(low_.data(), lowScratch_.data(), transposedRow, lowW, radius, sum);
-    std::swap(low_, lowScratch_);
-  }
-  // Back to rows (a transpose is a cheap copy), so that the tint runs along memory.
-  transpose(low_.data(), lowScratch_.data(), lowH, lowW);
-  std::swap(low_, lowScratch_);
 }
 
 // The tint, once per low-resolution pixel (mixing commutes with the upscale's interpolation),
