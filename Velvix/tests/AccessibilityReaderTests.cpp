@@ -511,14 +511,25 @@ TEST(AccessibilityReader, AFullReadDuringWhichAListMovedIsGivenUpThriceAndWhatWa
   EXPECT_FALSE(w.read()) << "the quick refresh that was kept started the count again";
 
   // A quick refresh that meets a row new to the moving chat list says the chat list is smeared.
-  t.add(t.chatList, "AXGroup", Rect(70, 60, 300, 72), "New chat");
-  std::optional<AccessibilityReader::Result> refreshed;
-  for (int attempt = 0; attempt <= AccessibilityReader::kSmearedReadsGivenUp && !refreshed;
-       ++attempt)
-    refreshed = w.read(true);
+  t.rows.push_back(t.add(t.chatList, "AXGroup", Rect(70, 60, 300, 72), "New chat"));
+  // Given up twice more: the full read above was the first of three.
+  for (int attempt = 1; attempt < AccessibilityReader::kSmearedReadsGivenUp; ++attempt)
+    EXPECT_FALSE(w.read(true)) << attempt;
+  const auto refreshed = w.read(true);
   ASSERT_TRUE(refreshed);
   EXPECT_TRUE(refreshed->smeared.chatList);
   EXPECT_FALSE(refreshed->smeared.messages);
+
+  // Every row new: only the first row, read again, tells that the list moved. Given up thrice.
+  for (const ElementId row : t.rows)
+    w.ax.remove(row);
+  for (int i = 0; i < 4; ++i)
+    t.add(t.chatList, "AXGroup", Rect(70, 100 + 72.0 * i, 300, 72), "Other " + std::to_string(i));
+  for (int attempt = 0; attempt < AccessibilityReader::kSmearedReadsGivenUp; ++attempt)
+    EXPECT_FALSE(w.read(true)) << attempt;
+  const auto replaced = w.read(true);
+  ASSERT_TRUE(replaced);
+  EXPECT_TRUE(replaced->smeared.chatList);
 }
 
 TEST(AccessibilityReader, FallsBackToAFullReadWhenTheQuickRefreshCannotBeDone) {

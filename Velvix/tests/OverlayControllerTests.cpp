@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -542,6 +543,21 @@ TEST_F(OverlayTest, FollowLoopRestsUntilTheFirstReadThenFollowsUntilTheWheelRest
   EXPECT_NE(controller->scrollVelocity().messages, 0);
   desktop.runFor(200ms);
   EXPECT_EQ(controller->scrollVelocity(), ScrollOffset{});
+
+  // Followed steadily (a wheel notch every 0.3 s keeps it going), the lists are measured every
+  // 8 ms less the moments reads take, as the render summary says every two seconds.
+  desktop.accessibility().setScrollVelocity(conversation, 100);
+  for (int i = 0; i < 20; ++i) {
+    desktop.toolkit().scrollWheel();
+    desktop.runFor(300ms);
+  }
+  const auto summaries = desktop.log().texts("render");
+  int perSecond = 0;
+  ASSERT_FALSE(summaries.empty());
+  EXPECT_EQ(std::sscanf(summaries.back().c_str(), "frames/s %*d, measurements/s %d", &perSecond),
+            1);
+  EXPECT_GE(perSecond, 115) << summaries.back();
+  EXPECT_LE(perSecond, 125) << summaries.back();
 }
 
 TEST_F(OverlayTest, MeasurementsOfAnIgnoredReadAreNotApplied) {
