@@ -277,6 +277,16 @@ TEST_F(FileDefaultsTest, AFolderThatCannotBeCreatedKeepsValuesInMemoryAndLogsOnc
             nlohmann::ordered_json(
                 {{"onOff", false}, {"layoutMetrics", {{"$bytes", "e30="}}}, {"blurNames", true}}));
   EXPECT_EQ(sink.lines.size(), 1u);
+
+  // Without a later write, what was kept meanwhile is saved as the session ends.
+  writeFile(folder.path() / "late", "");
+  const fs::path late = folder.path() / "late" / "velvix";
+  {
+    FileDefaults store(late, kApp, platform::Logger(sink, "settings"));
+    store.setBool("onOff", true);
+    fs::remove(folder.path() / "late");
+  }
+  EXPECT_EQ(documentIn(late / "app.velvix.Velvix.json"), nlohmann::ordered_json({{"onOff", true}}));
 }
 
 // A process that holds the lock and never lets go (here: stopped) neither freezes the store
