@@ -26,39 +26,6 @@ DetectedElements withRows(int count) {
   return e;
 }
 
-// The printer shows every field that differs from its default, so an empty print pins them all.
-TEST(DetectedElements, EmptyValueStandsForLayoutMode) {
-  EXPECT_EQ(printed(DetectedElements()), "{layout}");
-}
-
-TEST(DetectedElements, EqualityComparesEveryField) {
-  DetectedElements base = withRows(2);
-  base.messages = {{Rect(400, 100, 600, 40), false, "Hi, 9:41", false}};
-  const struct {
-    const char* name;
-    void (*change)(DetectedElements&);
-  } cases[] = {
-      {"one message's isLatest", [](DetectedElements& e) { e.messages[0].isLatest = true; }},
-      {"one message's key", [](DetectedElements& e) { e.messages[0].key = "Hi, 9:42"; }},
-      {"one message's isMedia", [](DetectedElements& e) { e.messages[0].isMedia = true; }},
-      {"a row", [](DetectedElements& e) { e.chatRows[1].origin.y += 1; }},
-      {"absent against present", [](DetectedElements& e) { e.composer = Rect(); }},
-      {"isShowingLatestMessages", [](DetectedElements& e) { e.isShowingLatestMessages = false; }},
-      {"sheet thumbnails", [](DetectedElements& e) { e.sheetThumbnails.emplace_back(); }},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    DetectedElements changed = base;
-    c.change(changed);
-    EXPECT_NE(changed, base);
-  }
-  DetectedElements nullSheet = base;
-  nullSheet.sheet = Rect::null();
-  DetectedElements otherNull = base;
-  otherNull.sheet = Rect(INFINITY, 3, 0, 0);
-  EXPECT_EQ(nullSheet, otherNull) << "null rectangles are equal whatever their other fields";
-}
-
 TEST(DetectedElements, LostContent) {
   DetectedElements nothing;
   nothing.isRead = true;

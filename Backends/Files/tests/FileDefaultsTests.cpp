@@ -189,14 +189,20 @@ TEST_F(FileDefaultsTest, ForeignValuesKeepTheirKindsAndSurviveWrites) {
 TEST_F(FileDefaultsTest, AnUnusableFileReadsAsEmptyAndIsKeptAsideOnTheFirstSave) {
   const std::string valid = R"({"onOff": false, "blurGroupUsersNames": true})";
   // Valid, and what it holds would be read if its size were not a sign of something else.
-  const std::string huge = R"({"onOff": false, "pad": ")" + std::string(100 << 20, 'a') + "\"}";
+  const auto ofSize = [](std::size_t size) {
+    const std::string head = R"({"onOff": false, "pad": ")";
+    return head + std::string(size - head.size() - 2, 'a') + "\"}";
+  };
+  const std::string largest = ofSize(1 << 20);  // a mebibyte
+  writeFile(file(), largest);
+  EXPECT_EQ(open()->object("onOff"), Defaults::Value(false)) << "the largest document is read";
   const struct {
     const char* name;
     std::string contents;
     int readError = 0;
   } cases[] = {
       {"unreadable", valid, EACCES},
-      {"100 MB", huge},
+      {"a byte larger", largest + " "},
       {"JSON of another kind", "\"onOff\""},
       {"truncated", valid.substr(0, valid.size() / 2)},
       {"garbage", std::string("\x7f"
