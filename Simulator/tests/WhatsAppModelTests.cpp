@@ -49,11 +49,6 @@ struct World {
     desktop.runUntil([&] { return done; }, 10s);
     return out;
   }
-
-  void mouseAt(const WhatsAppModel& model, Point windowRelative) {
-    const Point o = model.state().windowFrame.origin;
-    desktop.windowServer().setMouseTopLeft({o.x + windowRelative.x, o.y + windowRelative.y});
-  }
 };
 
 // --- random accounts -----------------------------------------------------------------------------
@@ -289,109 +284,6 @@ TEST(WhatsAppModel, EveryElementReadCostsVirtualTime) {
   }
 }
 
-// --- scrolling
-// -------------------------------------------------------------------------------------
-
-TEST(WhatsAppModel, WheelEventsScrollTheListUnderThePointer) {
-  enum Over { nothing, panel, sheet };
-  const struct {
-    const char* name;
-    Over over;
-    Point mouse;  // window-relative
-    double points;
-    std::optional<List> scrolled;
-    double position;  // of the list scrolled; the others stay at 0
-  } cases[] = {
-      {"over the chat list, down", nothing, {250, 400}, 120, List::chatList, 120},
-      {"over the chat list, up past the top", nothing, {250, 400}, -80, List::chatList, 0},
-      {"over the messages, back in time", nothing, {800, 400}, -200, List::messages, 200},
-      {"over the messages, past the newest", nothing, {800, 400}, 150, List::messages, 0},
-      {"over the list header", nothing, {250, 50}, 120, std::nullopt, 0},
-      {"over the conversation header", nothing, {800, 30}, 120, std::nullopt, 0},
-      {"over the composer", nothing, {800, 770}, 120, std::nullopt, 0},
-      {"over the rail", nothing, {30, 400}, 120, std::nullopt, 0},
-      {"outside the window", nothing, {-50, 400}, 120, std::nullopt, 0},
-      {"a panel over the chat list takes the wheel", panel, {250, 400}, 60, List::panel, 60},
-      {"a sheet stops all scrolling", sheet, {250, 400}, 120, std::nullopt, 0},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    World world;
-    WhatsAppState state = WhatsAppState::sample();
-    if (c.over == panel) {
-      state.panel = WhatsAppPanel{};
-      for (int i = 0; i < 20; ++i)
-        state.panel->rows.push_back({.name = "Contact " + std::to_string(i), .isShort = true});
-    }
-    if (c.over == sheet) state.sheet = WhatsAppSheet{.name = "Ana", .phone = "+1 555 0100"};
-    WhatsAppModel model(world.desktop, state);
-    int heard = 0;
-    double delta = 0;
-    auto monitor = world.desktop.toolkit().addGlobalScrollWheelMonitor(
-        [&](const platform::ScrollWheelEvent& e) {
-          ++heard;
-          delta = e.deltaY;
-        });
-    const ElementId row = model.publishedItems(List::chatList).at(2);
-    const Rect rowBefore = world.desktop.accessibility().frameNow(row);
-
-    world.mouseAt(model, c.mouse);
-    EXPECT_EQ(model.scrollWheel(c.points), c.scrolled);
-    world.desktop.runFor(1ms);
-    EXPECT_EQ(heard, 1) << "every wheel event reaches the global monitors";
-    EXPECT_EQ(delta, -c.points) << "positive points move the content up";
-    for (const List list : {List::chatList, List::panel, List::messages})
-      EXPECT_DOUBLE_EQ(model.scrollPosition(list), list == c.scrolled ? c.position : 0);
-    // The row's element moved with the content.
-    const double chatList = c.scrolled == List::chatList ? c.position : 0;
-    EXPECT_EQ(world.desktop.accessibility().frameNow(row), rowBefore.offsetBy(0, -chatList));
-    EXPECT_EQ(model.jumpButton().has_value(), c.scrolled == List::messages && c.position >= 1);
-  }
-}
-
-TEST(WhatsAppModel, ListsKeepOnlyTheRowsNearTheScreen) {
-  World world;
-  WhatsAppState state = WhatsAppState::sample();
-  for (int i = 0; i < 170; ++i)
-    state.chats.push_back({.name = "Chat " + std::to_string(i), .preview = "hello"});
-  WhatsAppModel model(world.desktop, state);
-  const Rect viewport = model.viewport(List::chatList);
-  const double rowHeight = WhatsAppModel::Geometry::chatRowHeight;
-  const auto indicesNow = [&] {
-    auto v = model.publishedIndices(List::chatList);
-    std::sort(v.begin(), v.end());
-    return v;
-  };
-  // Rows published: those within half a visible height of the screen, no more, no fewer.
-  const auto expectWindowAround = [&](double scroll) {
-    const double margin = viewport.height() * 0.5;
-    std::vector<int> expected;
-    for (int i = 0; i < 200; ++i) {
-      const double top = viewport.minY() + rowHeight * i - scroll;
-      if (top + rowHeight > viewport.minY() - margin && top < viewport.maxY() + margin)
-        expected.push_back(i);
-    }
-    EXPECT_EQ(indicesNow(), expected);
-  };
-  expectWindowAround(0);
-
-  // A row near the middle keeps its element while the list moves by less than the margin.
-  const ElementId middle = model.publishedItems(List::chatList).at(4);
-  model.scrollTo(List::chatList, 300);
-  expectWindowAround(300);
-  const auto items = model.publishedItems(List::chatList);
-  EXPECT_NE(std::find(items.begin(), items.end(), middle), items.end());
-
-  model.scrollTo(List::chatList, 1e9);  // clamped to the end
-  EXPECT_DOUBLE_EQ(model.scrollPosition(List::chatList), model.scrollRange(List::chatList));
-  expectWindowAround(model.scrollRange(List::chatList));
-  const auto last = model.publishedItems(List::chatList);
-  EXPECT_EQ(std::find(last.begin(), last.end(), middle), last.end()) << "far rows are gone";
-  EXPECT_TRUE(world.desktop.accessibility().children(model.container(List::chatList)).size() >
-              last.size())
-      << "(removed elements stay behind as vanished ones, as the platform's do)";
-}
-
 // --- what a bystander sees
 // ------------------------------------------------------------------------
 
@@ -465,41 +357,6 @@ TEST(WhatsAppModel, PrivateAreasFollowTheOptions) {
   EXPECT_GT(countOf(o, Sensitive::media), 0) << "media previews stay private on their own";
   o.isEnabled = false;
   EXPECT_TRUE(sensitiveAreas(scene, o).empty());
-}
-
-TEST(WhatsAppModel, TheSceneMovesWithTheListAndStaysInItsViewport) {
-  World world;
-  WhatsAppModel model(world.desktop, WhatsAppState::sample());
-  const auto nameAreas = [&] {
-    BlurOptions o;
-    o.isEnabled = o.blurNames = true;
-    o.blurMessages = o.blurPreviews = false;
-    std::vector<Rect> rects;
-    for (const auto& a : sensitiveAreas(model.scene(), o))
-      if (a.rect.minX() < 444) rects.push_back(a.rect);
-    return rects;
-  };
-  const auto before = nameAreas();
-  model.scrollTo(List::chatList, 36);
-  const auto after = nameAreas();
-  ASSERT_FALSE(before.empty());
-  // Every name still in view lies 36 points higher, cut at the list's top edge (100).
-  int moved = 0;
-  const double bottom = model.state().windowFrame.height();
-  for (const Rect& b : before) {
-    if (b.maxY() - 36 <= 100 || b.maxY() >= bottom) continue;
-    const bool found = std::any_of(after.begin(), after.end(), [&](const Rect& a) {
-      return a.minX() == b.minX() && std::abs(a.maxY() - (b.maxY() - 36)) < 1e-9 &&
-             std::abs(a.minY() - std::max(100.0, b.minY() - 36)) < 1e-9;
-    });
-    EXPECT_TRUE(found) << b;
-    ++moved;
-  }
-  EXPECT_GT(moved, 5);
-  for (const Rect& r : after) {
-    EXPECT_GE(r.minY(), 100);
-    EXPECT_LE(r.maxY(), model.state().windowFrame.height());
-  }
 }
 
 }  // namespace
