@@ -3,18 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <sstream>
 #include <string>
 
 namespace velvix {
 namespace {
-
-template <typename T>
-std::string printed(const T& value) {
-  std::ostringstream os;
-  os << value;
-  return os.str();
-}
 
 DetectedElements withRows(int count) {
   DetectedElements e;
@@ -128,36 +120,6 @@ TEST(DetectedElements, WithContentBehindSheet) {
   EXPECT_FALSE(result.isShowingLatestMessages);
   EXPECT_EQ(result.mediaThumbnails, previous.mediaThumbnails);
   EXPECT_EQ(result.sheetThumbnails, sheetOnly.sheetThumbnails);
-}
-
-TEST(DetectedElements, PrintsReadably) {
-  const struct {
-    const char* name;
-    std::string printed;
-    std::string expected;
-  } cases[] = {
-      {"node without parent",
-       printed(AccessibilityNode{"AXWindow", "WhatsApp", Rect(0, 0, 800, 600), {}}),
-       "{AXWindow \"WhatsApp\" (0, 0, 800, 600)}"},
-      {"node with parent", printed(AccessibilityNode{"AXGroup", "", Rect(1, 2, 3, 4), 7}),
-       "{AXGroup \"\" (1, 2, 3, 4) parent 7}"},
-      {"message", printed(DetectedElements::Message{Rect(1, 2, 3, 4), true, "Photo, 9:41", true}),
-       "{(1, 2, 3, 4) media key \"Photo, 9:41\" latest}"},
-      {"elements", printed([] {
-         DetectedElements e = withRows(1);
-         e.conversationKey = "Alice";
-         e.isChatListCovered = true;
-         e.isShowingLatestMessages = false;
-         e.sheet = Rect::null();
-         return e;
-       }()),
-       "{read conversation Alice chatList (68, 60, 332, 840) chatRows [(68, 60, 332, 72)] covered "
-       "scrolled-up sheet null}"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(c.printed, c.expected);
-  }
 }
 
 }  // namespace

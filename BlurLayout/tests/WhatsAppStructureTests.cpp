@@ -370,11 +370,13 @@ TEST(Analyze, PanelCoveringTheChatList) {
       const auto addPanel = [&](const Rect& r) {
         const auto p = t.group(window, r);
         t.heading(p, R(68, 0, 352, 70), "New chat");
-        t.group(p, R(68, 80, 352, 64));
-        t.group(p, R(68, 150, 352, 56));
-        t.group(p, R(68, 210, 149, 56));
+        t.group(p, R(68, 80, 352, 60));      // a chat row at its shortest
+        t.group(p, R(68, 150, 352, 50));     // a contact row at its shortest
+        t.group(p, R(68, 205, 150, 59.5));   // and at its tallest, as narrow as a row may be
+        t.group(p, R(68, 210, 149.5, 56));   // narrower
         t.group(p, R(68, 270, 352, 150));    // a chat row at its tallest
         t.group(p, R(68, 430, 352, 150.5));  // too tall for any row
+        t.group(p, R(68, 590, 352, 49.5));   // too short
         return p;
       };
       if (c.before) panel = addPanel(*c.before);
@@ -389,8 +391,8 @@ TEST(Analyze, PanelCoveringTheChatList) {
     EXPECT_EQ(a.elements.chatList, R(68, 0, 352, 900));
     if (c.covered && panel) {
       EXPECT_EQ(a.scroll.chatList, panel);
-      EXPECT_EQ(a.elements.chatRows, (std::vector{R(68, 80, 352, 64), R(68, 270, 352, 150)}));
-      EXPECT_EQ(a.elements.contactRows, std::vector<Rect>{R(68, 150, 352, 56)});
+      EXPECT_EQ(a.elements.chatRows, (std::vector{R(68, 80, 352, 60), R(68, 270, 352, 150)}));
+      EXPECT_EQ(a.elements.contactRows, (std::vector{R(68, 150, 352, 50), R(68, 205, 150, 59.5)}));
     } else {
       EXPECT_EQ(a.scroll.chatList, list);
       EXPECT_EQ(a.elements.chatRows.size(), 3u);
