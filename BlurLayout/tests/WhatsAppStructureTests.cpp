@@ -510,6 +510,32 @@ TEST(Analyze, MessageAreaBetweenHeaderAndComposer) {
     EXPECT_EQ(a.elements.messageArea, c.expected);
     EXPECT_EQ(a.elements.conversationHeader, c.header);
   }
+  // The header: at least 20 high, starting less than 30 below the pane's top, its left edge and
+  // width within two points of the pane's.
+  const struct {
+    const char* name;
+    Rect frame;
+    bool isHeader;
+  } headers[] = {
+      {"20 high", R(400, 0, 800, 20), true},
+      {"lower", R(400, 0, 800, 19.5), false},
+      {"starting 29.5 down", R(400, 29.5, 800, 40), true},
+      {"starting 30 down", R(400, 30, 800, 40), false},
+      {"a point and a half off", R(401.5, 0, 801.5, 60), true},
+      {"two points to the side", R(402, 0, 800, 60), false},
+      {"two points wider", R(400, 0, 802, 60), false},
+  };
+  for (const auto& h : headers) {
+    SCOPED_TRACE(h.name);
+    const Analysis a = analyzedWindow([&](TreeBuilder& t, std::size_t window) {
+      const auto pane = t.group(window, full);
+      t.group(pane, h.frame);
+      const auto group = t.group(pane, full);
+      t.text(group, R(410, 400, 300, 40));
+      t.text(group, R(410, 450, 300, 40));
+    });
+    EXPECT_EQ(a.elements.conversationHeader.has_value(), h.isHeader);
+  }
 }
 
 TEST(Analyze, MessagesAndTheirLatest) {
