@@ -558,6 +558,10 @@ TEST(Analyze, MessagesAndTheirLatest) {
        list(R(20, 100, 300, 40))},
       {"a button larger than 80 is no jump button", "L", R(600, 600, 81, 40),
        list(R(20, 100, 300, 40))},
+      {"nor one taller", "L", R(600, 600, 40, 81), list(R(20, 100, 300, 40))},
+      {"80 by 80 is one", "-", R(600, 600, 80, 80), list(R(20, 100, 300, 40))},
+      {"a row 24 high is a message, a lower one is not", "L", std::nullopt,
+       list(R(20, 100, 300, 24), R(20, 200, 300, 23.5))},
       {"last message 20 below the area's bottom", "L", std::nullopt, list(R(20, 780, 300, 60))},
       {"20.5 below", "-", std::nullopt, list(R(20, 780, 300, 60.5))},
   };
