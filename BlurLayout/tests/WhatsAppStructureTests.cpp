@@ -442,6 +442,7 @@ TEST(Analyze, ConversationFromTheLayout) {
       {"same count and area: the earlier",
        list(k(R(400, 0, 600, 500), 3), k(R(500, 0, 600, 500), 3)), 0},
       {"less than half the window high", list(k(R(400, 0, 600, 449), 5)), -1},
+      {"half the window high", list(k(R(400, 0, 600, 450), 5)), 0},
       {"inside a sheet", list(Candidate{R(400, 0, 600, 900), 12, true}, k(R(400, 0, 700, 900), 2)),
        1},
       {"group rows are not counted", list(Candidate{R(400, 0, 600, 900), 5, false, "AXGroup"}), -1},
