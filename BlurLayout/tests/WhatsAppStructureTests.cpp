@@ -642,10 +642,11 @@ TEST(Analyze, Sheet) {
        R(1, 1, 90, 90), none, none},
       {"a button 80 wide is a picture", list(button(R(0, 0, 80, 80))), R(0, 0, 80, 80), none, none},
       {"one 79.9 wide is not", list(button(R(0, 0, 79.9, 79.9))), std::nullopt, none, none},
-      {"a heading 4 wide is skipped for the next",
+      {"headings 4 wide or 4 high are skipped for the next",
        list(group(R(100, 200, 400, 100)), heading(R(100, 200, 4, 30), 0),
-            heading(R(110, 200, 300, 30), 0), heading(R(120, 200, 300, 30), 0)),
-       std::nullopt, list(R(110, 200, 300, 30)), none},
+            heading(R(100, 200, 300, 4), 0), heading(R(110, 200, 4.5, 4.5), 0),
+            heading(R(120, 200, 300, 30), 0)),
+       std::nullopt, list(R(110, 200, 4.5, 4.5)), none},
       {"static texts beside the heading (not in its group), then the phone number",
        list(phone, group(R(100, 200, 400, 100)), heading(R(110, 200, 300, 30), 1),
             text(R(110, 240, 300, 20)), text(R(110, 270, 300, 20), 1)),
@@ -653,12 +654,13 @@ TEST(Analyze, Sheet) {
        none},
       {"phone number without a heading", list(phone), std::nullopt, list(phone.frame), none},
       // Wholly in the top strip, half inside, roughly square, not square enough, too small, not
-      // a static text.
+      // a static text, a point inside, half a point inside.
       {"thumbnails below the sheet's top 56 points",
        list(text(R(110, 110, 40, 40)), text(R(160, 136, 40, 40)), text(R(210, 300, 80, 81)),
             text(R(300, 300, 80, 83)), text(R(400, 300, 29, 29)),
-            Node{"AXImage", R(500, 300, 80, 80)}),
-       std::nullopt, none, list(R(160, 156, 40, 20), R(210, 300, 80, 81))},
+            Node{"AXImage", R(500, 300, 80, 80)}, text(R(600, 117, 40, 40)),
+            text(R(650, 116.5, 40, 40))),
+       std::nullopt, none, list(R(160, 156, 40, 20), R(210, 300, 80, 81), R(600, 156, 40, 1))},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
