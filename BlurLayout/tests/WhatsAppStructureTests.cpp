@@ -696,6 +696,8 @@ TEST(Analyze, MediaThumbnails) {
       {"a message row itself", inMessage, R(500, 300, 48, 48), "Photo", false},
       {"without a chat list, partly in the window: whole", noChatList, R(1180, 300, 48, 48),
        "Video", true},
+      {"a point into the window's top", noChatList, R(600, -47, 48, 48), "Photo", true},
+      {"a point into its left", noChatList, R(-47, 300, 48, 48), "Photo", true},
       {"inside a sheet", inSheet, R(200, 300, 48, 48), "Photo", false},
       {"outside the chat list", inWindow, R(600, 300, 48, 48), "Photo", false},
       {"label without media word", inList, R(200, 300, 48, 48), "Alice", false},
