@@ -17,6 +17,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -353,6 +354,27 @@ TEST_F(FileDefaultsTest, AWriteInterruptedBeforeTheRenameLeavesTheOldFile) {
   EXPECT_EQ(relaunched->object("onOff"), Defaults::Value(true));
   relaunched->setBool("blurNames", true);
   EXPECT_EQ(documentIn(file()), nlohmann::ordered_json({{"onOff", true}, {"blurNames", true}}));
+}
+
+// A write the file system refuses part way (here: a file size limit) is a failed save, not a
+// short document put in place of the good one.
+TEST_F(FileDefaultsTest, AWriteRefusedPartWayLeavesTheOldFile) {
+  open()->setBool("onOff", true);
+  const std::string before = contentsOf(file());
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{4096, 4096};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(1);
+    open()->setBytes("layoutMetrics", std::string(64 << 10, 'x'));
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(contentsOf(file()), before);
+  EXPECT_TRUE(temporaryFilesIn(folder.path()).empty());
 }
 
 TEST_F(FileDefaultsTest, ConcurrentWritersNeitherCorruptTheFileNorLoseEachOthersKeys) {
