@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -92,6 +93,20 @@ ino_t inodeOf(const fs::path& file) {
 
 nlohmann::ordered_json documentIn(const fs::path& file) {
   return nlohmann::ordered_json::parse(contentsOf(file), nullptr, false);
+}
+
+// Runs `work` in a child process: its exit status (0 when `work` returns), or -1 when it did not
+// exit.
+int exitStatusOfChild(const std::function<void()>& work) {
+  const pid_t child = ::fork();
+  if (child < 0) return -1;
+  if (child == 0) {
+    work();
+    ::_exit(0);
+  }
+  int status = 0;
+  if (::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
 }
 
 class FileDefaultsTest : public ::testing::Test {
@@ -333,17 +348,13 @@ TEST_F(FileDefaultsTest, AWriteInterruptedBeforeTheRenameLeavesTheOldFile) {
   const std::string before = contentsOf(file());
 
   // A child process dies at the worst moment: new document durable, not yet renamed.
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    const auto store = open({.beforeReplace = [] { ::_exit(0); }, .readError = {}});
-    store->setBool("onOff", false);
-    ::_exit(1);  // the hook did not run
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  ASSERT_EQ(WEXITSTATUS(status), 0) << "the write never reached the rename";
+  ASSERT_EQ(exitStatusOfChild([&] {
+              const auto store = open({.beforeReplace = [] { ::_exit(0); }, .readError = {}});
+              store->setBool("onOff", false);
+              ::_exit(1);  // the hook did not run
+            }),
+            0)
+      << "the write never reached the rename";
 
   EXPECT_EQ(contentsOf(file()), before);
   const auto leftovers = temporaryFilesIn(folder.path());
@@ -361,18 +372,13 @@ TEST_F(FileDefaultsTest, AWriteInterruptedBeforeTheRenameLeavesTheOldFile) {
 TEST_F(FileDefaultsTest, AWriteRefusedPartWayLeavesTheOldFile) {
   open()->setBool("onOff", true);
   const std::string before = contentsOf(file());
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    ::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{4096, 4096};
-    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(1);
-    open()->setBytes("layoutMetrics", std::string(64 << 10, 'x'));
-    ::_exit(0);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  ASSERT_EQ(exitStatusOfChild([&] {
+              ::signal(SIGXFSZ, SIG_IGN);
+              const rlimit limit{4096, 4096};
+              if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(1);
+              open()->setBytes("layoutMetrics", std::string(64 << 10, 'x'));
+            }),
+            0);
   EXPECT_EQ(contentsOf(file()), before);
   EXPECT_TRUE(temporaryFilesIn(folder.path()).empty());
 }
