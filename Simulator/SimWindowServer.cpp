@@ -20,6 +20,7 @@ std::size_t SimWindowServer::indexOf(std::uint32_t number) const {
 std::uint32_t SimWindowServer::addWindow(WindowSpec definition) {
   if (definition.number == 0) definition.number = nextNumber_++;
   windows_.push_back(std::move(definition));
+  windowsChanged();
   return windows_.back().number;
 }
 
@@ -29,11 +30,13 @@ WindowSpec& SimWindowServer::window(std::uint32_t number) {
 
 void SimWindowServer::removeWindow(std::uint32_t number) {
   windows_.erase(windows_.begin() + static_cast<std::ptrdiff_t>(indexOf(number)));
+  windowsChanged();
 }
 
 void SimWindowServer::bringToFront(std::uint32_t number) {
   const auto i = static_cast<std::ptrdiff_t>(indexOf(number));
   std::rotate(windows_.begin(), windows_.begin() + i, windows_.begin() + i + 1);
+  windowsChanged();
 }
 
 void SimWindowServer::orderAbove(std::uint32_t number, std::uint32_t other) {
@@ -41,6 +44,7 @@ void SimWindowServer::orderAbove(std::uint32_t number, std::uint32_t other) {
   WindowSpec moved = windows_[indexOf(number)];
   windows_.erase(windows_.begin() + static_cast<std::ptrdiff_t>(indexOf(number)));
   windows_.insert(windows_.begin() + static_cast<std::ptrdiff_t>(indexOf(other)), std::move(moved));
+  windowsChanged();
 }
 
 void SimWindowServer::addApplication(RunningApplication app) {
@@ -90,6 +94,7 @@ std::vector<std::uint32_t> SimWindowServer::onScreenNumbers() const {
 }
 
 std::optional<std::vector<platform::WindowEntry>> SimWindowServer::onScreenWindows() const {
+  ++listReads_;
   if (listUnavailable_) return std::nullopt;
   std::vector<platform::WindowEntry> entries;
   for (const WindowSpec* w : listed()) {
@@ -103,6 +108,11 @@ std::optional<std::vector<platform::WindowEntry>> SimWindowServer::onScreenWindo
     });
   }
   return entries;
+}
+
+platform::Subscription SimWindowServer::observeWindowChanges(std::function<void()> handler) {
+  if (!tellsChanges_) return {};
+  return changeObservers_.add(std::move(handler));
 }
 
 std::int32_t SimWindowServer::windowLevel(platform::WindowLevelKey key) const {

@@ -78,6 +78,13 @@ class SimWindowServer final : public platform::WindowServer {
   /// When set, the window server gives no list at all.
   void setWindowListUnavailable(bool unavailable) { listUnavailable_ = unavailable; }
 
+  /// Makes the server tell observers of window changes, as an X11 desktop does, from the next
+  /// subscription on. By default it tells nothing, as on macOS, and the overlay looks every frame.
+  void setTellsWindowChanges(bool tells) { tellsChanges_ = tells; }
+  /// Tells observers that windows changed. Adding, removing and ordering windows tell by
+  /// themselves; a change made in place through window() is told by calling this.
+  void windowsChanged() { changeObservers_.notify(); }
+
   /// Called with every workspace change; the toolkit turns them into notifications.
   std::function<void(bool activeSpaceChanged)> onWorkspaceChange;
   /// Told when the mouse moves.
@@ -88,6 +95,8 @@ class SimWindowServer final : public platform::WindowServer {
   [[nodiscard]] std::vector<std::uint32_t> onScreenNumbers() const;
   /// How many times the app asked for one application by process id.
   [[nodiscard]] int applicationLookups() const { return applicationLookups_; }
+  /// How many times the app read the window list.
+  [[nodiscard]] int listReads() const { return listReads_; }
   [[nodiscard]] std::uint32_t nextWindowNumber() { return nextNumber_++; }
 
   // --- the port ------------------------------------------------------------------------------
@@ -101,6 +110,7 @@ class SimWindowServer final : public platform::WindowServer {
   [[nodiscard]] std::int32_t ownProcessId() const override { return ownPid_; }
   [[nodiscard]] std::vector<Rect> screens() const override { return screens_; }
   [[nodiscard]] Point mouseLocation() const override { return mouse_; }
+  [[nodiscard]] platform::Subscription observeWindowChanges(std::function<void()> handler) override;
 
  private:
   std::size_t indexOf(std::uint32_t number) const;
@@ -115,8 +125,11 @@ class SimWindowServer final : public platform::WindowServer {
   Point mouse_;
   int activeSpace_ = 1;
   bool listUnavailable_ = false;
+  bool tellsChanges_ = false;
+  platform::ObserverList<> changeObservers_;
   std::uint32_t nextNumber_ = 1000;
   mutable int applicationLookups_ = 0;
+  mutable int listReads_ = 0;
 };
 
 }  // namespace velvix::sim

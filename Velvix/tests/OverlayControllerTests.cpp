@@ -59,6 +59,12 @@ class OverlayTest : public ::testing::Test {
     controller->start();
     desktop.runFor(100ms);
   }
+  // How many times the overlay looks at the windows over the next `span`.
+  [[nodiscard]] int looksIn(sim::Duration span) {
+    const int before = desktop.windowServer().listReads();
+    desktop.runFor(span);
+    return desktop.windowServer().listReads() - before;
+  }
   [[nodiscard]] std::vector<std::string> windowLines() { return desktop.log().texts("window"); }
   [[nodiscard]] int count(std::string_view text) { return desktop.log().count("window", text); }
   [[nodiscard]] const sim::SimPanel& panel() { return *desktop.toolkit().panel(); }
@@ -304,6 +310,54 @@ TEST_F(OverlayTest, SwitchingSpacesLeavesThePatchesOnWhatsAppsSpace) {
   EXPECT_EQ(count("Moving blurs to this Space, where WhatsApp now is"), 1);
   desktop.runFor(1s);
   EXPECT_EQ(count("Moving blurs to this Space, where WhatsApp now is"), 1);
+}
+
+// MARK: Resting frames
+
+// Where the window server tells window changes, the frame timer slows to once a second after a
+// second without any, and wakes for the frame after the next change told.
+TEST_F(OverlayTest, WhereWindowChangesAreToldFramesRestAfterAQuietSecondAndWakeAtTheNext) {
+  auto& server = desktop.windowServer();
+  server.setTellsWindowChanges(true);
+  start();
+  // Awake for a second after WhatsApp appeared, then resting.
+  EXPECT_NEAR(looksIn(1400ms), 29, 1);
+  EXPECT_NEAR(looksIn(10s), 10, 1);
+
+  server.window(whatsApp).bounds = kWindowBounds.offsetBy(40, 30);
+  server.windowsChanged();
+  desktop.runFor(35ms);
+  EXPECT_EQ(panel().frame(), Rect(140, 90, 1000, 700));
+  EXPECT_NEAR(looksIn(1465ms), 29, 1) << "awake for a second after the change";
+  EXPECT_NEAR(looksIn(5s), 5, 1);
+}
+
+// What changes with time alone keeps the frame timer at its rate.
+enum class Busy { pointerOverWhatsApp, whatsAppOnAnotherSpace, coveredWhileAway };
+class OverlayBusyTest : public OverlayTest, public ::testing::WithParamInterface<Busy> {};
+INSTANTIATE_TEST_SUITE_P(Frames, OverlayBusyTest,
+                         ::testing::Values(Busy::pointerOverWhatsApp, Busy::whatsAppOnAnotherSpace,
+                                           Busy::coveredWhileAway));
+
+TEST_P(OverlayBusyTest, KeepsTheFramesFromResting) {
+  auto& server = desktop.windowServer();
+  server.setTellsWindowChanges(true);
+  start();
+  desktop.runFor(2s);
+  switch (GetParam()) {
+    case Busy::pointerOverWhatsApp:
+      server.setMouseTopLeft({600, 400});
+      break;
+    case Busy::whatsAppOnAnotherSpace:
+      server.setActiveSpace(2);
+      break;
+    case Busy::coveredWhileAway:
+      settings->setIdleMinutes(1);
+      desktop.toolkit().setSecondsSinceInput(60);
+      break;
+  }
+  desktop.runFor(2s);
+  EXPECT_NEAR(looksIn(3s), 90, 1);
 }
 
 // MARK: Window order
