@@ -12,6 +12,9 @@ namespace {
 
 using namespace testing;
 
+// A layout that fits a window of 500 by 300 points, the smallest measured.
+constexpr Truth kSmall{60, 200, 100, 60, 62};
+
 TEST(LayoutMeasurement, FindsTheColumnsAndBarsOfLightAndDarkWindowsAtAnyScale) {
   const struct {
     const char* name;
@@ -27,6 +30,14 @@ TEST(LayoutMeasurement, FindsTheColumnsAndBarsOfLightAndDarkWindowsAtAnyScale) {
       {"light, scale 2", 1000, 700, 2, kLight, {68, 376, 100, 60, 74}},
       {"dark, scale 1.5", 1100, 720, 1.5, kDark, {64, 360, 84, 60, 62}},
       {"light, the widest rail taken", 1200, 700, 1, kLight, {200, 376, 100, 60, 74}},
+      {"light, the smallest window taken", 500, 300, 1, kLight, kSmall},
+      {"the narrowest rail", 1000, 700, 1, kLight, {20, 360, 100, 60, 62}},
+      {"the narrowest list", 1000, 700, 1, kLight, {64, 150, 100, 60, 62}},
+      {"the widest list", 1400, 700, 1, kDark, {64, 900, 100, 60, 62}},
+      {"the narrowest conversation", 624, 700, 1, kLight, {64, 360, 100, 60, 62}},
+      {"the lowest bars", 1000, 700, 1, kDark, {64, 360, 100, 30, 30}},
+      {"the highest bars", 1000, 700, 1, kLight, {64, 360, 100, 150, 200}},
+      {"the highest list header", 1000, 700, 1, kDark, {64, 360, 249, 60, 62}},
   };
   LayoutMetrics base;
   base.avatarSize = 40;
@@ -75,10 +86,20 @@ TEST(LayoutMeasurement, MeasuresNothingWhereTheLayoutIsNotFound) {
   } cases[] = {
       {"a blank window (WhatsApp starting)", blank(1000, 700, 0xFFFFFF)},
       {"noise", noise},
-      {"a window too small to hold the layout", window(480, 300, 1, kLight, {})},
+      {"a window a point too narrow", window(499, 300, 1, kLight, kSmall)},
+      {"a window a point too low", window(500, 299, 1, kLight, kSmall)},
       {"no search field in the list", noSearch},
       {"a list narrower than WhatsApp draws one", window(1000, 700, 1, kLight, listTooNarrow)},
       {"a rail wider than WhatsApp draws one", window(1200, 700, 1, kLight, railTooWide)},
+      {"a rail too narrow", window(1000, 700, 1, kLight, {19, 360, 100, 60, 62})},
+      {"a list too narrow", window(1000, 700, 1, kLight, {64, 149, 100, 60, 62})},
+      {"a list too wide", window(1400, 700, 1, kDark, {64, 901, 100, 60, 62})},
+      {"a conversation too narrow", window(623, 700, 1, kLight, {64, 360, 100, 60, 62})},
+      {"a header too low", window(1000, 700, 1, kDark, {64, 360, 100, 29, 62})},
+      {"a header too high", window(1000, 700, 1, kLight, {64, 360, 100, 151, 62})},
+      {"a message bar too low", window(1000, 700, 1, kDark, {64, 360, 100, 60, 29})},
+      {"a message bar too high", window(1000, 700, 1, kLight, {64, 360, 100, 60, 201})},
+      {"a list header too high", window(1000, 700, 1, kDark, {64, 360, 250, 60, 62})},
       {"pixels missing", missingPixels},
       {"no pixels", platform::WindowImage{}},
   };
@@ -86,6 +107,23 @@ TEST(LayoutMeasurement, MeasuresNothingWhereTheLayoutIsNotFound) {
     SCOPED_TRACE(c.name);
     EXPECT_FALSE(measureLayout(c.image, LayoutMetrics::defaults));
   }
+}
+
+// A window's frame of two points at the left edge is not taken for a column; the rail must start
+// within it.
+TEST(LayoutMeasurement, TheRailStartsWithinTwoPointsOfTheLeftEdge) {
+  platform::WindowImage image = window(1000, 700, 1, kLight, {});
+  const auto paint = [&](int fromX, Colour colour) {
+    for (int y = 0; y < 700; ++y)
+      for (int x = fromX; x < fromX + 2; ++x)
+        image.pixels[static_cast<std::size_t>(y) * 1000 + x] = 0xFF000000 | colour;
+  };
+  paint(0, 0x000000);
+  const auto m = measureLayout(image, LayoutMetrics::defaults);
+  ASSERT_TRUE(m);
+  EXPECT_EQ(m->railWidth, 64);
+  paint(2, 0x808080);
+  EXPECT_FALSE(measureLayout(image, LayoutMetrics::defaults));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <Velvix/Platform/Toolkit.hpp>
 
+#include <algorithm>
 #include <cstdint>
 
 namespace velvix::testing {
@@ -54,13 +55,13 @@ inline platform::WindowImage window(int width, int height, double scale, const L
   fill(pane - 1, 0, 1, height, c.divider);  // the list's last point
   fill(pane, 0, width - pane, height, c.wallpaper);
   for (int y = t.header + 20, i = 0; y < height - t.composer - 50; y += 70, ++i) {
-    const int x = i % 2 ? width - 360 : pane + 40;
+    const int x = i % 2 ? std::max(pane + 40, width - 360) : pane + 40;
     fill(x, y, 300, 50, i % 2 ? c.bubble : c.list);
     fill(x + 10, y + 14, 240, 12, c.ink);
   }
   fill(pane, 0, width - pane, t.header, c.bar);
   fill(pane + 12, 12, 36, 36, 0x7E57C2);
-  fill(pane + 60, 18, 140, 16, c.ink);
+  fill(pane + 60, 18, std::min(140, width - pane - 80), 16, c.ink);  // the name, clear of the edge
   fill(pane, height - t.composer, width - pane, t.composer, c.bar);
   fill(pane + 56, height - t.composer + 12, width - pane - 112, t.composer - 24, c.field);
   return image;
