@@ -13,6 +13,9 @@ namespace {
 // undefined float-to-integer conversion.
 TEST(EntryField, NumbersConvertOnlyWhenTheTargetHoldsThemExactly) {
   const double nan = std::nan("");
+  constexpr std::uint32_t kUInt32Max = std::numeric_limits<std::uint32_t>::max();
+  constexpr std::int32_t kInt32Max = std::numeric_limits<std::int32_t>::max();
+  constexpr std::int32_t kInt32Min = std::numeric_limits<std::int32_t>::min();
   const struct {
     const char* name;
     EntryField field;
@@ -22,10 +25,26 @@ TEST(EntryField, NumbersConvertOnlyWhenTheTargetHoldsThemExactly) {
     std::optional<double> real;
   } cases[] = {
       {"a small integer", EntryField(7), 7u, 7, 7, 7.0},
+      {"zero", EntryField(0), 0u, 0, 0, 0.0},
+      {"zero as a double", EntryField(0.0), 0u, 0, 0, 0.0},
       {"a negative integer", EntryField(-1), std::nullopt, -1, -1, -1.0},
       {"2^32 is no UInt32", EntryField(std::int64_t{1} << 32), std::nullopt, std::nullopt,
        std::int64_t{1} << 32, 4294967296.0},
       {"2^31 is no Int32", EntryField(std::int64_t{1} << 31), 2147483648u, std::nullopt,
+       std::int64_t{1} << 31, 2147483648.0},
+      {"2^32 - 1 is the largest UInt32", EntryField(std::int64_t{kUInt32Max}), kUInt32Max,
+       std::nullopt, kUInt32Max, 4294967295.0},
+      {"2^31 - 1 is the largest Int32", EntryField(std::int64_t{kInt32Max}), 2147483647u, kInt32Max,
+       kInt32Max, 2147483647.0},
+      {"-2^31 is the least Int32", EntryField(std::int64_t{kInt32Min}), std::nullopt, kInt32Min,
+       kInt32Min, -2147483648.0},
+      {"-2^31 - 1 is no Int32", EntryField(std::int64_t{kInt32Min} - 1), std::nullopt, std::nullopt,
+       std::int64_t{kInt32Min} - 1, -2147483649.0},
+      {"2^32 - 1 as a double", EntryField(4294967295.0), kUInt32Max, std::nullopt, kUInt32Max,
+       4294967295.0},
+      {"-2^31 as a double", EntryField(-2147483648.0), std::nullopt, kInt32Min, kInt32Min,
+       -2147483648.0},
+      {"2^31 as a double is no Int32", EntryField(2147483648.0), 2147483648u, std::nullopt,
        std::int64_t{1} << 31, 2147483648.0},
       {"a whole double", EntryField(3.0), 3u, 3, 3, 3.0},
       {"a fractional double", EntryField(1.5), std::nullopt, std::nullopt, std::nullopt, 1.5},
