@@ -49,6 +49,12 @@ TEST(Log, FixedPrecisionRoundsAndSurvivesNonFiniteValues) {
       {"precision 0 rounds to nearest", {0, 119.6}, "120"},
       {"precision 2", {2, 0.204999}, "0.20"},
       {"negative precision counts as 0", {-3, 2.5}, "2"},
+      {"precision 17 is the most", {17, 0.5}, "0.50000000000000000"},
+      {"more counts as 17", {18, 0.5}, "0.50000000000000000"},
+      {"64 characters are cut to 63", {17, 1e46},
+       "9999999999999999931398190359470212947659194368.0000000000000000"},
+      {"and so is anything longer", {17, 1e300},
+       "100000000000000005250476025520442024870446858110815915491585411"},
       {"NaN", {2, std::nan("")}, "nan"},
       {"infinity", {1, INFINITY}, "inf"},
   };
