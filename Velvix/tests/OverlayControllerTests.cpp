@@ -535,6 +535,31 @@ TEST_F(OverlayTest, NoReadsWhileAccessibilityIsOffInTheSettings) {
   EXPECT_EQ(controller->status(), Status::protecting(false));
 }
 
+// A contact sheet hides the chat list and the conversation from the reader while they stay on
+// screen beside and under it: their patches stay as last read, cut away where the sheet lies.
+TEST_F(OverlayTest, WhatASheetHidesFromTheReaderStaysBlurredAsLastRead) {
+  startPrecise();
+  const auto blursWithin = [this](const Rect& area) {
+    const auto shown = shownBlurs();
+    return std::count_if(shown.begin(), shown.end(),
+                         [&](const auto& v) { return area.contains(v.frame); });
+  };
+  const Rect listArea(0, 100, 300, 400);  // window-relative
+  const auto listBlurs = blursWithin(listArea);
+  ASSERT_GE(listBlurs, 5);
+  ASSERT_TRUE(blurNear(windowRelative(messages[0])));
+
+  auto& ax = desktop.accessibility();
+  for (const ElementId e : {chatList, conversation, composer})
+    ax.remove(e);
+  ax.addChild(ax.children(app)[0], {.role = "AXSheet", .frame = {500, 100, 500, 650}});
+  desktop.runFor(1s);
+  EXPECT_EQ(blursWithin(listArea), listBlurs);
+  const Rect message = windowRelative(messages[0]);
+  EXPECT_EQ(blurNear(message.intersection(Rect(0, 0, 400, 700))),
+            Rect(message.minX(), message.minY(), 400 - message.minX(), message.height()));
+}
+
 TEST_F(OverlayTest, ARecordedReadOfAnotherWindowIsNotUsed) {
   startPrecise(0us);
   // WhatsApp's window is replaced by a new one; until a read of it is accepted, layout mode.
@@ -840,6 +865,15 @@ TEST_F(OverlayTest, WhileTheUserScrollsFailingReadsAreMadeAgainTenTimesASecond) 
   scrollMessages(940ms, 300);
   EXPECT_GE(failed(), 12);
   EXPECT_LE(failed(), 15);
+
+  // A good read starts the count again.
+  for (const ElementId e : {app, chatList, conversation})
+    desktop.accessibility().clearFaults(e);
+  desktop.runFor(1s);
+  failReads();
+  desktop.log().clear();
+  scrollMessages(60ms, 300);
+  EXPECT_EQ(failed(), AccessibilityReader::kSmearedReadsGivenUp + 1);
 }
 
 // MARK: Scrolling
