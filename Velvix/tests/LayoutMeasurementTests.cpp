@@ -74,6 +74,11 @@ TEST(LayoutMeasurement, MeasuresNothingWhereTheLayoutIsNotFound) {
   for (int y = 58; y < 90; ++y)
     for (int x = 76; x < 412; ++x)
       noSearch.pixels[static_cast<std::size_t>(y) * 1000 + x] = 0xFF000000 | kLight.list;
+  // No chats yet: nothing below the search field to end the list's header.
+  platform::WindowImage noChats = window(1000, 700, 1, kLight, {});
+  for (int y = 90; y < 700; ++y)
+    for (int x = 64; x < 423; ++x)
+      noChats.pixels[static_cast<std::size_t>(y) * 1000 + x] = 0xFF000000 | kLight.list;
   Truth listTooNarrow;
   listTooNarrow.list = 120;
   Truth railTooWide;
@@ -89,6 +94,7 @@ TEST(LayoutMeasurement, MeasuresNothingWhereTheLayoutIsNotFound) {
       {"a window a point too narrow", window(499, 300, 1, kLight, kSmall)},
       {"a window a point too low", window(500, 299, 1, kLight, kSmall)},
       {"no search field in the list", noSearch},
+      {"no chats in the list", noChats},
       {"a list narrower than WhatsApp draws one", window(1000, 700, 1, kLight, listTooNarrow)},
       {"a rail wider than WhatsApp draws one", window(1200, 700, 1, kLight, railTooWide)},
       {"a rail too narrow", window(1000, 700, 1, kLight, {19, 360, 100, 60, 62})},
