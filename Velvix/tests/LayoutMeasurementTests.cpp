@@ -46,12 +46,12 @@ TEST(LayoutMeasurement, FindsTheColumnsAndBarsOfLightAndDarkWindowsAtAnyScale) {
     SCOPED_TRACE(c.name);
     const auto m = measureLayout(window(c.width, c.height, c.scale, c.look, c.truth), base);
     ASSERT_TRUE(m);
-    const double tolerance = 1 / c.scale;
-    EXPECT_NEAR(m->railWidth, c.truth.rail, tolerance);
-    EXPECT_NEAR(m->chatListWidth, c.truth.list, tolerance);
+    // Exact to the pixel; the list header lies half way between the search field and the rows.
+    EXPECT_EQ(m->railWidth, c.truth.rail);
+    EXPECT_EQ(m->chatListWidth, c.truth.list);
     EXPECT_NEAR(m->chatListHeaderHeight, c.truth.listHeader, 2);
-    EXPECT_NEAR(m->conversationHeaderHeight, c.truth.header, tolerance);
-    EXPECT_NEAR(m->composerHeight, c.truth.composer, tolerance);
+    EXPECT_EQ(m->conversationHeaderHeight, c.truth.header);
+    EXPECT_EQ(m->composerHeight, c.truth.composer);
     // What is not measured stays as it was.
     EXPECT_EQ(m->avatarSize, 40);
     EXPECT_EQ(m->lastMessagesHeight, 150);

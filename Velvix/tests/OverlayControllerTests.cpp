@@ -951,7 +951,9 @@ TEST_F(OverlayTest, InLayoutModeTheLatestMessagesBandIsCoveredWhileTheWheelHasTa
         {kWindowBounds.minX() + local.x, kWindowBounds.minY() + local.y});
   };
   const Point chat{areas.chatList.midX(), areas.chatList.midY()};
-  const Point jump{m.maxX() - 30, m.maxY() - 30};
+  // The button's reach: 80 points from the message area's lower right corner.
+  const Point jump{m.maxX() - 79.5, m.maxY() - 79.5};
+  const Point besideJump{m.maxX() - 80.5, m.maxY() - 30};
   const struct {
     const char* step;
     Point where;
@@ -967,6 +969,7 @@ TEST_F(OverlayTest, InLayoutModeTheLatestMessagesBandIsCoveredWhileTheWheelHasTa
       {"turns over the chat list do not count", chat, -4, true},
       {"a chat clicked opens at its newest messages", chat, std::nullopt, false},
       {"up again", over, 2, true},
+      {"a click beside the jump-to-bottom button", besideJump, std::nullopt, true},
       {"the jump-to-bottom button", jump, std::nullopt, false},
       {"a turn that is no number: away until proven back", over,
        std::numeric_limits<double>::quiet_NaN(), true},
@@ -1113,6 +1116,8 @@ TEST_F(OverlayTest, AMinuteWithoutInputCoversAllUntilTheNextInput) {
         desktop.toolkit().setSecondsSinceInput(60);
       },
       [this] { desktop.toolkit().setSecondsSinceInput(0.2); }, Status::Kind::coveredWhileAway);
+  EXPECT_EQ(count("No input for 60 s: covering all of WhatsApp"), 1);
+  EXPECT_EQ(count("Input again: showing WhatsApp's patches"), 1);
 }
 
 TEST_F(OverlayTest, APanicKeyHeldElsewhereIsToldAndAnotherKeyCanBeChosen) {
