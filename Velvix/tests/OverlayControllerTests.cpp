@@ -332,6 +332,46 @@ TEST_F(OverlayTest, WhereWindowChangesAreToldFramesRestAfterAQuietSecondAndWakeA
   EXPECT_NEAR(looksIn(5s), 5, 1);
 }
 
+// The display ticker runs while the pointer moves over WhatsApp (or leaves it) and for a second
+// after a wheel turn, and rests otherwise; moves elsewhere do not wake it.
+TEST_F(OverlayTest, TheDisplayTickerRunsOnlyWhileThePointerOrTheContentMoves) {
+  auto& server = desktop.windowServer();
+  start();
+  desktop.runFor(1s);
+  ASSERT_FALSE(controller->isDisplayTicking());
+  for (const Point over : {Point{600, 400}, Point{610, 400}}) {
+    server.setMouseTopLeft(over);
+    desktop.runFor(1ms);
+    EXPECT_TRUE(controller->isDisplayTicking());
+    desktop.runFor(1s);
+    EXPECT_FALSE(controller->isDisplayTicking()) << "the pointer rests over WhatsApp";
+  }
+  // A wheel turn keeps it running for a second while the content settles.
+  desktop.toolkit().scrollWheel();
+  desktop.runFor(950ms);
+  EXPECT_TRUE(controller->isDisplayTicking());
+  desktop.runFor(100ms);
+  EXPECT_FALSE(controller->isDisplayTicking());
+  server.setMouseTopLeft({1300, 850});
+  desktop.runFor(1ms);
+  EXPECT_TRUE(controller->isDisplayTicking()) << "leaving WhatsApp";
+  desktop.runFor(1s);
+  server.setMouseTopLeft({1350, 860});
+  desktop.runFor(1ms);
+  EXPECT_FALSE(controller->isDisplayTicking());
+}
+
+// A panel that comes back into sight is drawn again at once, and says so.
+TEST_F(OverlayTest, APanelBackInSightIsToldOnce) {
+  start();
+  desktop.toolkit().setPanelOcclusionVisible(false);
+  desktop.runFor(100ms);
+  EXPECT_EQ(count("Blurs visible again"), 0);
+  desktop.toolkit().setPanelOcclusionVisible(true);
+  desktop.runFor(1ms);
+  EXPECT_EQ(count("Blurs visible again"), 1);
+}
+
 // What changes with time alone keeps the frame timer at its rate.
 enum class Busy { pointerOverWhatsApp, whatsAppOnAnotherSpace, coveredWhileAway };
 class OverlayBusyTest : public OverlayTest, public ::testing::WithParamInterface<Busy> {};
