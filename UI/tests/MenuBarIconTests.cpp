@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QString>
 
 #include <algorithm>
 #include <cmath>
@@ -103,33 +104,61 @@ TEST(MenuBarIcon, IsDrawnAtFortyPercentWhileProtectionIsOff) {
   }
 }
 
-// Unusable input gives no image rather than a broken one, and unusable ratios draw at one.
+// Unusable input gives no image rather than a broken one, unusable ratios draw at one, and
+// ratios beyond 16 at 16.
 TEST(MenuBarIcon, UnusableInputFallsBackOrGivesNoImage) {
   EXPECT_FALSE(templateImageFromSvg(menuBarIconSvg(), 18, Qt::black).isNull());
   for (const char* svg : {"<svg", ""})
     EXPECT_TRUE(templateImageFromSvg(svg, 18, Qt::black).isNull()) << svg;
   for (const qreal ratio : {0.0, -2.0, std::nan("")})
     EXPECT_EQ(menuBarIcon(true, ratio).size(), QSize(18, 18)) << ratio;
+  EXPECT_EQ(menuBarIcon(true, 100).size(), QSize(18 * 16, 18 * 16)) << "at most 16 pixels a point";
 }
 
-TEST(SymbolIcon, DrawsThreeDistinctSymbols) {
-  const auto render = [](StatusModel::Symbol symbol) {
-    QImage image(32, 32, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    SymbolIcon::draw(painter, symbol, Qt::black, 32);
-    return image;
+QImage symbol(StatusModel::Symbol symbol) {
+  QImage image(32, 32, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
+  SymbolIcon::draw(painter, symbol, Qt::black, 32);
+  return image;
+}
+
+// The icons as drawn, against the pictures in tests/icons: every pixel within two levels.
+// After an intended change, VELVIX_WRITE_ICONS=1 writes them anew (look at them before a commit).
+TEST(Icons, LookAsTheyDid) {
+  const struct {
+    const char* name;
+    QImage image;
+  } icons[] = {
+      {"menubar-on@1x", menuBarIcon(true, 1)},
+      {"menubar-off@2x", menuBarIcon(false, 2)},
+      {"tray-on@1x", trayIcon(true, 1)},
+      {"tray-off@2x", trayIcon(false, 2)},
+      {"tray-covered@2x", withCoverBadge(trayIcon(true, 2), QColor(0xFF, 0x95, 0x00))},
+      {"symbol-lock", symbol(StatusModel::Symbol::Lock)},
+      {"symbol-hourglass", symbol(StatusModel::Symbol::Hourglass)},
+      {"symbol-eye", symbol(StatusModel::Symbol::Eye)},
   };
-  const QImage lock = render(StatusModel::Symbol::Lock);
-  const QImage hourglass = render(StatusModel::Symbol::Hourglass);
-  const QImage eye = render(StatusModel::Symbol::Eye);
-  for (const QImage* image : {&lock, &hourglass, &eye}) {
-    EXPECT_GT(opaquePixels(*image), 32 * 32 / 10);
-    EXPECT_EQ(qAlpha(image->pixel(0, 0)), 0) << "drawn inside its square";
+  const bool writing = std::getenv("VELVIX_WRITE_ICONS") != nullptr;
+  for (const auto& icon : icons) {
+    SCOPED_TRACE(icon.name);
+    const QString path = QStringLiteral(VELVIX_ICON_DIR "/%1.png").arg(icon.name);
+    const QImage drawn = icon.image.convertToFormat(QImage::Format_ARGB32);
+    if (writing) {
+      ASSERT_TRUE(drawn.save(path));
+    }
+    const QImage stored = QImage(path).convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(drawn.size(), stored.size());
+    for (int y = 0; y < drawn.height(); ++y) {
+      for (int x = 0; x < drawn.width(); ++x) {
+        const QRgb a = drawn.pixel(x, y);
+        const QRgb b = stored.pixel(x, y);
+        const int off = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                  std::abs(qBlue(a) - qBlue(b)), std::abs(qAlpha(a) - qAlpha(b))});
+        ASSERT_LE(off, 2) << x << ", " << y;
+      }
+    }
   }
-  EXPECT_NE(lock, hourglass);
-  EXPECT_NE(hourglass, eye);
-  EXPECT_NE(lock, eye);
 }
 
 }  // namespace
