@@ -42,6 +42,8 @@ TEST(ShapeContains, RoundedCornersAndEllipse) {
       {"ellipse centre", {Rect(0, 0, 100, 50), Shape::circle}, {50, 25}, true},
       {"ellipse rect corner", {Rect(0, 0, 100, 50), Shape::circle}, {5, 5}, false},
       {"ellipse axis end", {Rect(0, 0, 100, 50), Shape::circle}, {0.5, 25}, true},
+      {"ellipse edge itself", {Rect(0, 0, 100, 50), Shape::circle}, {0, 25}, true},
+      {"corner arc itself", {Rect(0, 0, 100, 50), Shape::rounded}, {10, 0}, true},
       {"null rect", {Rect::null(), Shape::rounded}, {0, 0}, false},
   };
   for (const auto& c : cases) {
