@@ -330,6 +330,17 @@ TEST_F(OverlayTest, WhereWindowChangesAreToldFramesRestAfterAQuietSecondAndWakeA
   EXPECT_EQ(panel().frame(), Rect(140, 90, 1000, 700));
   EXPECT_NEAR(looksIn(1465ms), 29, 1) << "awake for a second after the change";
   EXPECT_NEAR(looksIn(5s), 5, 1);
+
+  // Gone, WhatsApp is looked for at the same pace once the patches are hidden; told of its
+  // return, the overlay is back within a frame.
+  server.removeWindow(whatsApp);
+  desktop.runFor(2s);
+  ASSERT_FALSE(panel().isVisible());
+  EXPECT_NEAR(looksIn(5s), 5, 1);
+  server.addWindow(
+      {.number = 7, .pid = kWhatsAppPid, .ownerName = "WhatsApp", .bounds = kWindowBounds});
+  desktop.runFor(35ms);
+  EXPECT_TRUE(panel().isVisible());
 }
 
 // The display ticker runs while the pointer moves over WhatsApp (or leaves it) and for a second
