@@ -69,17 +69,21 @@ TEST(ColorScheme, ThePortalsReportOfTheSchemeIsFollowed) {
     const char* key;
     uint value;
     bool dark;
+    bool wrapped = false;  // in a variant of its own, as Read() gives it
   } reports[] = {
       {"org.freedesktop.appearance", "color-scheme", 1, true},
       {"org.freedesktop.appearance", "accent-color", 2, true},
       {"org.gnome.desktop.interface", "color-scheme", 2, true},
       {"org.freedesktop.appearance", "color-scheme", 2, false},
+      {"org.freedesktop.appearance", "color-scheme", 1, true, true},
   };
   for (const auto& r : reports) {
     SCOPED_TRACE(std::string(r.group) + " " + r.key);
     ASSERT_TRUE(QMetaObject::invokeMethod(
         &follower, "portalSettingChanged", Q_ARG(QString, QString::fromUtf8(r.group)),
-        Q_ARG(QString, QString::fromUtf8(r.key)), Q_ARG(QDBusVariant, QDBusVariant(r.value))));
+        Q_ARG(QString, QString::fromUtf8(r.key)),
+        Q_ARG(QDBusVariant, r.wrapped ? QDBusVariant(QVariant::fromValue(QDBusVariant(r.value)))
+                                      : QDBusVariant(r.value))));
     EXPECT_EQ(isDark(QGuiApplication::palette()), r.dark);
   }
   QGuiApplication::setPalette(before);
