@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QTemporaryDir>
 #if VELVIX_HAS_DBUS
 #include <QDBusVariant>
 #endif
@@ -56,6 +59,24 @@ TEST(ColorScheme, TheEnvironmentForcesAScheme) {
   ::setenv("VELVIX_COLOR_SCHEME", "light", 1);
   EXPECT_EQ(desktopColorScheme(paletteFor(ColorScheme::dark, light)), ColorScheme::light);
   ::unsetenv("VELVIX_COLOR_SCHEME");
+}
+
+// Unforced (and without a settings portal), GTK's settings file in the user's configuration
+// folder says; without one, the palette Qt started with does.
+TEST(ColorScheme, GtksSettingsFileSaysWhatTheEnvironmentDoesNot) {
+  const QPalette light(QColor(0xEF, 0xEF, 0xEF));
+  QTemporaryDir config;
+  ASSERT_TRUE(config.isValid());
+  const QByteArray home = config.path().toLocal8Bit();
+  ::setenv("XDG_CONFIG_HOME", home.constData(), 1);
+  EXPECT_EQ(desktopColorScheme(light), ColorScheme::light) << "no settings file";
+  ASSERT_TRUE(QDir(config.path()).mkpath(QStringLiteral("gtk-3.0")));
+  QFile ini(config.path() + QStringLiteral("/gtk-3.0/settings.ini"));
+  ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+  ini.write("[Settings]\ngtk-application-prefer-dark-theme=1\n");
+  ini.close();
+  EXPECT_EQ(desktopColorScheme(light), ColorScheme::dark);
+  ::unsetenv("XDG_CONFIG_HOME");
 }
 
 #if VELVIX_HAS_DBUS
