@@ -1068,6 +1068,23 @@ TEST_F(OverlayTest, AWheelStepIsFollowedAtTheNextFrameAndPatchesDoNotRunAheadOfS
 
 // Never calibrated, the layout mode covers all of WhatsApp, the pointer opening nothing, until
 // the window's pixels show its layout; then the measurements are stored and used.
+// While WhatsApp is still drawing its first frame, its pixels are looked at every half second.
+TEST_F(OverlayTest, AStartingWhatsAppIsMeasuredSoonAfterItShowsItsLayout) {
+  const platform::WindowImage starting{1000, 700, 1,
+                                       std::vector<std::uint32_t>(1000 * 700, 0xFFF0F2F5)};
+  const platform::WindowImage whatsApp =
+      testing::window(1000, 700, 1, testing::kLight, {64, 360, 100, 60, 62});
+  const platform::WindowImage* shown = &starting;
+  desktop.toolkit().setWindowPixels([&] { return std::optional(*shown); });
+  start();
+  desktop.runFor(1s);
+  ASSERT_EQ(shownBlurs().size(), 1u) << "covered whole";
+  shown = &whatsApp;
+  desktop.runFor(700ms);
+  EXPECT_GT(shownBlurs().size(), 1u);
+  EXPECT_TRUE(settings->hasStoredMetrics());
+}
+
 TEST_F(OverlayTest, ANeverCalibratedLayoutIsCoveredWholeUntilMeasuredFromThePixels) {
   const platform::WindowImage starting{1000, 700, 1,
                                        std::vector<std::uint32_t>(1000 * 700, 0xFFF0F2F5)};
