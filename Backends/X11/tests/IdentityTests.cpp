@@ -87,6 +87,8 @@ TEST(WhatsAppIdentity, PropertyBytesAsTheServerSendsThem) {
         .wmClass = cls, .wmInstance = instance, .title = propertyText(c.title, c.complete)};
     EXPECT_EQ(isWhatsApp(identity), c.isWhatsApp);
   }
+  EXPECT_EQ(classHint("whatsapp\0WhatsApp"s, false).first, "whatsapp")
+      << "the instance ends at its NUL even where the class is cut off";
 }
 
 }  // namespace
@@ -107,6 +109,8 @@ TEST(Scale, FromTheResourcesDpi) {
       {"Xft.dpi:\n", 1},
       {"*Xft.dpi:\t192\n", 1},  // not the key itself
       {"Xft.dpi:\t288", 3},     // the last line without its newline
+      {"Xft.dpi:\t384\n", 4},   // the largest scale taken
+      {"Xft.dpi:\t385\n", 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.resources ? c.resources : "none");

@@ -121,8 +121,13 @@ TEST(AddGuides, DashedColumnsAndOutlines) {
   const Rect regions[] = {Rect(20, 5, 10, 8)};
   addGuides(outline, regions, {});
   EXPECT_EQ(outline.count(), 2 * 10 + 2 * 6);
-  EXPECT_TRUE(outline.at(20, 5) && outline.at(29, 12));
-  EXPECT_FALSE(outline.at(25, 8));
+  EXPECT_TRUE(outline.at(20, 5) && outline.at(29, 12) && outline.at(29, 8));
+  EXPECT_FALSE(outline.at(25, 8) || outline.at(28, 8));
+
+  Bitmap above(40, 30);
+  const Rect outside[] = {Rect(5, -20, 10, 8)};
+  addGuides(above, outside, {});
+  EXPECT_TRUE(above.isEmpty()) << "a region above the mask draws nothing";
 }
 
 }  // namespace
