@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QWindow>
+
 #include <QTest>
 
 #include <algorithm>
@@ -143,6 +145,18 @@ TEST_F(OptionsView, FitsItsContentKeepingItsTopEdge) {
   ui.status.setAccess(false);
   settle();
   EXPECT_EQ(window->geometry(), QRect(200, 24, 283, withoutAccess));
+
+  // Sized by something else while in the background, it fits again when next activated.
+  QWindow other;
+  other.show();
+  other.requestActivate();
+  settle();
+  ASSERT_FALSE(window->isActive());
+  window->resize(283, 100);
+  settle();
+  window->requestActivate();
+  settle();
+  EXPECT_TRUE(fits());
 }
 
 // The texts themselves are the labels' (LabelsTests); here each symbol reaches the view, and
