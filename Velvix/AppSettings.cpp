@@ -33,6 +33,8 @@ constexpr std::array<FlagEntry, 12> kFlags = {{
     {"coverMovingLists", true},
     {"coverUnrecognised", true},
 }};
+// The booleans are the properties before the measurements: one key each, no more.
+static_assert(kFlags.size() == static_cast<std::size_t>(AppSettings::Property::metrics));
 
 constexpr std::string_view kMetricsKey = "layoutMetrics";
 constexpr std::string_view kPanicShortcutKey = "panicShortcut";

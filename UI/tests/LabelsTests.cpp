@@ -24,6 +24,7 @@ TEST(PointsLabel, TruncatesTowardZeroAndNeverOverflows) {
       {"NaN has no whole reading", std::nan(""), "0 pt"},
       {"infinity reads as the largest whole number", inf, "9223372036854775807 pt"},
       {"minus infinity reads as the smallest", -inf, "-9223372036854775808 pt"},
+      {"2^63, the first past long long", 9223372036854775808.0, "9223372036854775807 pt"},
       {"beyond long long", 1e300, "9223372036854775807 pt"},
   };
   for (const auto& c : cases) {

@@ -331,6 +331,13 @@ TEST_F(OverlayTest, WhereWindowChangesAreToldFramesRestAfterAQuietSecondAndWakeA
   EXPECT_NEAR(looksIn(1465ms), 29, 1) << "awake for a second after the change";
   EXPECT_NEAR(looksIn(5s), 5, 1);
 
+  // So is a setting changed: protection switched off.
+  settings->setIsEnabled(false);
+  desktop.runFor(35ms);
+  EXPECT_FALSE(panel().isVisible());
+  settings->setIsEnabled(true);
+  desktop.runFor(2s);
+
   // Gone, WhatsApp is looked for at the same pace once the patches are hidden; told of its
   // return, the overlay is back within a frame.
   server.removeWindow(whatsApp);

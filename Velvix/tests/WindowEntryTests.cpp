@@ -55,6 +55,8 @@ TEST(EntryField, NumbersConvertOnlyWhenTheTargetHoldsThemExactly) {
        1e19},
       {"2^53 + 1 has no exact double", EntryField((std::int64_t{1} << 53) + 1), std::nullopt,
        std::nullopt, (std::int64_t{1} << 53) + 1, std::nullopt},
+      {"2^63 as a double is no Int64", EntryField(9223372036854775808.0), std::nullopt,
+       std::nullopt, std::nullopt, 9223372036854775808.0},
       {"int64 max has no exact double", EntryField(std::numeric_limits<std::int64_t>::max()),
        std::nullopt, std::nullopt, std::numeric_limits<std::int64_t>::max(), std::nullopt},
       {"a string", EntryField("7"), std::nullopt, std::nullopt, std::nullopt, std::nullopt},

@@ -20,6 +20,10 @@ TEST(Bitmap, XBitmapLayout) {
   EXPECT_TRUE(b.at(9, 1));
   EXPECT_FALSE(b.at(10, 0));
   EXPECT_EQ(b.count(), 2);
+
+  Bitmap whole(8, 2);  // rows of whole bytes: the next row's first pixel is not this row's
+  whole.set(0, 1);
+  EXPECT_FALSE(whole.at(8, 0));
 }
 
 TEST(ShapeContains, RoundedCornersAndEllipse) {
