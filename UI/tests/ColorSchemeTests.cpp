@@ -13,6 +13,7 @@
 #endif
 
 #include <cstdlib>
+#include <string_view>
 
 namespace velvix::test {
 namespace {
@@ -122,6 +123,11 @@ TEST(ColorScheme, TheViewsFollowADarkScheme) {
     ASSERT_TRUE(window);
     const QImage image = window->grabWindow();
     EXPECT_LT(QColor(image.pixel(image.width() / 2, 4)).lightness(), 80);
+    if (std::string_view(file) == "OptionsWindow.qml") {
+      const QQuickItem* symbol = find(*window, QStringLiteral("statusSymbol"));
+      ASSERT_TRUE(symbol);
+      EXPECT_GT(symbol->property("color").value<QColor>().lightness(), 128) << "drawn light";
+    }
   }
   QGuiApplication::setPalette(before);
 }
