@@ -1073,32 +1073,33 @@ TEST_F(OverlayTest, AWheelStepIsFollowedAtTheNextFrameAndPatchesDoNotRunAheadOfS
   }
 }
 
-// Never calibrated, the layout mode covers all of WhatsApp, the pointer opening nothing, until
-// the window's pixels show its layout; then the measurements are stored and used.
+// WhatsApp's window as its pixels show it: blank while it starts, then its layout.
+struct StartingPixels {
+  const platform::WindowImage blank{1000, 700, 1,
+                                    std::vector<std::uint32_t>(1000 * 700, 0xFFF0F2F5)};
+  const platform::WindowImage layout =
+      testing::window(1000, 700, 1, testing::kDark, {64, 360, 100, 60, 62});
+  const platform::WindowImage* shown = &blank;
+};
+
 // While WhatsApp is still drawing its first frame, its pixels are looked at every half second.
 TEST_F(OverlayTest, AStartingWhatsAppIsMeasuredSoonAfterItShowsItsLayout) {
-  const platform::WindowImage starting{1000, 700, 1,
-                                       std::vector<std::uint32_t>(1000 * 700, 0xFFF0F2F5)};
-  const platform::WindowImage whatsApp =
-      testing::window(1000, 700, 1, testing::kLight, {64, 360, 100, 60, 62});
-  const platform::WindowImage* shown = &starting;
-  desktop.toolkit().setWindowPixels([&] { return std::optional(*shown); });
+  StartingPixels pixels;
+  desktop.toolkit().setWindowPixels([&] { return std::optional(*pixels.shown); });
   start();
   desktop.runFor(1s);
   ASSERT_EQ(shownBlurs().size(), 1u) << "covered whole";
-  shown = &whatsApp;
+  pixels.shown = &pixels.layout;
   desktop.runFor(700ms);
   EXPECT_GT(shownBlurs().size(), 1u);
   EXPECT_TRUE(settings->hasStoredMetrics());
 }
 
+// Never calibrated, the layout mode covers all of WhatsApp, the pointer opening nothing, until
+// the window's pixels show its layout; then the measurements are stored and used.
 TEST_F(OverlayTest, ANeverCalibratedLayoutIsCoveredWholeUntilMeasuredFromThePixels) {
-  const platform::WindowImage starting{1000, 700, 1,
-                                       std::vector<std::uint32_t>(1000 * 700, 0xFFF0F2F5)};
-  const platform::WindowImage whatsApp =
-      testing::window(1000, 700, 1, testing::kDark, {64, 360, 100, 60, 62});
-  const platform::WindowImage* shown = &starting;
-  desktop.toolkit().setWindowPixels([&] { return std::optional(*shown); });
+  StartingPixels pixels;
+  desktop.toolkit().setWindowPixels([&] { return std::optional(*pixels.shown); });
   desktop.windowServer().setMouseTopLeft({kWindowBounds.minX() + 200, kWindowBounds.minY() + 300});
   const auto coveredWhole = [&] {
     const auto views = shownBlurs();
@@ -1115,7 +1116,7 @@ TEST_F(OverlayTest, ANeverCalibratedLayoutIsCoveredWholeUntilMeasuredFromThePixe
   EXPECT_EQ(count(failed), 1);
   EXPECT_FALSE(settings->hasStoredMetrics());
 
-  shown = &whatsApp;  // WhatsApp was slow to start: it is looked at again every 2 s
+  pixels.shown = &pixels.layout;  // WhatsApp was slow to start: it is looked at again every 2 s
   desktop.runFor(1500ms);
   EXPECT_TRUE(coveredWhole()) << "not looked at again yet";
   desktop.runFor(600ms);
@@ -1129,7 +1130,7 @@ TEST_F(OverlayTest, ANeverCalibratedLayoutIsCoveredWholeUntilMeasuredFromThePixe
   EXPECT_EQ(settings->metrics().chatListWidth, 360);
 
   // "Measure automatically" covers everything until it has measured again.
-  shown = &starting;
+  pixels.shown = &pixels.blank;
   controller->measureLayoutAgain();
   desktop.runFor(40ms);
   EXPECT_TRUE(coveredWhole());
