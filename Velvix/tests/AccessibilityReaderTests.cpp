@@ -360,6 +360,35 @@ TEST(AccessibilityReader, AQuickRefreshSplicesFreshListItemsAfterTheKeptNodes) {
   EXPECT_EQ(w.ax.idOf(w.reader.elements()[5]), t.rows[0]);
 }
 
+// Of two rows alike (the same role and label), each keeps its own subtree: the one read nearest.
+// A row without a label is like no other: a new one has its children read.
+TEST(AccessibilityReader, AQuickRefreshGivesEachRowItsOwnSubtree) {
+  ReaderWorld w;
+  auto t = WhatsAppTree::standard(w.ax, kPid, kFrame, 4, 3);
+  const Rect rows[] = {Rect(420, 400, 560, 60), Rect(420, 470, 560, 60), Rect(420, 540, 560, 60)};
+  const auto addRow = [&](int i, const char* label, const char* photo) {
+    const ElementId row = t.add(t.messages, "AXGroup", rows[i], label);
+    t.add(row, "AXImage", Rect(430, rows[i].minY() + 10, 40, 40), photo);
+    return row;
+  };
+  const ElementId alike[] = {addRow(0, "photo", "first"), addRow(1, "photo", "second")};
+  const ElementId unlabelled = addRow(2, "", "third");
+  ASSERT_TRUE(w.read());
+  for (int i = 0; i < 2; ++i)
+    w.ax.setFrame(alike[i], rows[i].offsetBy(kFrame.minX(), kFrame.minY() - 10));
+  w.ax.remove(unlabelled);
+  addRow(2, "", "fourth");
+  ASSERT_TRUE(w.read(true));
+
+  std::vector<std::pair<std::string, double>> photos;
+  for (const auto& node : w.reader.nodes())
+    if (node.role == "AXImage" && node.parent && w.reader.nodes()[*node.parent].role == "AXGroup" &&
+        w.reader.nodes()[*node.parent].frame.minY() >= 390)
+      photos.emplace_back(node.label, node.frame.minY());
+  EXPECT_EQ(photos, (std::vector<std::pair<std::string, double>>{
+                        {"first", 400}, {"second", 470}, {"fourth", 550}}));
+}
+
 TEST(AccessibilityReader, AQuickRefreshKeepsWhatWasUnderShortRowsAndRereadsTallOnes) {
   // A row up to 150 points tall keeps its whole subtree from the last read, moved with it (a
   // chat row's photo); a taller one has its children read again, one level deep; a short row
