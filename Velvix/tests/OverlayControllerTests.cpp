@@ -512,7 +512,7 @@ TEST_F(OverlayTest, GuidesFollowTheRegionsOnlyWhileShownAndTheStrengthReachesThe
 
 // MARK: Log lines
 
-// A frame beyond the integer range prints as its bound.
+// A frame beyond the integer range (2^63, the first value past it) prints as its bound.
 TEST_F(OverlayTest, TheSummaryComesWithTheFirstFrameThenEveryFiveSeconds) {
   desktop.windowServer().window(whatsApp).bounds = Rect(-12.7, 80, 1000, 700);
   start();
@@ -527,7 +527,7 @@ TEST_F(OverlayTest, TheSummaryComesWithTheFirstFrameThenEveryFiveSeconds) {
                 "Summary: window 7 -12,80 1000x700 read no-access list false rows 0 covered false "
                 "thumbnails 0 messages 0 regions 2 panel visible true this-space true level 0 "
                 "frame-ok true"});
-  desktop.windowServer().window(whatsApp).bounds = Rect(1e300, 80, 1000, 700);
+  desktop.windowServer().window(whatsApp).bounds = Rect(9223372036854775808.0, 80, 1000, 700);
   desktop.runFor(4800ms);
   EXPECT_EQ(summaries().size(), 1u);
   desktop.runFor(200ms);
