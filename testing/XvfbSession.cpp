@@ -126,7 +126,8 @@ std::optional<std::string> ChildProcess::readLine(std::chrono::milliseconds time
 }
 
 std::unique_ptr<XvfbSession> XvfbSession::start(bool withWindowManager, std::string& whyNot,
-                                                const std::string& screen) {
+                                                const std::string& screen,
+                                                const std::vector<std::string>& serverOptions) {
   int fds[2];
   if (pipe(fds) != 0) {
     whyNot = "no pipe";
@@ -134,9 +135,11 @@ std::unique_ptr<XvfbSession> XvfbSession::start(bool withWindowManager, std::str
   }
   fcntl(fds[0], F_SETFD, FD_CLOEXEC);  // the write end goes to Xvfb, which names its display there
   auto session = std::unique_ptr<XvfbSession>(new XvfbSession());
-  session->server_ = ChildProcess::spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen",
-                                          "0", screen, "-nolisten", "tcp", "-noreset"},
-                                         "");
+  std::vector<std::string> argv = {"Xvfb",      "-displayfd", std::to_string(fds[1]),
+                                   "-screen",   "0",          screen,
+                                   "-nolisten", "tcp",        "-noreset"};
+  argv.insert(argv.end(), serverOptions.begin(), serverOptions.end());
+  session->server_ = ChildProcess::spawn(argv, "");
   close(fds[1]);
   if (!session->server_) {
     close(fds[0]);

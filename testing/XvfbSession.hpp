@@ -43,9 +43,10 @@ class XvfbSession {
  public:
   /// A fresh X server, 1280 x 800 at 24 bits, and Openbox on it when asked. Empty, with the
   /// reason in `whyNot`, when Xvfb (or Openbox) is missing or does not come up in time.
-  /// `screen` gives another size ("WxHxDEPTH").
+  /// `screen` gives another size ("WxHxDEPTH"); `serverOptions` go to Xvfb as they are.
   [[nodiscard]] static std::unique_ptr<XvfbSession> start(
-      bool withWindowManager, std::string& whyNot, const std::string& screen = "1280x800x24");
+      bool withWindowManager, std::string& whyNot, const std::string& screen = "1280x800x24",
+      const std::vector<std::string>& serverOptions = {});
   XvfbSession(const XvfbSession&) = delete;
   XvfbSession& operator=(const XvfbSession&) = delete;
   ~XvfbSession();

@@ -9,12 +9,14 @@
 // click reached it.
 //
 //   velvix-fake-whatsapp [--geometry WxH+X+Y] [--class NAME] [--title TITLE] [--no-pid] [--plain]
-//                        [--dark] [--rail WIDTH] [--list WIDTH] [--loading] [--scale S]
+//                        [--dark] [--rail WIDTH] [--list WIDTH] [--loading] [--scale S] [--alpha]
 //
 // --dark, --rail and --list give the model WhatsApp's dark theme and other column widths, as
 // its users may choose, so that measuring the layout from the pixels is tried on them.
 // --loading shows WhatsApp's start-up screen and nothing else: a window with no layout to find.
 // --scale draws the model at S device pixels per point, as a client on a scaled screen does.
+// --alpha makes the window with a 32-bit visual that has an alpha channel, painted opaque, as
+// Chromium-based clients often do.
 //
 // The same program makes the other windows tests need (--class Other --title Cover).
 
@@ -81,7 +83,12 @@ struct App {
   Atom clicksAtom = None;
   Atom deleteAtom = None;
 
-  unsigned long colour(unsigned rgb) const { return rgb; }  // 24-bit true colour (Xvfb's default)
+  Visual* visual = nullptr;
+  int depth = 24;
+  bool hasAlpha = false;  // a 32-bit visual, as Chromium-based clients often choose
+
+  // True colour; opaque where the visual has an alpha channel, as such a client paints.
+  unsigned long colour(unsigned rgb) const { return rgb | (hasAlpha ? 0xFF000000UL : 0); }
 
   void fill(unsigned rgb, int x, int y, int w, int h) {
     XSetForeground(display, gc, colour(rgb));
@@ -222,9 +229,8 @@ struct App {
       velvix::pixels::paintScene(painter, model->scene());
     }
     XImage* x =
-        XCreateImage(display, DefaultVisual(display, DefaultScreen(display)),
-                     static_cast<unsigned>(DefaultDepth(display, DefaultScreen(display))), ZPixmap,
-                     0, reinterpret_cast<char*>(image.bits()), static_cast<unsigned>(width),
+        XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0,
+                     reinterpret_cast<char*>(image.bits()), static_cast<unsigned>(width),
                      static_cast<unsigned>(height), 32, static_cast<int>(image.bytesPerLine()));
     XPutImage(display, buffer, gc, x, 0, 0, 0, 0, static_cast<unsigned>(width),
               static_cast<unsigned>(height));
@@ -237,9 +243,8 @@ struct App {
     if (buffer != None && w == width && h == height) return;
     width = std::max(w, 1), height = std::max(h, 1);
     if (buffer != None) XFreePixmap(display, buffer);
-    buffer =
-        XCreatePixmap(display, window, static_cast<unsigned>(width), static_cast<unsigned>(height),
-                      static_cast<unsigned>(DefaultDepth(display, DefaultScreen(display))));
+    buffer = XCreatePixmap(display, window, static_cast<unsigned>(width),
+                           static_cast<unsigned>(height), static_cast<unsigned>(depth));
   }
 };
 
@@ -253,7 +258,7 @@ int main(int argc, char** argv) {
   int x = 100, y = 80, w = 1000, h = 700;
   std::string cls = "WhatsApp", title = "WhatsApp";
   bool setsPid = true;
-  bool plain = false;
+  bool plain = false, alpha = false;
   bool dark = false, loading = false;
   double rail = -1, list = -1, scale = 1;
   for (int i = 1; i < argc; ++i) {
@@ -271,6 +276,8 @@ int main(int argc, char** argv) {
       setsPid = false;
     } else if (arg == "--plain") {
       plain = true;
+    } else if (arg == "--alpha") {
+      alpha = true;
     } else if (arg == "--loading") {
       loading = true;
     } else if (arg == "--dark") {
@@ -292,7 +299,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr,
                    "usage: velvix-fake-whatsapp [--geometry WxH+X+Y] [--class NAME] "
                    "[--title TITLE] [--no-pid] [--plain] [--dark] [--rail WIDTH] "
-                   "[--list WIDTH] [--loading] [--scale S]\n");
+                   "[--list WIDTH] [--loading] [--scale S] [--alpha]\n");
       return 2;
     }
   }
@@ -314,9 +321,20 @@ int main(int argc, char** argv) {
   }
   Display* display = app.display;
   const int screen = DefaultScreen(display);
-  app.window =
-      XCreateSimpleWindow(display, RootWindow(display, screen), x, y, static_cast<unsigned>(w),
-                          static_cast<unsigned>(h), 0, 0, 0xFFFFFF);
+  app.visual = DefaultVisual(display, screen);
+  app.depth = DefaultDepth(display, screen);
+  XVisualInfo argb{};
+  if (alpha && XMatchVisualInfo(display, screen, 32, TrueColor, &argb)) {
+    app.visual = argb.visual, app.depth = 32, app.hasAlpha = true;
+  }
+  XSetWindowAttributes attributes{};
+  attributes.colormap =
+      XCreateColormap(display, RootWindow(display, screen), app.visual, AllocNone);
+  attributes.background_pixel = app.colour(0xFFFFFF);
+  attributes.border_pixel = 0;
+  app.window = XCreateWindow(display, RootWindow(display, screen), x, y, static_cast<unsigned>(w),
+                             static_cast<unsigned>(h), 0, app.depth, InputOutput, app.visual,
+                             CWColormap | CWBackPixel | CWBorderPixel, &attributes);
   XSelectInput(display, app.window,
                ExposureMask | StructureNotifyMask | ButtonPressMask | KeyPressMask);
   std::string instance = cls;

@@ -1,4 +1,5 @@
-// The backend against a real X server: Xvfb started by each test, with Openbox and without.
+// The backend against a real X server: Xvfb started by each test, with Openbox, and without a
+// window manager or shared memory.
 // The stand-in WhatsApp client (velvix-fake-whatsapp) plays WhatsApp. Screenshots of each case
 // go to the build folder (VELVIX_X11_SCREENSHOTS).
 
@@ -120,11 +121,20 @@ class EndToEnd : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
     std::string whyNot;
-    session_ = XvfbSession::start(GetParam(), whyNot);
+    // The server without a window manager offers no shared memory either, as one reached over
+    // the network does: the pixels then travel in the requests themselves.
+    session_ = XvfbSession::start(GetParam(), whyNot, "1280x800x24",
+                                  GetParam() ? std::vector<std::string>{}
+                                             : std::vector<std::string>{"-extension", "MIT-SHM"});
     if (!session_) GTEST_SKIP() << "no X server for this test: " << whyNot;
     desktop_ = X11Desktop::connect(session_->display().c_str());
     ASSERT_TRUE(desktop_) << "cannot connect to " << session_->display();
-    client_ = startClient("WhatsApp", "WhatsApp", kClientGeometry, clientWindow_);
+    ASSERT_EQ(desktop_->connection().extensions().shm, GetParam());
+    startWhatsApp();
+  }
+
+  void startWhatsApp(std::vector<std::string> options = {}) {
+    client_ = startClient("WhatsApp", "WhatsApp", kClientGeometry, clientWindow_, options);
     ASSERT_TRUE(client_);
     // Drawn once its rail shows on screen.
     ASSERT_TRUE(waitFor([&] {
@@ -146,7 +156,7 @@ class EndToEnd : public ::testing::TestWithParam<bool> {
 
   std::unique_ptr<ChildProcess> startClient(const std::string& cls, const std::string& title,
                                             const Rect& geometry, Window& window,
-                                            bool setsPid = true) {
+                                            const std::vector<std::string>& options = {}) {
     std::ostringstream g;
     g << geometry.width() << 'x' << geometry.height() << '+' << geometry.minX() << '+'
       << geometry.minY();
@@ -154,7 +164,7 @@ class EndToEnd : public ::testing::TestWithParam<bool> {
         VELVIX_FAKE_WHATSAPP, "--geometry", g.str(), "--class", cls, "--title", title};
     // The plain picture: sharp text and pictures in every area, so that every blur shows.
     argv.push_back("--plain");
-    if (!setsPid) argv.push_back("--no-pid");
+    argv.insert(argv.end(), options.begin(), options.end());
     auto child = ChildProcess::spawn(argv, session_->display());
     if (!child) return nullptr;
     const auto line = child->readLine(10s);
@@ -277,6 +287,39 @@ class EndToEnd : public ::testing::TestWithParam<bool> {
     XSync(display(), False);
   }
 
+  // The part of a patch every shape covers, on screen: the rectangle inset past the round
+  // corners, or the middle half of an ellipse.
+  static Rect interior(const WhatsAppWindow& window, const MaskShape& patch) {
+    const Rect r = patch.shape == Shape::circle
+                       ? patch.rect.insetBy(patch.rect.width() / 4, patch.rect.height() / 4)
+                       : patch.rect.insetBy(kPatchCornerRadius, kPatchCornerRadius / 2);
+    return r.offsetBy(window.frame.minX(), window.frame.minY());
+  }
+
+  // Shows the overlay with `patches` over the client shot in `before`, and waits until the glass
+  // over each is made of the client's pixels (it settles once the client has painted into its
+  // redirected pixmap). The screen is left in `after`.
+  void expectGlassOf(const WhatsAppWindow& window, std::span<const MaskShape> patches,
+                     const Image& before, Image& after) {
+    showOverlay(window, patches);
+    EXPECT_TRUE(waitFor([&] {
+      after = screenshot();
+      return std::all_of(patches.begin(), patches.end(), [&](const MaskShape& patch) {
+        return glassComesFrom(before, after, interior(window, patch));
+      });
+    })) << "the glass is not made of the client's pixels; "
+        << [&] {
+             std::ostringstream out;
+             for (const MaskShape& patch : patches) {
+               const auto b = meanColour(before, interior(window, patch).insetBy(-12, -12)),
+                          a = meanColour(after, interior(window, patch));
+               out << "[" << b[0] << ' ' << b[1] << ' ' << b[2] << " -> " << a[0] << ' ' << a[1]
+                   << ' ' << a[2] << "] ";
+             }
+             return out.str();
+           }();
+  }
+
   std::string name(const std::string& what) const {
     return what + (GetParam() ? "-openbox" : "-bare");
   }
@@ -308,7 +351,7 @@ TEST_P(EndToEnd, ListsTheClientAsWhatsAppWithItsClientArea) {
   EXPECT_FALSE(found->windowAbove) << describeWindows();  // nothing in front of it yet
 
   Window cover = None;
-  auto other = startClient("Other", "Cover", Rect(400, 300, 300, 300), cover, /*setsPid=*/false);
+  auto other = startClient("Other", "Cover", Rect(400, 300, 300, 300), cover, {"--no-pid"});
   ASSERT_TRUE(other);
   ASSERT_TRUE(waitFor([&] { return whatsApp() && whatsApp()->windowAbove == cover; }))
       << "the new window never came directly in front of WhatsApp; " << describeWindows();
@@ -332,39 +375,27 @@ TEST_P(EndToEnd, ListsTheClientAsWhatsAppWithItsClientArea) {
   ASSERT_TRUE(behind);
   EXPECT_FALSE(behind->isUnderMouse);  // the pointer is on the window in front
   EXPECT_TRUE(whatsApp(Point{150, 500})->isUnderMouse);
+
+  // A window made wholly transparent hides nothing; the faintest opacity hides it again.
+  for (const unsigned long opacity : {0UL, 1UL}) {
+    XChangeProperty(display(), cover, XInternAtom(display(), "_NET_WM_WINDOW_OPACITY", False),
+                    XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&opacity), 1);
+    XSync(display(), False);
+    EXPECT_TRUE(waitFor([&] {
+      const auto now = whatsApp(Point{coverFrame.midX(), coverFrame.midY()});
+      return now && now->isUnderMouse == (opacity == 0);
+    })) << "opacity "
+        << opacity;
+  }
 }
 
 TEST_P(EndToEnd, OverlayBlursEveryPatchLeavesTheRestAndLetsClicksThrough) {
   const auto found = whatsApp();
   ASSERT_TRUE(found);
   const Image before = screenshot();
-  showOverlay(*found, kPatches);
-  // The glass settles once the client has painted into its redirected pixmap.
-  const auto inner = [&](const MaskShape& patch) {
-    // The part of the patch every shape covers: the rectangle inset past the round corners, or
-    // the middle half of an ellipse.
-    const Rect r = patch.shape == Shape::circle
-                       ? patch.rect.insetBy(patch.rect.width() / 4, patch.rect.height() / 4)
-                       : patch.rect.insetBy(kPatchCornerRadius, kPatchCornerRadius / 2);
-    return r.offsetBy(found->frame.minX(), found->frame.minY());
-  };
   Image after;
-  EXPECT_TRUE(waitFor([&] {
-    after = screenshot();
-    return std::all_of(std::begin(kPatches), std::end(kPatches), [&](const MaskShape& patch) {
-      return glassComesFrom(before, after, inner(patch));
-    });
-  })) << "the glass is not made of the client's pixels; "
-      << [&] {
-           std::ostringstream out;
-           for (const MaskShape& patch : kPatches) {
-             const auto b = meanColour(before, inner(patch).insetBy(-12, -12)),
-                        a = meanColour(after, inner(patch));
-             out << "[" << b[0] << ' ' << b[1] << ' ' << b[2] << " -> " << a[0] << ' ' << a[1]
-                 << ' ' << a[2] << "] ";
-           }
-           return out.str();
-         }();
+  expectGlassOf(*found, kPatches, before, after);
   savePng(before, name("client"));
   savePng(after, name("overlay"));
 
@@ -385,7 +416,7 @@ TEST_P(EndToEnd, OverlayBlursEveryPatchLeavesTheRestAndLetsClicksThrough) {
   EXPECT_EQ(changedOutside, 0) << "pixels outside the patches differ from the client's";
 
   for (const MaskShape& patch : kPatches) {
-    const Rect onScreen = inner(patch);
+    const Rect onScreen = interior(*found, patch);
     const double sharp = localContrast(before, onScreen), blurred = localContrast(after, onScreen);
     SCOPED_TRACE(::testing::Message()
                  << "patch " << patch.rect << ": " << sharp << " -> " << blurred);
@@ -401,6 +432,22 @@ TEST_P(EndToEnd, OverlayBlursEveryPatchLeavesTheRestAndLetsClicksThrough) {
             0);
   EXPECT_TRUE(waitFor([&] { return clicksOf(clientWindow_) == 1; }))
       << "the click did not reach the client";
+}
+
+// Chromium-based clients often take a 32-bit visual with an alpha channel, and paint it opaque:
+// the glass is made of their pixels all the same.
+TEST_P(EndToEnd, GlassIsMadeOfAClientWithAnAlphaChannelToo) {
+  client_.reset();
+  ASSERT_NO_FATAL_FAILURE(startWhatsApp({"--alpha"}));
+  XWindowAttributes attributes{};
+  ASSERT_TRUE(XGetWindowAttributes(display(), clientWindow_, &attributes));
+  ASSERT_EQ(attributes.depth, 32) << "the server offers no 32-bit visual";
+  const auto found = whatsApp();
+  ASSERT_TRUE(found);
+  const Image before = screenshot();
+  Image after;
+  expectGlassOf(*found, kPatches, before, after);
+  savePng(after, name("overlay-alpha"));
 }
 
 TEST_P(EndToEnd, GlassFollowsTheClientsRepaints) {
@@ -529,6 +576,20 @@ TEST_P(EndToEnd, HearsEveryWheelNotchAndClickOnceAndThePointersMoves) {
   // A relative move comes through the input devices, as a mouse's does; a warp would not.
   ASSERT_EQ(xdotool("mousemove 300 400 mousemove_relative 5 5"), 0);
   EXPECT_TRUE(waitFor([&] { return moves > 0; })) << "a move went unheard";
+  // Moves that come at once are told once: whoever listens looks at the pointer once anyway.
+  XSync(display(), False);
+  pump();
+  pump();
+  const int heard = moves;
+  std::string twenty;
+  for (int i = 0; i < 20; ++i)
+    twenty += " mousemove_relative 1 0";
+  ASSERT_EQ(xdotool(twenty), 0);
+  XSync(display(), False);
+  pump();
+  pump();
+  EXPECT_GE(moves - heard, 1);
+  EXPECT_LE(moves - heard, 3) << "every move was told on its own";
   // The pointer's place is kept between moves, and asked again after one.
   const Point before = desktop_->windowServer().mouseLocation();
   ASSERT_EQ(xdotool("mousemove_relative 7 0"), 0);
@@ -770,7 +831,7 @@ TEST_P(EndToEnd, TheOverlayFollowsWhatsAppThroughMovesCoversMinimisingAndClosing
 
 INSTANTIATE_TEST_SUITE_P(X11, EndToEnd, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) {
-                           return info.param ? "Openbox" : "NoWindowManager";
+                           return info.param ? "Openbox" : "NoWindowManagerNorSharedMemory";
                          });
 
 }  // namespace
