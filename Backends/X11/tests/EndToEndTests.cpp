@@ -470,6 +470,32 @@ TEST_P(EndToEnd, GlassFollowsTheClientsRepaints) {
   savePng(screenshot(), name("after-scroll"));
 }
 
+// The options offer the blur strength because this panel draws it: each strength is glass of
+// its own, the stronger smoother.
+TEST_P(EndToEnd, EachOfferedStrengthIsAGlassOfItsOwn) {
+  const auto found = whatsApp();
+  ASSERT_TRUE(found);
+  const Image client = screenshot();
+  Image shown;
+  expectGlassOf(*found, kPatches, client, shown);
+  ASSERT_TRUE(panel_->offersBlurStrength());
+  const Rect messages = interior(*found, kPatches[2]);
+  double before = localContrast(shown, messages);
+  for (const BlurStrength strength : {BlurStrength::light, BlurStrength::strong}) {
+    panel_->setBlurStrength(strength);
+    const Image previous = shown;
+    EXPECT_TRUE(waitFor([&] {
+      shown = screenshot();
+      return localContrast(shown, messages) != localContrast(previous, messages);
+    })) << "the glass stayed as it was at "
+        << velvix::name(strength);
+    const double now = localContrast(shown, messages);
+    EXPECT_EQ(now < before, strength == BlurStrength::strong)
+        << velvix::name(strength) << ": " << before << " -> " << now;
+    before = now;
+  }
+}
+
 TEST_P(EndToEnd, StaysDirectlyAboveWhatsAppWhenAWindowComesBetween) {
   const auto found = whatsApp();
   ASSERT_TRUE(found);
