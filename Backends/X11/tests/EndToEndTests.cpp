@@ -133,8 +133,9 @@ class EndToEnd : public ::testing::TestWithParam<bool> {
     startWhatsApp();
   }
 
-  void startWhatsApp(std::vector<std::string> options = {}) {
-    client_ = startClient("WhatsApp", "WhatsApp", kClientGeometry, clientWindow_, options);
+  void startWhatsApp(const std::vector<std::string>& options = {},
+                     const std::string& cls = "WhatsApp", const std::string& title = "WhatsApp") {
+    client_ = startClient(cls, title, kClientGeometry, clientWindow_, options);
     ASSERT_TRUE(client_);
     // Drawn once its rail shows on screen.
     ASSERT_TRUE(waitFor([&] {
@@ -145,6 +146,15 @@ class EndToEnd : public ::testing::TestWithParam<bool> {
                      static_cast<int>(found->frame.minY()) + 4) == 0xF0F2F5;
     })) << "the stand-in client never showed; "
         << describeWindows();
+  }
+
+  // Ends the stand-in WhatsApp and, once its window is gone, starts another (the server may give
+  // the new window the same number).
+  void restartWhatsApp(const std::vector<std::string>& options, const std::string& cls = "WhatsApp",
+                       const std::string& title = "WhatsApp") {
+    client_.reset();
+    ASSERT_TRUE(waitFor([&] { return !whatsApp(); })) << describeWindows();
+    startWhatsApp(options, cls, title);
   }
 
   void TearDown() override {
@@ -390,6 +400,24 @@ TEST_P(EndToEnd, ListsTheClientAsWhatsAppWithItsClientArea) {
   }
 }
 
+// A browser window's class says nothing; WhatsApp's title makes it WhatsApp, and its process
+// counts as WhatsApp running until it ends.
+TEST_P(EndToEnd, AClientTitledAsWhatsAppIsWhatsAppWhateverItsClass) {
+  ASSERT_NO_FATAL_FAILURE(restartWhatsApp({}, "Chromium", "(3) WhatsApp"));
+  const pid_t pid = client_->pid();
+  const auto found = whatsApp();
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->id, clientWindow_);
+  EXPECT_EQ(found->pid, pid);
+  const auto running = [&] {
+    const auto apps = desktop_->windowServer().runningApplications("net.whatsapp.WhatsApp");
+    return std::any_of(apps.begin(), apps.end(), [&](const auto& a) { return a.pid == pid; });
+  };
+  EXPECT_TRUE(running());
+  client_.reset();
+  EXPECT_TRUE(waitFor([&] { return !running(); })) << "an ended process still runs WhatsApp";
+}
+
 TEST_P(EndToEnd, OverlayBlursEveryPatchLeavesTheRestAndLetsClicksThrough) {
   const auto found = whatsApp();
   ASSERT_TRUE(found);
@@ -437,8 +465,7 @@ TEST_P(EndToEnd, OverlayBlursEveryPatchLeavesTheRestAndLetsClicksThrough) {
 // Chromium-based clients often take a 32-bit visual with an alpha channel, and paint it opaque:
 // the glass is made of their pixels all the same.
 TEST_P(EndToEnd, GlassIsMadeOfAClientWithAnAlphaChannelToo) {
-  client_.reset();
-  ASSERT_NO_FATAL_FAILURE(startWhatsApp({"--alpha"}));
+  ASSERT_NO_FATAL_FAILURE(restartWhatsApp({"--alpha"}));
   XWindowAttributes attributes{};
   ASSERT_TRUE(XGetWindowAttributes(display(), clientWindow_, &attributes));
   ASSERT_EQ(attributes.depth, 32) << "the server offers no 32-bit visual";
