@@ -5,6 +5,7 @@
 
 // Qt and gtest first: Xlib's headers define macros (None, Bool, Status) that theirs refuse.
 #include <gtest/gtest.h>
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
@@ -416,6 +417,19 @@ TEST_P(EndToEnd, AClientTitledAsWhatsAppIsWhatsAppWhateverItsClass) {
   EXPECT_TRUE(running());
   client_.reset();
   EXPECT_TRUE(waitFor([&] { return !running(); })) << "an ended process still runs WhatsApp";
+}
+
+// While nothing happens, Qt's loop sleeps: the connection wakes it only for what X sends.
+TEST_P(EndToEnd, TheLoopSleepsWhileNothingHappens) {
+  ASSERT_TRUE(whatsApp());
+  int sleeps = 0;
+  const auto counted = QObject::connect(QAbstractEventDispatcher::instance(),
+                                        &QAbstractEventDispatcher::aboutToBlock, [&] { ++sleeps; });
+  QEventLoop loop;
+  QTimer::singleShot(500, &loop, &QEventLoop::quit);
+  loop.exec();
+  QObject::disconnect(counted);
+  EXPECT_LT(sleeps, 50) << "the loop kept waking";
 }
 
 TEST_P(EndToEnd, OverlayBlursEveryPatchLeavesTheRestAndLetsClicksThrough) {
