@@ -739,7 +739,15 @@ TEST_P(EndToEnd, AShortcutIsHeardOncePerPressWhateverTheLocks) {
   EXPECT_FALSE(taken.subscription);
   EXPECT_EQ(taken.problem, "Another program already uses ctrl+shift+X");
   EXPECT_FALSE(grabbedByOther("b", ControlMask | Mod1Mask)) << "Velvix's grab was not held";
+  // Cancelled, a shortcut lets its keys go unless another shortcut holds the same ones; one of
+  // the same key with other modifiers does not keep them.
+  auto twin = desktop_->toolkit().addGlobalShortcut("Ctrl+Alt+B", [] {});
+  auto sibling = desktop_->toolkit().addGlobalShortcut("Ctrl+Shift+B", [] {});
+  ASSERT_TRUE(twin.subscription && sibling.subscription);
   shortcut.subscription.reset();
+  XSync(display(), False);
+  EXPECT_FALSE(grabbedByOther("b", ControlMask | Mod1Mask)) << "let go while another holds it";
+  twin.subscription.reset();
   XSync(display(), False);
   EXPECT_TRUE(grabbedByOther("b", ControlMask | Mod1Mask)) << "cancelled but still held";
   XCloseDisplay(other);
