@@ -399,6 +399,22 @@ TEST_P(EndToEnd, ListsTheClientAsWhatsAppWithItsClientArea) {
     })) << "opacity "
         << opacity;
   }
+
+  // A pop-up (a menu, a tooltip) lies above the windows and hides nothing from the pointer.
+  XSetWindowAttributes popUp{};
+  popUp.override_redirect = True;
+  const Window menu =
+      XCreateWindow(display(), DefaultRootWindow(display()), 150, 450, 120, 100, 0, CopyFromParent,
+                    InputOutput, CopyFromParent, CWOverrideRedirect, &popUp);
+  XMapRaised(display(), menu);
+  XSync(display(), False);
+  ASSERT_TRUE(waitFor([&] {
+    const auto now = desktop_->windowServer().onScreenWindows();
+    return std::any_of(now->begin(), now->end(),
+                       [&](const auto& e) { return e.number.asUInt32() == menu; });
+  })) << describeWindows();
+  EXPECT_TRUE(whatsApp(Point{200, 500})->isUnderMouse);
+  XDestroyWindow(display(), menu);
 }
 
 // A browser window's class says nothing; WhatsApp's title makes it WhatsApp, and its process
