@@ -618,8 +618,8 @@ TEST_P(EndToEnd, GuidesShowColumnsAndOutlinesOverTheClient) {
   const Rect outline(200, 100, 300, 200);
   const double column = 424;
   panel_->setGuidesHidden(false);
+  // Shown and hidden without being asked to draw: the panel redraws for its guides.
   panel_->setGuides(std::span(&outline, 1), std::span(&column, 1));
-  panel_->displayNow();
   const int ox = static_cast<int>(found->frame.minX()), oy = static_cast<int>(found->frame.minY());
   const struct {
     int x, y;
@@ -643,7 +643,6 @@ TEST_P(EndToEnd, GuidesShowColumnsAndOutlinesOverTheClient) {
   savePng(after, name("guides"));
 
   panel_->setGuidesHidden(true);
-  panel_->displayNow();
   EXPECT_TRUE(waitFor([&] { return shows(screenshot(), false); }));
 }
 
