@@ -40,6 +40,7 @@ VelvixApp::VelvixApp(platform::Defaults& defaults, const OverlayPorts& ports, QO
 VelvixApp::~VelvixApp() {
   // Closing the windows on the way out is not the user asking to quit.
   if (options_) options_->disconnect(this);
+  if (form_) form_->disconnect(this);
 }
 
 std::unique_ptr<QQuickWindow> VelvixApp::createWindow(const QString& file,
@@ -65,15 +66,15 @@ std::unique_ptr<QQuickWindow> VelvixApp::createWindow(const QString& file,
 }
 
 void VelvixApp::openInterface(Shell shell) {
-  if (options_ || tray_) return;
+  if (options_ || form_ || tray_) return;
   if (shell == Shell::window) {
-    if (!createOptions(false)) return;
+    form_ = std::make_unique<OptionsForm>(settingsModel_, statusModel_, startsAtLogin());
+    connect(form_.get(), &OptionsForm::layoutRequested, this, &VelvixApp::openCalibration);
+    connect(form_.get(), &OptionsForm::quitRequested, this, &VelvixApp::quitRequested);
     // Without a tray this window is the only way back to the options and to "Quit Velvix":
     // closing it must not leave an invisible process that nothing can reach or end.
-    connect(options_.get(), &QWindow::visibleChanged, this, [this](bool visible) {
-      if (!visible) emit quitRequested();
-    });
-    options_->show();
+    connect(form_.get(), &OptionsForm::closed, this, &VelvixApp::quitRequested);
+    form_->show();
     return;
   }
 
@@ -92,36 +93,42 @@ void VelvixApp::openInterface(Shell shell) {
   tray_->show();
 }
 
-bool VelvixApp::createOptions(bool dropsFromTray) {
-  options_ = createWindow(QStringLiteral("OptionsWindow.qml"),
-                          {{QStringLiteral("dropsFromTray"), dropsFromTray}});
+QObject* VelvixApp::startsAtLogin() {
+#ifdef Q_OS_MACOS
+  // A Mac would need a login item, which Velvix does not make.
+  return nullptr;
+#else
+  // The desktop's autostart folder. The entry may have been changed by hand or by another
+  // installation since the options last showed: the views read it at each showing.
+  return &autostart_;
+#endif
+}
+
+bool VelvixApp::createPanel() {
+  options_ =
+      createWindow(QStringLiteral("OptionsWindow.qml"), {{QStringLiteral("dropsFromTray"), true}});
   if (!options_) return false;
   connect(options_.get(), SIGNAL(layoutRequested()), this, SLOT(openCalibration()));
   connect(options_.get(), SIGNAL(quitRequested()), this, SIGNAL(quitRequested()));
-#ifndef Q_OS_MACOS
-  // The panel offers to start Velvix at login through the desktop's autostart folder (a Mac
-  // would need a login item, which Velvix does not make). The entry may have been changed
-  // by hand or by another installation since the panel last showed: read it at each showing.
-  if (auto* view = options_->findChild<QQuickItem*>(QStringLiteral("optionsView")))
-    view->setProperty("autostart", QVariant::fromValue(static_cast<QObject*>(&autostart_)));
-  connect(options_.get(), &QWindow::visibleChanged, &autostart_, [this](bool visible) {
-    if (visible) autostart_.refresh();
-  });
-#endif
-  if (dropsFromTray) {
-    connect(options_.get(), &QWindow::activeChanged, this, [this] {
-      if (options_->isActive()) {
-        panelWasActive_ = true;
-      } else if (panelWasActive_ && options_->isVisible()) {
-        putPanelAway();
-      }
-    });
-    connect(options_.get(), &QWindow::visibleChanged, this, [this](bool visible) {
-      if (visible) return;
-      panelWasActive_ = false;
-      clicksOutsidePanel_ = {};
+  if (QObject* autostart = startsAtLogin()) {
+    if (auto* view = options_->findChild<QQuickItem*>(QStringLiteral("optionsView")))
+      view->setProperty("autostart", QVariant::fromValue(autostart));
+    connect(options_.get(), &QWindow::visibleChanged, &autostart_, [this](bool visible) {
+      if (visible) autostart_.refresh();
     });
   }
+  connect(options_.get(), &QWindow::activeChanged, this, [this] {
+    if (options_->isActive()) {
+      panelWasActive_ = true;
+    } else if (panelWasActive_ && options_->isVisible()) {
+      putPanelAway();
+    }
+  });
+  connect(options_.get(), &QWindow::visibleChanged, this, [this](bool visible) {
+    if (visible) return;
+    panelWasActive_ = false;
+    clicksOutsidePanel_ = {};
+  });
   return true;
 }
 
@@ -180,16 +187,16 @@ void VelvixApp::showOptions() {
     }
     panelPutAway_ = -1e9;  // not the click that put it away: asked for by another launch
     togglePanel();
-  } else if (options_) {
-    options_->show();
-    options_->raise();
-    options_->requestActivate();
+  } else if (form_) {
+    form_->show();
+    form_->raise();
+    form_->activateWindow();
   }
 }
 
 void VelvixApp::togglePanel() {
   if (!options_) {
-    if (!createOptions(true)) return;
+    if (!createPanel()) return;
     // The panel takes its final height only after its first layout pass, and may change it
     // later: keep it against the icon it dropped from (above a bottom tray, its bottom edge
     // is what must stay put).

@@ -9,6 +9,7 @@
 // Main thread only. The store and the services must outlive the app.
 
 #include "Autostart.hpp"
+#include "OptionsForm.hpp"
 #include "SettingsModel.hpp"
 #include "StatusModel.hpp"
 #include "StatusSource.hpp"
@@ -48,8 +49,10 @@ class VelvixApp : public QObject {
 
   [[nodiscard]] AppSettings& settings() { return settings_; }
   [[nodiscard]] OverlayController& overlay() { return *overlay_; }
-  /// The options panel once it exists.
+  /// The options panel dropped from the tray icon, once it exists.
   [[nodiscard]] QQuickWindow* optionsWindow() const { return options_.get(); }
+  /// The options window of a desktop without a tray.
+  [[nodiscard]] OptionsForm* optionsForm() const { return form_.get(); }
   [[nodiscard]] QQuickWindow* calibrationWindow() const { return calibration_.get(); }
   [[nodiscard]] QSystemTrayIcon* trayIcon() const { return tray_.get(); }
 
@@ -73,7 +76,9 @@ class VelvixApp : public QObject {
  private:
   [[nodiscard]] std::unique_ptr<QQuickWindow> createWindow(const QString& file,
                                                            const QVariantMap& properties);
-  [[nodiscard]] bool createOptions(bool dropsFromTray);
+  [[nodiscard]] bool createPanel();
+  /// The autostart entry the options offer to switch, or null where they offer none.
+  [[nodiscard]] QObject* startsAtLogin();
   void togglePanel();
   void placePanel();
   /// Puts the dropped panel away, as a popup goes: on a click outside it, on losing the focus.
@@ -88,6 +93,7 @@ class VelvixApp : public QObject {
   Autostart autostart_;
   std::unique_ptr<QQmlEngine> engine_;  // made with the first window
   std::unique_ptr<QQuickWindow> options_;
+  std::unique_ptr<OptionsForm> form_;
   std::unique_ptr<QQuickWindow> calibration_;
   std::unique_ptr<QSystemTrayIcon> tray_;
   platform::Toolkit& toolkit_;

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QQmlComponent>
 #include <QTest>
+#include <QWidget>
 
 namespace velvix::test {
 
@@ -68,8 +69,21 @@ void click(QQuickItem& item, double fraction) {
   settle();
 }
 
-bool shown(const QQuickItem* item) {
-  return item && item->isVisible() && item->isEnabled();
+QObject* find(QObject& root, const QString& name) {
+  if (auto* window = qobject_cast<QQuickWindow*>(&root)) return find(*window, name);
+  if (auto* item = qobject_cast<QQuickItem*>(&root)) return find(*item, name);
+  return root.findChild<QObject*>(name);
+}
+
+void click(QObject& control) {
+  if (auto* item = qobject_cast<QQuickItem*>(&control)) return click(*item);
+  QTest::mouseClick(qobject_cast<QWidget*>(&control), Qt::LeftButton);
+  settle();
+}
+
+bool shown(const QObject* control) {
+  // An item's and a widget's `visible` and `enabled` both tell their ancestors' too.
+  return control && control->property("visible").toBool() && control->property("enabled").toBool();
 }
 
 }  // namespace velvix::test

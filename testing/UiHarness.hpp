@@ -91,10 +91,15 @@ void settle();
 /// The item named `name` under `root`, or null.
 [[nodiscard]] QQuickItem* find(QQuickItem& root, const QString& name);
 
+/// The control named `name` under `root`: a window or an item of a Qt Quick view, or a widget.
+[[nodiscard]] QObject* find(QObject& root, const QString& name);
+
 /// A mouse click at the centre of `item`, or at `fraction` of its width.
 void click(QQuickItem& item, double fraction = 0.5);
+/// A mouse click at the centre of `control`, an item or a widget.
+void click(QObject& control);
 
-/// Whether the item is visible and enabled on screen, its ancestors included.
-[[nodiscard]] bool shown(const QQuickItem* item);
+/// Whether the item or widget is visible and enabled on screen, its ancestors included.
+[[nodiscard]] bool shown(const QObject* control);
 
 }  // namespace velvix::test

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSystemTrayIcon>
 #include <QTemporaryDir>
 
 namespace velvix::test {
@@ -116,33 +117,40 @@ TEST_F(StartAtLogin, AFolderThatCannotBeWrittenReportsFailureAndStaysOff) {
   EXPECT_FALSE(autostart.enabled());
 }
 
-TEST_F(StartAtLogin, TheOptionsPanelShowsTheEntryAsItIsEachTimeItOpens) {
-  sim::LogCapture log;
-  SimulatedDesktop desktop{log};
-  sim::MemoryDefaults defaults;
-  VelvixApp app(defaults, desktop.ports());
-  app.openInterface(VelvixApp::Shell::window);
-  ASSERT_TRUE(app.optionsWindow());
-  QQuickItem* row = find(*app.optionsWindow(), QStringLiteral("startsAtLogin"));
-  ASSERT_TRUE(row);
+TEST_F(StartAtLogin, TheOptionsShowTheEntryAsItIsEachTimeTheyOpen) {
+  for (const auto shell : {VelvixApp::Shell::trayIcon, VelvixApp::Shell::window}) {
+    SCOPED_TRACE(shell == VelvixApp::Shell::window ? "window" : "tray panel");
+    QFile::remove(Autostart::entryPath());
+    sim::LogCapture log;
+    SimulatedDesktop desktop{log};
+    sim::MemoryDefaults defaults;
+    VelvixApp app(defaults, desktop.ports());
+    app.openInterface(shell);
+    if (app.trayIcon()) emit app.trayIcon()->activated(QSystemTrayIcon::Trigger);
+    QObject* options = app.optionsForm();
+    if (!options) options = app.optionsWindow();
+    ASSERT_TRUE(options);
+    settle();
+    QObject* row = find(*options, QStringLiteral("startsAtLogin"));
+    QObject* toggle = row ? find(*row, QStringLiteral("switch")) : nullptr;
 #ifdef Q_OS_MACOS
-  EXPECT_FALSE(row->isVisible()) << "a Mac starts apps at login through login items";
+    EXPECT_FALSE(shown(toggle)) << "a Mac starts apps at login through login items";
 #else
-  auto* toggle = row->property("control").value<QQuickItem*>();
-  ASSERT_TRUE(shown(toggle));
-  EXPECT_FALSE(toggle->property("checked").toBool());
+    ASSERT_TRUE(shown(toggle));
+    EXPECT_FALSE(toggle->property("checked").toBool());
 
-  // Changed behind the panel's back, as by a second copy of Velvix or by hand.
-  ASSERT_TRUE(Autostart().setEnabled(true));
-  app.optionsWindow()->hide();
-  app.optionsWindow()->show();
-  settle();
-  EXPECT_TRUE(toggle->property("checked").toBool());
+    // Changed behind their back, as by a second copy of Velvix or by hand.
+    ASSERT_TRUE(Autostart().setEnabled(true));
+    QMetaObject::invokeMethod(options, "hide");
+    QMetaObject::invokeMethod(options, "show");
+    settle();
+    EXPECT_TRUE(toggle->property("checked").toBool());
 
-  click(*toggle);
-  EXPECT_FALSE(QFile::exists(Autostart::entryPath()));
-  EXPECT_FALSE(toggle->property("checked").toBool());
+    click(*toggle);
+    EXPECT_FALSE(QFile::exists(Autostart::entryPath()));
+    EXPECT_FALSE(toggle->property("checked").toBool());
 #endif
+  }
 }
 
 }  // namespace

@@ -54,17 +54,20 @@ TEST_F(App, ProtectsFromLaunchBeforeAnyWindowOpensAsTheStoredSettingsSay) {
   EXPECT_EQ(app.overlay().status(), Status::disabled());
 }
 
-TEST_F(App, WithoutATrayTheOptionsPanelIsAWindowOpenFromTheStart) {
+// The window stays open all day: it is a plain Widgets one, without the memory of a QML scene.
+TEST_F(App, WithoutATrayTheOptionsAreAWindowOpenFromTheStart) {
   VelvixApp app(defaults, desktop.ports());
   QSignalSpy quit(&app, &VelvixApp::quitRequested);
   app.openInterface(VelvixApp::Shell::window);
-  ASSERT_TRUE(app.optionsWindow());
-  EXPECT_TRUE(app.optionsWindow()->isVisible());
-  EXPECT_FALSE(app.optionsWindow()->flags().testFlag(Qt::Popup));
+  ASSERT_TRUE(app.optionsForm());
+  EXPECT_TRUE(app.optionsForm()->isVisible());
+  EXPECT_FALSE(app.optionsForm()->windowFlags().testFlag(Qt::Popup));
   EXPECT_FALSE(app.trayIcon());
+  for (QWindow* window : QGuiApplication::topLevelWindows())
+    EXPECT_FALSE(qobject_cast<QQuickWindow*>(window)) << "no Qt Quick window";
 
   // It is the only way to the options: closing it ends the app rather than orphaning it.
-  app.optionsWindow()->close();
+  app.optionsForm()->close();
   settle();
   EXPECT_EQ(quit.count(), 1);
 }
@@ -150,7 +153,7 @@ TEST_F(App, LayoutOpensOneCalibrationWindowAndQuitAsksToQuit) {
   VelvixApp app(defaults, desktop.ports());
   QSignalSpy quit(&app, &VelvixApp::quitRequested);
   app.openInterface(VelvixApp::Shell::window);
-  QQuickWindow& options = *app.optionsWindow();
+  OptionsForm& options = *app.optionsForm();
   settle();
 
   click(*find(options, "layout"));

@@ -1,3 +1,4 @@
+#include "OptionsForm.hpp"
 #include "UiHarness.hpp"
 
 #include <gtest/gtest.h>
@@ -17,23 +18,50 @@ namespace {
 
 using Status = OverlayController::Status;
 
+// The options come as the Qt Quick panel, or, on a desktop without a tray, as a Widgets window;
+// their controls share their object names, so the tests of what they show and write run on
+// both.
+enum class View { panel, form };
+
 class OptionsView : public ::testing::Test {
  protected:
-  // Opens the panel; the tests set the status's desktop before, as the application does.
-  QQuickWindow& open() {
-    window = ui.open("OptionsWindow.qml");
-    if (!window) throw std::runtime_error("no options window");
-    return *window;
+  // Opens the view; the tests set the status's desktop before, as the application does.
+  void open() {
+    if (view == View::panel) {
+      window = ui.open("OptionsWindow.qml");
+      if (!window) throw std::runtime_error("no options window");
+      root = window.get();
+      return;
+    }
+    form = std::make_unique<OptionsForm>(ui.settingsModel, ui.statusModel, nullptr);
+    form->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    root = form.get();
   }
-  QQuickItem* item(const char* name) { return find(*window, QString::fromUtf8(name)); }
-  QQuickItem* switchOf(const char* row) {
-    QQuickItem* found = item(row);
-    return found ? found->property("control").value<QQuickItem*>() : nullptr;
+  QObject* item(const char* name) { return find(*root, QString::fromUtf8(name)); }
+  QObject* under(const char* row, const char* name) {
+    QObject* found = item(row);
+    return found ? find(*found, QString::fromUtf8(name)) : nullptr;
   }
+  QObject* switchOf(const char* row) { return under(row, "switch"); }
   QString text(const char* name) { return item(name)->property("text").toString(); }
+  QQuickItem* quick(const char* name) { return find(*window, QString::fromUtf8(name)); }
+  // Keys pressed where the view's focus is.
+  void press(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+    if (window) return QTest::keyClick(window.get(), key, modifiers);
+    QTest::keyClick(form->focusWidget() ? form->focusWidget() : form.get(), key, modifiers);
+  }
 
   UiHarness ui;
+  View view = View::panel;
   std::unique_ptr<QQuickWindow> window;
+  std::unique_ptr<OptionsForm> form;
+  QObject* root = nullptr;
+};
+
+class BothViews : public OptionsView, public ::testing::WithParamInterface<View> {
+ protected:
+  BothViews() { view = GetParam(); }
 };
 
 // One row per switch of the panel: the setting it shows and writes.
@@ -57,11 +85,11 @@ constexpr SwitchRow kSwitches[] = {
     {"coversUnrecognised", &AppSettings::coversUnrecognised, &AppSettings::setCoversUnrecognised},
 };
 
-TEST_F(OptionsView, EachSwitchShowsItsSettingAndWritesTheUsersFlip) {
+TEST_P(BothViews, EachSwitchShowsItsSettingAndWritesTheUsersFlip) {
   open();
   for (const auto& row : kSwitches) {
     SCOPED_TRACE(row.name);
-    QQuickItem* toggle = switchOf(row.name);
+    QObject* toggle = switchOf(row.name);
     ASSERT_TRUE(toggle);
     (ui.settings.*row.set)(true);
     EXPECT_TRUE(toggle->property("checked").toBool());
@@ -72,7 +100,7 @@ TEST_F(OptionsView, EachSwitchShowsItsSettingAndWritesTheUsersFlip) {
   }
 }
 
-TEST_F(OptionsView, CategoriesFollowTheMainSwitchAndUnblurFollowsBlurMessages) {
+TEST_P(BothViews, CategoriesFollowTheMainSwitchAndUnblurFollowsBlurMessages) {
   open();
   const struct {
     bool isEnabled, blurMessages, categoriesEnabled, unblurEnabled;
@@ -82,18 +110,19 @@ TEST_F(OptionsView, CategoriesFollowTheMainSwitchAndUnblurFollowsBlurMessages) {
     ui.settings.setIsEnabled(c.isEnabled);
     ui.settings.setBlurMessages(c.blurMessages);
     settle();
-    EXPECT_TRUE(switchOf("isEnabled")->isEnabled()) << "the main switch always works";
+    EXPECT_TRUE(shown(switchOf("isEnabled"))) << "the main switch always works";
     for (const auto& row : std::span(kSwitches).subspan(1)) {
       SCOPED_TRACE(row.name);
-      QQuickItem* toggle = switchOf(row.name);
+      QObject* toggle = switchOf(row.name);
       const bool unblur = row.name == std::string_view("unblurLastMessages");
-      EXPECT_EQ(toggle->isEnabled(), unblur ? c.unblurEnabled : c.categoriesEnabled);
-      EXPECT_TRUE(toggle->isVisible()) << "disabled switches stay in view";
+      EXPECT_EQ(toggle->property("enabled").toBool(),
+                unblur ? c.unblurEnabled : c.categoriesEnabled);
+      EXPECT_TRUE(toggle->property("visible").toBool()) << "disabled switches stay in view";
     }
   }
 }
 
-TEST_F(OptionsView, NotesAndTheGrantButtonShowOnlyWithoutAccess) {
+TEST_P(BothViews, NotesAndTheGrantButtonShowOnlyWithoutAccess) {
   const QString together = QStringLiteral("Blurred together without Accessibility access");
   const QString needsAccess = QStringLiteral("Requires Accessibility access");
   const std::pair<const char*, QString> notes[] = {
@@ -108,11 +137,11 @@ TEST_F(OptionsView, NotesAndTheGrantButtonShowOnlyWithoutAccess) {
     settle();
     for (const auto& [row, note] : notes) {
       SCOPED_TRACE(row);
-      QQuickItem* label = find(*item(row), "note");
-      EXPECT_EQ(label->isVisible(), !access && !note.isEmpty());
+      QObject* label = under(row, "note");
+      EXPECT_EQ(shown(label), !access && !note.isEmpty());
       EXPECT_TRUE(access || label->property("text").toString() == note);
     }
-    EXPECT_EQ(item("grantAccess")->isVisible(), !access);
+    EXPECT_EQ(shown(item("grantAccess")), !access);
   }
   EXPECT_EQ(text("grantAccess"), "Grant Accessibility access for precise blurring");
   click(*item("grantAccess"));
@@ -125,10 +154,10 @@ TEST_F(OptionsView, FitsItsContentKeepingItsTopEdge) {
   open();
   window->setPosition(200, 24);
   settle();
-  QQuickItem* view = item("optionsView");
+  QQuickItem* view = quick("optionsView");
   EXPECT_EQ(view->width(), 283);
-  EXPECT_EQ(item("isEnabled")->mapToItem(view, QPointF(0, 0)), QPointF(14, 14));
-  EXPECT_EQ(item("isEnabled")->width(), 283 - 2 * 14);
+  EXPECT_EQ(quick("isEnabled")->mapToItem(view, QPointF(0, 0)), QPointF(14, 14));
+  EXPECT_EQ(quick("isEnabled")->width(), 283 - 2 * 14);
   const auto fits = [&] {
     return std::abs(window->height() - view->property("contentHeight").toReal()) < 1;
   };
@@ -177,11 +206,11 @@ TEST_F(OptionsView, StatusLineShowsTheStateWithItsSymbol) {
     ui.status.setStatus(c.status);
     settle();
     EXPECT_EQ(text("statusText"), QString::fromUtf8(c.text));
-    EXPECT_EQ(item("statusSymbol")->property("symbol").value<StatusModel::Symbol>(), c.symbol);
+    EXPECT_EQ(quick("statusSymbol")->property("symbol").value<StatusModel::Symbol>(), c.symbol);
   }
   ui.status.setStatus(Status::unmeasured());
   settle();
-  QQuickItem* line = item("statusText");
+  QQuickItem* line = quick("statusText");
   EXPECT_GT(line->property("lineCount").toInt(), 1);
   EXPECT_LE(line->mapToScene({line->width(), 0}).x(), window->width());
 }
@@ -213,7 +242,7 @@ TEST_F(OptionsView, TabGoesThroughEveryControlAndSpaceFlipsTheFocusedSwitch) {
 
 // The extra protection's choices: each shows its setting, and a click or the keys pressed
 // write it.
-TEST_F(OptionsView, ExtraProtectionShowsAndWritesItsChoices) {
+TEST_P(BothViews, ExtraProtectionShowsAndWritesItsChoices) {
   open();
   const auto choice = [&](const char* row, int index) {
     return find(*item(row), QStringLiteral("choice%1").arg(index));
@@ -227,7 +256,7 @@ TEST_F(OptionsView, ExtraProtectionShowsAndWritesItsChoices) {
   click(*choice("idleMinutes", 3));
   EXPECT_EQ(ui.settings.idleMinutes(), 5);
 
-  QQuickItem* shortcut = item("shortcut");
+  QObject* shortcut = item("shortcut");
   EXPECT_EQ(text("shortcut"), "Ctrl+Alt+B");
   const struct {
     Qt::Key key;
@@ -239,19 +268,20 @@ TEST_F(OptionsView, ExtraProtectionShowsAndWritesItsChoices) {
       {Qt::Key_Escape, Qt::NoModifier, "Alt+F5"},  // leaves it as it was
       {Qt::Key_Backspace, Qt::NoModifier, ""},
   };
-  for (const auto& press : presses) {
-    SCOPED_TRACE(press.stored);
+  for (const auto& keys : presses) {
+    SCOPED_TRACE(keys.stored);
     click(*shortcut);
-    QTest::keyClick(window.get(), Qt::Key_J);  // without a modifier: not taken
-    QTest::keyClick(window.get(), press.key, press.modifiers);
+    press(Qt::Key_J);  // without a modifier: not taken
+    EXPECT_EQ(text("shortcut"), "Press keys…");
+    press(keys.key, keys.modifiers);
     settle();
-    EXPECT_EQ(ui.settings.panicShortcut(), press.stored);
+    EXPECT_EQ(ui.settings.panicShortcut(), keys.stored);
   }
   EXPECT_EQ(text("shortcut"), "None");
   EXPECT_FALSE(shown(item("shortcutProblem"))) << "no problem to tell";
 }
 
-TEST_F(OptionsView, WhatTheDesktopCannotDoIsNotOffered) {
+TEST_P(BothViews, WhatTheDesktopCannotDoIsNotOffered) {
   ui.status.problem = "Another program already uses Ctrl+Alt+B";
   open();
   EXPECT_TRUE(shown(item("shortcutProblem")));
@@ -263,6 +293,11 @@ TEST_F(OptionsView, WhatTheDesktopCannotDoIsNotOffered) {
     EXPECT_FALSE(shown(item(row))) << row;
   EXPECT_TRUE(shown(item("coversUnrecognised")));
 }
+
+INSTANTIATE_TEST_SUITE_P(PanelAndForm, BothViews, ::testing::Values(View::panel, View::form),
+                         [](const auto& info) {
+                           return info.param == View::panel ? "Panel" : "Form";
+                         });
 
 }  // namespace
 }  // namespace velvix::test
