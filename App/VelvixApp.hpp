@@ -3,8 +3,8 @@
 // The composition root: one AppSettings over the user-defaults store, one OverlayController
 // over the chosen desktop's services, started at once so that protection runs from launch
 // before any window opens; then the interface — the tray icon with its options panel (or, on
-// a desktop without a tray, the options panel as a small window) and the "Velvix Layout"
-// calibration window, opened on demand. Everything lives until "Quit Velvix".
+// a desktop without a tray, the options as a small Widgets window, open all along) and the
+// "Velvix Layout" calibration window, opened on demand. Everything lives until "Quit Velvix".
 //
 // Main thread only. The store and the services must outlive the app.
 

@@ -134,7 +134,6 @@ OptionsForm::OptionsForm(SettingsModel& settings, StatusModel& overlay, QObject*
   grantAccess_ = new QPushButton(QStringLiteral("Grant Accessibility access for precise blurring"));
   grantAccess_->setObjectName(QStringLiteral("grantAccess"));
   grantAccess_->setFlat(true);
-  grantAccess_->setVisible(overlay_.accessibilityAvailable());
   connect(grantAccess_, &QPushButton::clicked, this, [this] { overlay_.requestAccess(); });
   stack->addWidget(grantAccess_);
   if (!overlay_.accessibilityAvailable())

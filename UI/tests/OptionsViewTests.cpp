@@ -95,6 +95,7 @@ TEST_P(BothViews, EachSwitchShowsItsSettingAndWritesTheUsersFlip) {
     EXPECT_TRUE(toggle->property("checked").toBool());
     click(*toggle);
     EXPECT_FALSE((ui.settings.*row.get)()) << "the click reaches the setting";
+    EXPECT_FALSE(toggle->property("checked").toBool());
     (ui.settings.*row.set)(true);
     EXPECT_TRUE(toggle->property("checked").toBool()) << "still follows after the user's flip";
   }
@@ -188,9 +189,9 @@ TEST_F(OptionsView, FitsItsContentKeepingItsTopEdge) {
   EXPECT_TRUE(fits());
 }
 
-// The texts themselves are the labels' (LabelsTests); here each symbol reaches the view, and
-// the longest line wraps inside the panel rather than running off its edge.
-TEST_F(OptionsView, StatusLineShowsTheStateWithItsSymbol) {
+// The texts themselves are the labels' (LabelsTests); here each reaches the view with its
+// symbol, and the longest line wraps inside the panel rather than running off its edge.
+TEST_P(BothViews, StatusLineShowsTheStateWithItsSymbol) {
   const struct {
     Status status;
     const char* text;
@@ -206,8 +207,11 @@ TEST_F(OptionsView, StatusLineShowsTheStateWithItsSymbol) {
     ui.status.setStatus(c.status);
     settle();
     EXPECT_EQ(text("statusText"), QString::fromUtf8(c.text));
-    EXPECT_EQ(quick("statusSymbol")->property("symbol").value<StatusModel::Symbol>(), c.symbol);
+    if (window) {  // the form draws the same symbols into a picture
+      EXPECT_EQ(quick("statusSymbol")->property("symbol").value<StatusModel::Symbol>(), c.symbol);
+    }
   }
+  if (!window) return;
   ui.status.setStatus(Status::unmeasured());
   settle();
   QQuickItem* line = quick("statusText");
@@ -264,6 +268,7 @@ TEST_P(BothViews, ExtraProtectionShowsAndWritesItsChoices) {
     const char* stored;
   } presses[] = {
       {Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier, "Ctrl+Shift+K"},
+      {Qt::Key_7, Qt::MetaModifier | Qt::AltModifier, "Alt+Super+7"},
       {Qt::Key_F5, Qt::AltModifier, "Alt+F5"},
       {Qt::Key_Escape, Qt::NoModifier, "Alt+F5"},  // leaves it as it was
       {Qt::Key_Backspace, Qt::NoModifier, ""},
