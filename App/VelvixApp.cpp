@@ -1,6 +1,7 @@
 #include "VelvixApp.hpp"
 
 #include "MenuBarIcon.hpp"
+#include "OptionsForm.hpp"
 
 #include <QCursor>
 #include <QGuiApplication>

@@ -9,7 +9,6 @@
 // Main thread only. The store and the services must outlive the app.
 
 #include "Autostart.hpp"
-#include "OptionsForm.hpp"
 #include "SettingsModel.hpp"
 #include "StatusModel.hpp"
 #include "StatusSource.hpp"
@@ -28,6 +27,8 @@
 class QSystemTrayIcon;
 
 namespace velvix {
+
+class OptionsForm;
 
 class VelvixApp : public QObject {
   Q_OBJECT

@@ -2,8 +2,9 @@
 
 // The options as an ordinary Qt Widgets window, for desktops without a tray, where the options
 // stay open all day as Velvix's only window: the controls of the Qt Quick panel without the QML
-// engine and its libraries, which would double Velvix's resident memory there. Each control
-// carries the object name of its twin in the panel, so one set of tests drives both.
+// engine and its libraries, which would add some 15 MB to Velvix's resident memory there. Each
+// control carries the object name of its twin in the panel, so one set of tests drives both; a
+// setting added to one view must be added to the other.
 //
 // Main thread only.
 

@@ -2,6 +2,7 @@
 // is set up and checked through the file itself.
 
 #include "Autostart.hpp"
+#include "OptionsForm.hpp"
 #include "SimulatedDesktop.hpp"
 #include "UiHarness.hpp"
 #include "VelvixApp.hpp"

@@ -1,4 +1,5 @@
 #include "DesktopView.hpp"
+#include "OptionsForm.hpp"
 #include "SimulatedDesktop.hpp"
 #include "UiHarness.hpp"
 #include "VelvixApp.hpp"
