@@ -2,6 +2,7 @@
 
 #include "Labels.hpp"
 #include "SettingsModel.hpp"
+#include "ShortcutKeys.hpp"
 #include "StatusModel.hpp"
 #include "SymbolIcon.hpp"
 
@@ -27,24 +28,6 @@ namespace {
 constexpr int kWidth = 283;  // the panel's
 constexpr int kPadding = 14;
 constexpr int kSymbolSide = 14;
-
-// The keys of a press as a panic shortcut ("Ctrl+Alt+B"); empty when they cannot be one: a
-// lone key would be taken from every application, so one modifier at least, and a letter, a
-// digit or a function key.
-QString shortcutKeys(int key, Qt::KeyboardModifiers modifiers) {
-  QString name;
-  if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9))
-    name = QChar(key);
-  else if (key >= Qt::Key_F1 && key <= Qt::Key_F12)
-    name = QStringLiteral("F%1").arg(key - Qt::Key_F1 + 1);
-  QStringList keys;
-  if (modifiers & Qt::ControlModifier) keys << QStringLiteral("Ctrl");
-  if (modifiers & Qt::AltModifier) keys << QStringLiteral("Alt");
-  if (modifiers & Qt::ShiftModifier) keys << QStringLiteral("Shift");
-  if (modifiers & Qt::MetaModifier) keys << QStringLiteral("Super");
-  if (name.isEmpty() || keys.isEmpty()) return {};
-  return (keys << name).join(u'+');
-}
 
 QFrame* divider() {
   auto* line = new QFrame;
@@ -356,7 +339,7 @@ bool OptionsForm::eventFilter(QObject* watched, QEvent* event) {
     } else if (press->key() == Qt::Key_Backspace || press->key() == Qt::Key_Delete) {
       settings_.setPanicShortcut({});
       shortcut_->setChecked(false);
-    } else if (const QString keys = shortcutKeys(press->key(), press->modifiers());
+    } else if (const QString keys = ShortcutKeys::of(press->key(), press->modifiers().toInt());
                !keys.isEmpty()) {
       settings_.setPanicShortcut(keys);
       shortcut_->setChecked(false);

@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Layouts
 import QtQuick.Controls.Fusion
+import Velvix.UI
 
 // A global shortcut, set by pressing it: click the button, then press the keys (a modifier or
 // more and a letter, a digit or a function key). Escape leaves it as it was, Backspace clears
@@ -41,27 +42,10 @@ RowLayout {
                 checked = false
                 return
             }
-            const key = row.keyName(event.key)
-            const modifiers = row.modifierNames(event.modifiers)
-            // A lone letter would be taken from every application: one modifier at least.
-            if (key.length === 0 || modifiers.length === 0) return
-            row.chosen(modifiers.concat([key]).join("+"))
+            const keys = ShortcutKeys.of(event.key, event.modifiers)
+            if (keys.length === 0) return
+            row.chosen(keys)
             checked = false
         }
-    }
-
-    function keyName(key) {
-        if (key >= Qt.Key_A && key <= Qt.Key_Z) return String.fromCharCode(key)
-        if (key >= Qt.Key_0 && key <= Qt.Key_9) return String.fromCharCode(key)
-        if (key >= Qt.Key_F1 && key <= Qt.Key_F12) return "F" + (key - Qt.Key_F1 + 1)
-        return ""
-    }
-    function modifierNames(modifiers) {
-        const names = []
-        if (modifiers & Qt.ControlModifier) names.push("Ctrl")
-        if (modifiers & Qt.AltModifier) names.push("Alt")
-        if (modifiers & Qt.ShiftModifier) names.push("Shift")
-        if (modifiers & Qt.MetaModifier) names.push("Super")
-        return names
     }
 }
