@@ -44,17 +44,15 @@ VelvixApp::~VelvixApp() {
   if (form_) form_->disconnect(this);
 }
 
-std::unique_ptr<QQuickWindow> VelvixApp::createWindow(const QString& file,
-                                                      const QVariantMap& properties) {
+std::unique_ptr<QQuickWindow> VelvixApp::createWindow(const QString& file) {
   if (!engine_) {
     engine_ = std::make_unique<QQmlEngine>();
     engine_->addImportPath(QStringLiteral("qrc:/qt/qml"));
   }
   QQmlComponent component(engine_.get(), QUrl(QStringLiteral("qrc:/qt/qml/Velvix/UI/") + file));
-  QVariantMap all = properties;
-  all.insert(QStringLiteral("settings"), QVariant::fromValue(&settingsModel_));
-  all.insert(QStringLiteral("overlay"), QVariant::fromValue(&statusModel_));
-  std::unique_ptr<QObject> object(component.createWithInitialProperties(all));
+  std::unique_ptr<QObject> object(component.createWithInitialProperties(
+      {{QStringLiteral("settings"), QVariant::fromValue(&settingsModel_)},
+       {QStringLiteral("overlay"), QVariant::fromValue(&statusModel_)}}));
   auto* window = qobject_cast<QQuickWindow*>(object.get());
   if (!window) {
     // The views are compiled into the program; failing here is a build fault, not a user's.
@@ -106,8 +104,7 @@ QObject* VelvixApp::startsAtLogin() {
 }
 
 bool VelvixApp::createPanel() {
-  options_ =
-      createWindow(QStringLiteral("OptionsWindow.qml"), {{QStringLiteral("dropsFromTray"), true}});
+  options_ = createWindow(QStringLiteral("OptionsWindow.qml"));
   if (!options_) return false;
   connect(options_.get(), SIGNAL(layoutRequested()), this, SLOT(openCalibration()));
   connect(options_.get(), SIGNAL(quitRequested()), this, SIGNAL(quitRequested()));
@@ -236,7 +233,7 @@ void VelvixApp::openCalibration() {
   // The dropped panel would lie over the calibration window's sliders.
   if (tray_ && options_ && options_->isVisible()) options_->hide();
   if (!calibration_) {
-    calibration_ = createWindow(QStringLiteral("CalibrationWindow.qml"), {});
+    calibration_ = createWindow(QStringLiteral("CalibrationWindow.qml"));
     if (!calibration_) return;
   }
   calibration_->show();

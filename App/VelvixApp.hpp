@@ -20,7 +20,6 @@
 #include <QQmlEngine>
 #include <QQuickWindow>
 #include <QRect>
-#include <QVariantMap>
 
 #include <memory>
 
@@ -75,8 +74,7 @@ class VelvixApp : public QObject {
   void quitRequested();
 
  private:
-  [[nodiscard]] std::unique_ptr<QQuickWindow> createWindow(const QString& file,
-                                                           const QVariantMap& properties);
+  [[nodiscard]] std::unique_ptr<QQuickWindow> createWindow(const QString& file);
   [[nodiscard]] bool createPanel();
   /// The autostart entry the options offer to switch, or null where they offer none.
   [[nodiscard]] QObject* startsAtLogin();

@@ -2,23 +2,22 @@ import QtQuick
 import QtQuick.Controls.Fusion
 import Velvix.UI
 
-// The window that holds the options panel: a frameless popup dropped below the tray icon, or,
-// on a desktop without a tray, an ordinary small window. Its height follows the content
-// through the panel's fitter. As a popup it has an edge of its own (a border and a shadow
-// inside it: a frameless window gets none from the window manager) and goes away on Escape;
-// the application puts it away on a click outside it or when it loses the focus.
+// The window that holds the options panel: a frameless popup dropped below the tray icon (a
+// desktop without a tray has the options as a Widgets window instead). Its height follows the
+// content through the panel's fitter. It has an edge of its own (a border and a shadow inside
+// it: a frameless window gets none from the window manager) and goes away on Escape; the
+// application puts it away on a click outside it or when it loses the focus.
 AppWindow {
     id: window
 
     required property SettingsModel settings
     required property OverlayStatus overlay
-    property bool dropsFromTray: false
 
     signal layoutRequested()
     signal quitRequested()
 
     title: "Velvix"
-    flags: dropsFromTray ? (Qt.Tool | Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint) : Qt.Window
+    flags: Qt.Tool | Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint
     width: view.implicitWidth
     minimumWidth: view.implicitWidth
     maximumWidth: view.implicitWidth
@@ -35,7 +34,6 @@ AppWindow {
 
     Shortcut {
         sequences: [StandardKey.Cancel]
-        enabled: window.dropsFromTray
         onActivated: window.close()
     }
 
@@ -48,7 +46,6 @@ AppWindow {
     }
     Rectangle {
         objectName: "edge"
-        visible: window.dropsFromTray
         anchors.fill: parent
         color: "transparent"
         border.width: 1

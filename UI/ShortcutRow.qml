@@ -30,6 +30,9 @@ RowLayout {
         onClicked: if (checked) forceActiveFocus()
         onActiveFocusChanged: if (!activeFocus) checked = false
 
+        // While recording, every key is the shortcut's: Escape too, which would otherwise
+        // close the panel it sits in.
+        Keys.onShortcutOverride: event => event.accepted = checked
         Keys.onPressed: event => {
             if (!checked) return
             event.accepted = true
