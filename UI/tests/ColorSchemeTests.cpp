@@ -1,4 +1,5 @@
 #include "ColorScheme.hpp"
+#include "OptionsForm.hpp"
 #include "UiHarness.hpp"
 
 #include <gtest/gtest.h>
@@ -7,11 +8,13 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLabel>
 #include <QTemporaryDir>
 #if VELVIX_HAS_DBUS
 #include <QDBusVariant>
 #endif
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
 
@@ -129,6 +132,36 @@ TEST(ColorScheme, TheViewsFollowADarkScheme) {
       EXPECT_GT(symbol->property("color").value<QColor>().lightness(), 128) << "drawn light";
     }
   }
+  QGuiApplication::setPalette(before);
+}
+
+// The Widgets form, open all along, turns dark with the desktop: its faded labels and the
+// status symbol too, whose colour it sets itself.
+TEST(ColorScheme, TheOptionsFormFollowsASchemeChangeWhileOpen) {
+  const QPalette before = QGuiApplication::palette();
+  UiHarness ui;
+  OptionsForm form(ui.settingsModel, ui.statusModel, nullptr);
+  form.show();
+  const auto status = [&] { return form.findChild<QLabel*>(QStringLiteral("statusText")); };
+  const auto symbol = [&] {
+    const QImage image =
+        form.findChild<QLabel*>(QStringLiteral("statusSymbol"))->pixmap().toImage();
+    int lightest = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) {
+        if (qAlpha(image.pixel(x, y)) > 128)
+          lightest = std::max(lightest, QColor(image.pixel(x, y)).lightness());
+      }
+    }
+    return lightest;
+  };
+  ASSERT_LT(status()->palette().color(QPalette::WindowText).lightness(), 128);
+  QGuiApplication::setPalette(paletteFor(ColorScheme::dark, before));
+  settle();
+  const QImage image = form.grab().toImage();
+  EXPECT_LT(QColor(image.pixel(image.width() / 2, 4)).lightness(), 80);
+  EXPECT_GT(status()->palette().color(QPalette::WindowText).lightness(), 128) << "drawn light";
+  EXPECT_GT(symbol(), 128) << "drawn light";
   QGuiApplication::setPalette(before);
 }
 
