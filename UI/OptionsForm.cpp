@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -192,13 +193,12 @@ QWidget* OptionsForm::choiceRow(QVBoxLayout* into, const char* setting, const QS
   choices->setSpacing(0);
   auto* group = new QButtonGroup(row);
   for (qsizetype i = 0; i < labels.size(); ++i) {
-    auto* choice = new QPushButton(labels[i]);
+    auto* choice = new QRadioButton(labels[i]);
     choice->setObjectName(QStringLiteral("choice%1").arg(i));
-    choice->setCheckable(true);
-    // The row's width shared out evenly, whatever each label would like.
-    choice->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     group->addButton(choice);
-    choices->addWidget(choice);
+    // The row's width shared out evenly; each button only as wide as its label, so that all
+    // it covers is what a click chooses.
+    choices->addWidget(choice, 1, Qt::AlignLeft);
     bind(choice, setting, values[i]);
   }
   lines->addLayout(choices);
