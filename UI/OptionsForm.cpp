@@ -1,6 +1,5 @@
 #include "OptionsForm.hpp"
 
-#include "Labels.hpp"
 #include "SettingsModel.hpp"
 #include "ShortcutKeys.hpp"
 #include "StatusModel.hpp"
@@ -52,8 +51,8 @@ OptionsForm::OptionsForm(SettingsModel& settings, StatusModel& overlay, QObject*
   setWindowTitle(QStringLiteral("Velvix"));
   QVBoxLayout* stack = column(this, 10);
   stack->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
-  // The panel's width, unless a translation needs more, and as tall as the content at every
-  // change of it: notes come and go with the access.
+  // The panel's width, unless a control needs more, and as tall as the content at every change
+  // of it: notes come and go with the access.
   stack->setSizeConstraint(QLayout::SetFixedSize);
   stack->addSpacerItem(new QSpacerItem(kWidth - 2 * kPadding, 0, QSizePolicy::Fixed));
 
