@@ -67,6 +67,12 @@ TEST_F(App, WithoutATrayTheOptionsAreAWindowOpenFromTheStart) {
   for (QWindow* window : QGuiApplication::topLevelWindows())
     EXPECT_FALSE(qobject_cast<QQuickWindow*>(window)) << "no Qt Quick window";
 
+  // Put away (not closed), it comes back when another launch asks for the options.
+  app.optionsForm()->hide();
+  app.showOptions();
+  EXPECT_TRUE(app.optionsForm()->isVisible());
+  EXPECT_EQ(quit.count(), 0);
+
   // It is the only way to the options: closing it ends the app rather than orphaning it.
   app.optionsForm()->close();
   settle();
