@@ -32,6 +32,7 @@ using ControllerStatus = OverlayController::Status;  // Xlib makes "Status" a ma
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/shape.h>
 
 #include <array>
 #include <cstdio>
@@ -415,6 +416,25 @@ TEST_P(EndToEnd, ListsTheClientAsWhatsAppWithItsClientArea) {
   })) << describeWindows();
   EXPECT_TRUE(whatsApp(Point{200, 500})->isUnderMouse);
   XDestroyWindow(display(), menu);
+
+  // Under a Wayland session only XWayland's windows are listed: WhatsApp may be missing.
+  const struct {
+    const char *waylandDisplay, *sessionType;
+    bool misses;
+  } sessions[] = {{nullptr, nullptr, false},
+                  {"", "x11", false},
+                  {"wayland-0", nullptr, true},
+                  {nullptr, "wayland", true}};
+  for (const auto& c : sessions) {
+    SCOPED_TRACE(::testing::Message() << (c.waylandDisplay ? c.waylandDisplay : "unset") << ", "
+                                      << (c.sessionType ? c.sessionType : "unset"));
+    for (const auto& [name, value] : {std::pair{"WAYLAND_DISPLAY", c.waylandDisplay},
+                                      std::pair{"XDG_SESSION_TYPE", c.sessionType}})
+      value ? setenv(name, value, 1) : unsetenv(name);
+    EXPECT_EQ(desktop_->windowServer().missesNativeWindows(), c.misses);
+  }
+  unsetenv("WAYLAND_DISPLAY");
+  unsetenv("XDG_SESSION_TYPE");
 }
 
 // A browser window's class says nothing; WhatsApp's title makes it WhatsApp, and its process
@@ -492,6 +512,44 @@ TEST_P(EndToEnd, OverlayBlursEveryPatchLeavesTheRestAndLetsClicksThrough) {
       << "the click did not reach the client";
 }
 
+// On a desktop scaled by two, frames and patches are in points and the panel works in device
+// pixels: its shape is each patch at twice the size, its corners twice as round, and no more.
+TEST_P(EndToEnd, OnADesktopScaledByTwoThePanelCoversThePatchesInDevicePixels) {
+  ASSERT_EQ(std::system(
+                ("echo 'Xft.dpi: 192' | DISPLAY=" + session_->display() + " xrdb -merge").c_str()),
+            0);
+  desktop_ = X11Desktop::connect(session_->display().c_str());
+  ASSERT_TRUE(desktop_);
+  ASSERT_EQ(desktop_->connection().scale(), 2);
+  const auto halved = [](const Rect& r) {
+    return Rect(r.minX() / 2, r.minY() / 2, r.width() / 2, r.height() / 2);
+  };
+  const auto found = whatsApp();
+  ASSERT_TRUE(found);
+  const Rect client = serverGeometry(clientWindow_);
+  EXPECT_EQ(found->frame, halved(client));
+
+  std::vector<MaskShape> inPoints, inPixels;
+  for (const MaskShape& p : kPatches) {
+    inPoints.push_back({halved(p.rect), p.shape});
+    inPixels.push_back({p.rect, p.shape, kPatchCornerRadius * 2});
+  }
+  showOverlay(*found, inPoints);
+  const Window panel = static_cast<Window>(panel_->windowNumber());
+  EXPECT_EQ(serverGeometry(panel), client);
+  int count = 0, ordering = 0;
+  XRectangle* rects = XShapeGetRectangles(display(), panel, ShapeBounding, &count, &ordering);
+  Bitmap shape(static_cast<int>(client.width()), static_cast<int>(client.height()));
+  for (int i = 0; i < count; ++i) {
+    for (int y = rects[i].y; y < rects[i].y + rects[i].height; ++y)
+      shape.setRun(y, rects[i].x, rects[i].x + rects[i].width);
+  }
+  if (rects) XFree(rects);
+  const Bitmap expected = rasterizeMask(shape.width(), shape.height(), inPixels);
+  EXPECT_EQ(shape.count(), expected.count());
+  EXPECT_TRUE(shape == expected) << "the panel's shape is not the patches in device pixels";
+}
+
 // Chromium-based clients often take a 32-bit visual with an alpha channel, and paint it opaque:
 // the glass is made of their pixels all the same.
 TEST_P(EndToEnd, GlassIsMadeOfAClientWithAnAlphaChannelToo) {
@@ -505,6 +563,108 @@ TEST_P(EndToEnd, GlassIsMadeOfAClientWithAnAlphaChannelToo) {
   Image after;
   expectGlassOf(*found, kPatches, before, after);
   savePng(after, name("overlay-alpha"));
+}
+
+// WhatsApp made taller, or wider, under the panel that already frosts it: once the panel is
+// moved over it again, the glass over the new rows or columns is made of what they show, not
+// of the edge of the smaller window.
+TEST_P(EndToEnd, GlassOverWhatsAppMadeTallerOrWiderIsMadeOfWhatItShowsThere) {
+  const std::string client = std::to_string(clientWindow_);
+  const struct {
+    const char* smaller;
+    MaskShape added;  // in the rows or columns the window gains
+  } cases[] = {
+      {"1000 600", {Rect(64 + 12, 610, 50, 80), Shape::rounded}},  // pictures of chats
+      {"880 700", {Rect(890, 150, 90, 300), Shape::rounded}},      // messages
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.smaller);
+    const auto sized = [&](const std::string& size) {
+      EXPECT_EQ(xdotool("windowsize --sync " + client + " " + size), 0);
+      std::optional<WhatsAppWindow> found;
+      const double w = std::stod(size), h = std::stod(size.substr(size.find(' ')));
+      EXPECT_TRUE(waitFor([&] {
+        found = whatsApp();
+        return found && found->frame.width() == w && found->frame.height() == h;
+      })) << describeWindows();
+      return found;
+    };
+    views_.clear();
+    panel_.reset();
+    const auto small = sized(c.smaller);
+    ASSERT_TRUE(small);
+    // Shown, and painted, from a picture of the smaller window.
+    const Rect chats = interior(*small, kPatches[0]);
+    Image smallShot, shown;
+    ASSERT_TRUE(waitFor([&] {
+      smallShot = screenshot();
+      return localContrast(smallShot, chats) > 5.0;
+    }));
+    expectGlassOf(*small, std::span(kPatches).first(1), smallShot, shown);
+
+    panel_->orderOut();
+    const Rect added = c.added.rect.offsetBy(small->frame.minX(), small->frame.minY());
+    const auto outside = meanColour(screenshot(), added);
+    const auto large = sized("1000 700");
+    ASSERT_TRUE(large);
+    Image before;
+    ASSERT_TRUE(waitFor([&] {
+      const Image last = before;
+      before = screenshot();
+      const auto now = meanColour(before, added);
+      return before.pixels == last.pixels && std::abs(now[0] - outside[0]) +
+                                                     std::abs(now[1] - outside[1]) +
+                                                     std::abs(now[2] - outside[2]) >
+                                                 10;
+    })) << "the client did not paint what it gained";
+    panel_->setFrame(flippedForScreen(large->frame, desktop_->windowServer()));
+    views_.push_back(panel_->addBlurView());
+    views_.back()->setFrame(c.added.rect);
+    views_.back()->setMask(c.added.shape);
+    panel_->orderAbove(large->id);
+    panel_->displayNow();
+    Image after;
+    EXPECT_TRUE(waitFor([&] {
+      after = screenshot();
+      return glassComesFrom(before, after, interior(*large, c.added));
+    })) << "the glass over what the window gained is not made of it";
+    savePng(after, name(std::string("grown-") + (c.added.rect.minY() > 600 ? "taller" : "wider")));
+  }
+}
+
+// Where no window lies exactly under the panel (WhatsApp moved on before the panel followed),
+// there are no pixels to make glass of: every pixel of the patches is plain.
+TEST_P(EndToEnd, PatchesOverNoWindowArePlainInEveryPixel) {
+  const auto found = whatsApp();
+  ASSERT_TRUE(found);
+  Image before = screenshot(), after;
+  expectGlassOf(*found, kPatches, before, after);
+  const Rect moved = found->frame.offsetBy(40, -20);
+  panel_->setFrame(flippedForScreen(moved, desktop_->windowServer()));
+  // And one from the panel's top edge, as the conversation's header may be.
+  std::vector<MaskShape> patches(std::begin(kPatches), std::end(kPatches));
+  patches.push_back({Rect(425 + 100, 0, 300, 60), Shape::rounded});
+  views_.push_back(panel_->addBlurView());
+  views_.back()->setFrame(patches.back().rect);
+  views_.back()->setMask(patches.back().shape);
+  panel_->displayNow();
+  const Bitmap mask =
+      rasterizeMask(static_cast<int>(moved.width()), static_cast<int>(moved.height()), patches);
+  long notPlain = 0;
+  EXPECT_TRUE(waitFor([&] {
+    const Image shot = screenshot();
+    notPlain = 0;
+    for (int y = 0; y < mask.height(); ++y) {
+      for (int x = 0; x < mask.width(); ++x) {
+        const int sx = x + static_cast<int>(moved.minX()), sy = y + static_cast<int>(moved.minY());
+        if (mask.at(x, y) && sx < shot.width && sy < shot.height && shot.at(sx, sy) != 0xE4E4E4)
+          ++notPlain;
+      }
+    }
+    return notPlain == 0;
+  })) << notPlain
+      << " pixels of the patches are not plain";
+  savePng(screenshot(), name("over-no-window"));
 }
 
 TEST_P(EndToEnd, GlassFollowsTheClientsRepaints) {
