@@ -290,13 +290,16 @@ class EndToEnd : public ::testing::TestWithParam<bool> {
     panel_->setFrame(flippedForScreen(window.frame, desktop_->windowServer()));
     panel_->orderAbove(window.id);
     views_.clear();
-    for (const MaskShape& patch : patches) {
-      views_.push_back(panel_->addBlurView());
-      views_.back()->setFrame(patch.rect);
-      views_.back()->setMask(patch.shape);
-    }
+    for (const MaskShape& patch : patches)
+      addPatch(patch);
     panel_->displayNow();
     XSync(display(), False);
+  }
+
+  void addPatch(const MaskShape& patch) {
+    views_.push_back(panel_->addBlurView());
+    views_.back()->setFrame(patch.rect);
+    views_.back()->setMask(patch.shape);
   }
 
   // The part of a patch every shape covers, on screen: the rectangle inset past the round
@@ -546,7 +549,6 @@ TEST_P(EndToEnd, OnADesktopScaledByTwoThePanelCoversThePatchesInDevicePixels) {
   }
   if (rects) XFree(rects);
   const Bitmap expected = rasterizeMask(shape.width(), shape.height(), inPixels);
-  EXPECT_EQ(shape.count(), expected.count());
   EXPECT_TRUE(shape == expected) << "the panel's shape is not the patches in device pixels";
 }
 
@@ -577,18 +579,18 @@ TEST_P(EndToEnd, GlassOverWhatsAppMadeTallerOrWiderIsMadeOfWhatItShowsThere) {
       {"1000 600", {Rect(64 + 12, 610, 50, 80), Shape::rounded}},  // pictures of chats
       {"880 700", {Rect(890, 150, 90, 300), Shape::rounded}},      // messages
   };
+  const auto sized = [&](const std::string& size) {
+    EXPECT_EQ(xdotool("windowsize --sync " + client + " " + size), 0);
+    std::optional<WhatsAppWindow> found;
+    const double w = std::stod(size), h = std::stod(size.substr(size.find(' ')));
+    EXPECT_TRUE(waitFor([&] {
+      found = whatsApp();
+      return found && found->frame.width() == w && found->frame.height() == h;
+    })) << describeWindows();
+    return found;
+  };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.smaller);
-    const auto sized = [&](const std::string& size) {
-      EXPECT_EQ(xdotool("windowsize --sync " + client + " " + size), 0);
-      std::optional<WhatsAppWindow> found;
-      const double w = std::stod(size), h = std::stod(size.substr(size.find(' ')));
-      EXPECT_TRUE(waitFor([&] {
-        found = whatsApp();
-        return found && found->frame.width() == w && found->frame.height() == h;
-      })) << describeWindows();
-      return found;
-    };
     views_.clear();
     panel_.reset();
     const auto small = sized(c.smaller);
@@ -609,18 +611,11 @@ TEST_P(EndToEnd, GlassOverWhatsAppMadeTallerOrWiderIsMadeOfWhatItShowsThere) {
     ASSERT_TRUE(large);
     Image before;
     ASSERT_TRUE(waitFor([&] {
-      const Image last = before;
-      before = screenshot();
-      const auto now = meanColour(before, added);
-      return before.pixels == last.pixels && std::abs(now[0] - outside[0]) +
-                                                     std::abs(now[1] - outside[1]) +
-                                                     std::abs(now[2] - outside[2]) >
-                                                 10;
+      const Image last = std::exchange(before, screenshot());
+      return before.pixels == last.pixels && meanColour(before, added) != outside;
     })) << "the client did not paint what it gained";
     panel_->setFrame(flippedForScreen(large->frame, desktop_->windowServer()));
-    views_.push_back(panel_->addBlurView());
-    views_.back()->setFrame(c.added.rect);
-    views_.back()->setMask(c.added.shape);
+    addPatch(c.added);
     panel_->orderAbove(large->id);
     panel_->displayNow();
     Image after;
@@ -644,9 +639,7 @@ TEST_P(EndToEnd, PatchesOverNoWindowArePlainInEveryPixel) {
   // And one from the panel's top edge, as the conversation's header may be.
   std::vector<MaskShape> patches(std::begin(kPatches), std::end(kPatches));
   patches.push_back({Rect(425 + 100, 0, 300, 60), Shape::rounded});
-  views_.push_back(panel_->addBlurView());
-  views_.back()->setFrame(patches.back().rect);
-  views_.back()->setMask(patches.back().shape);
+  addPatch(patches.back());
   panel_->displayNow();
   const Bitmap mask =
       rasterizeMask(static_cast<int>(moved.width()), static_cast<int>(moved.height()), patches);
@@ -850,7 +843,7 @@ TEST_P(EndToEnd, HearsEveryWheelNotchAndClickOnceAndThePointersMoves) {
   pump();
   EXPECT_EQ(notches, (std::vector<double>{-1, -1, 1}));
   EXPECT_EQ(clicks, 0) << "a notch is no click";
-  ASSERT_EQ(xdotool("click 1 click 3"), 0);
+  ASSERT_EQ(xdotool("click 1 click 3 click 8"), 0);
   EXPECT_TRUE(waitFor([&] { return clicks >= 1; }));
   XSync(display(), False);
   pump();
@@ -947,6 +940,17 @@ TEST_P(EndToEnd, ActivationAndDesktopChangesAreWorkspaceNotifications) {
   pump();
   pump();
   EXPECT_EQ(spaces, 0) << "a new window or an activation is no change of desktop";
+  // Rewritten with the value it has had since before Velvix started, it is no change either.
+  const Atom current = XInternAtom(display(), "_NET_CURRENT_DESKTOP", False);
+  const auto desktop =
+      desktop_->connection().cardinals(DefaultRootWindow(display()), current, XA_CARDINAL);
+  ASSERT_TRUE(desktop && desktop->size() == 1);
+  XChangeProperty(display(), DefaultRootWindow(display()), current, XA_CARDINAL, 32,
+                  PropModeReplace, reinterpret_cast<const unsigned char*>(desktop->data()), 1);
+  XSync(display(), False);
+  pump();
+  pump();
+  EXPECT_EQ(spaces, 0) << "the same desktop told as a change";
 
   ASSERT_EQ(xdotool("set_desktop 1"), 0);
   EXPECT_TRUE(waitFor([&] { return spaces == 1; }));
