@@ -573,11 +573,11 @@ TEST_P(EndToEnd, GlassIsMadeOfAClientWithAnAlphaChannelToo) {
 TEST_P(EndToEnd, GlassOverWhatsAppMadeTallerOrWiderIsMadeOfWhatItShowsThere) {
   const std::string client = std::to_string(clientWindow_);
   const struct {
-    const char* smaller;
+    const char *name, *smaller;
     MaskShape added;  // in the rows or columns the window gains
   } cases[] = {
-      {"1000 600", {Rect(64 + 12, 610, 50, 80), Shape::rounded}},  // pictures of chats
-      {"880 700", {Rect(890, 150, 90, 300), Shape::rounded}},      // messages
+      {"taller", "1000 600", {Rect(64 + 12, 610, 50, 80), Shape::rounded}},  // chats' pictures
+      {"wider", "880 700", {Rect(890, 150, 90, 300), Shape::rounded}},       // messages
   };
   const auto sized = [&](const std::string& size) {
     EXPECT_EQ(xdotool("windowsize --sync " + client + " " + size), 0);
@@ -590,7 +590,7 @@ TEST_P(EndToEnd, GlassOverWhatsAppMadeTallerOrWiderIsMadeOfWhatItShowsThere) {
     return found;
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.smaller);
+    SCOPED_TRACE(c.name);
     views_.clear();
     panel_.reset();
     const auto small = sized(c.smaller);
@@ -623,7 +623,7 @@ TEST_P(EndToEnd, GlassOverWhatsAppMadeTallerOrWiderIsMadeOfWhatItShowsThere) {
       after = screenshot();
       return glassComesFrom(before, after, interior(*large, c.added));
     })) << "the glass over what the window gained is not made of it";
-    savePng(after, name(std::string("grown-") + (c.added.rect.minY() > 600 ? "taller" : "wider")));
+    savePng(after, name(std::string("grown-") + c.name));
   }
 }
 
@@ -650,6 +650,7 @@ TEST_P(EndToEnd, PatchesOverNoWindowArePlainInEveryPixel) {
     for (int y = 0; y < mask.height(); ++y) {
       for (int x = 0; x < mask.width(); ++x) {
         const int sx = x + static_cast<int>(moved.minX()), sy = y + static_cast<int>(moved.minY());
+        // 0xE4E4E4: the plain glass's grey.
         if (mask.at(x, y) && sx < shot.width && sy < shot.height && shot.at(sx, sy) != 0xE4E4E4)
           ++notPlain;
       }
