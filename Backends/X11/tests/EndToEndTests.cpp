@@ -567,6 +567,24 @@ TEST_P(EndToEnd, GlassIsMadeOfAClientWithAnAlphaChannelToo) {
   savePng(after, name("overlay-alpha"));
 }
 
+// A window not recognised as WhatsApp may lie exactly under the panel too (the app then blurs
+// it as the layout says): the glass is made of its pixels all the same.
+TEST_P(EndToEnd, GlassIsMadeOfAnUnrecognisedWindowToo) {
+  WhatsAppWindow other;
+  Window id = None;
+  auto client = startClient("Other", "Other", Rect(200, 60, 1000, 700), id);
+  ASSERT_TRUE(client);
+  other.id = static_cast<std::uint32_t>(id);
+  ASSERT_TRUE(waitFor([&] {
+    other.frame = serverGeometry(id);
+    return screenshot().at(static_cast<int>(other.frame.minX()) + 4,
+                           static_cast<int>(other.frame.minY()) + 4) == 0xF0F2F5;
+  })) << describeWindows();
+  const Image before = screenshot();
+  Image after;
+  expectGlassOf(other, kPatches, before, after);
+}
+
 // WhatsApp made taller, or wider, under the panel that already frosts it: once the panel is
 // moved over it again, the glass over the new rows or columns is made of what they show, not
 // of the edge of the smaller window.
